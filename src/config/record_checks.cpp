@@ -1,0 +1,37 @@
+#include "config/record_checks.h"
+
+namespace palor {
+
+void fillRight(SettingsRecord& record, FieldId field, char fill) {
+  const auto width = static_cast<std::size_t>(SettingsRecord::spec(field).maxLength);
+  while (record.text(field).size() < width) record.setText(field, record.text(field) + fill);
+}
+
+void fillLeft(SettingsRecord& record, FieldId field, char fill) {
+  const auto width = static_cast<std::size_t>(SettingsRecord::spec(field).maxLength);
+  while (record.text(field).size() < width) record.setText(field, fill + record.text(field));
+}
+
+void checkRangeTime(SettingsRecord& record, std::uint8_t firmwareVersion) {
+  const FieldId rangetime = SettingsRecord::id("rangetime");
+  if (record.text(rangetime).empty()) {
+    record.setText(rangetime, "30");
+    return;
+  }
+  if (firmwareVersion <= 2 && record.number(rangetime) > 255) record.setText(rangetime, "255");
+}
+
+int folderTotal(const SettingsRecord& record) {
+  int total = 0;
+  for (int k = 0; k < kFolders; ++k)
+    if (record.checked(folderField("pubboxact", k)))
+      total += record.number(folderField("pubboxlength", k));
+  return total;
+}
+
+int folderExcess(const SettingsRecord& record) {
+  const int total = folderTotal(record);
+  return total > kFolderSlots ? total - kFolderSlots : 0;
+}
+
+}  // namespace palor

@@ -1,0 +1,64 @@
+#pragma once
+// Every message the programmer writes to its status log, word for word. Two messages end
+// in a blank and take a file name after it; one takes an address number.
+#include <string>
+#include <string_view>
+
+namespace palor::msg {
+
+inline constexpr std::string_view kAbout = "";
+
+// Charger and pager link.
+inline constexpr std::string_view kDururoveraConnected = "Dururovera connected.";
+inline constexpr std::string_view kDururoveraDisconnected = "Dururovera disconnected.";
+inline constexpr std::string_view kPagerDisconnected = "Pager disconnected.";
+inline constexpr std::string_view kPagerConnected = "Pager connected.";
+inline constexpr std::string_view kUnsupportedPager = "Unsupported pager!";
+inline constexpr std::string_view kFirmwareTooNew =
+    "Pager firmware too new. Please obtain a new version of this software.";
+inline constexpr std::string_view kReadDataFromPager = "Read data from pager";
+inline constexpr std::string_view kReadEepromOk = "Read eeprom OK!";
+inline constexpr std::string_view kReadEepromBadChecksum = "Read eeprom: incorrect checksum!";
+inline constexpr std::string_view kReadTimedOut =
+    "Read command timed out. Please check the connection.";
+inline constexpr std::string_view kReadEepromFailed = "Read eeprom failed.";
+inline constexpr std::string_view kWriteToPager = "Write to Pager...";
+inline constexpr std::string_view kWritingEeprom = "Writing eeprom, please wait...";
+inline constexpr std::string_view kWriteEepromSucceeded = "Write eeprom succeeded!";
+inline constexpr std::string_view kCannotWriteEeprom = "Cannot write eeprom!";
+inline constexpr std::string_view kVerifyEepromSucceeded = "Verify eeprom succeeded!";
+inline constexpr std::string_view kVerifyEepromFailed = "Verify eeprom failed!";
+inline constexpr std::string_view kWriteEepromCompleted = "Write eeprom completed.";
+inline constexpr std::string_view kWriteTimedOut =
+    "Write command timed out. Please check the connection.";
+inline constexpr std::string_view kWriteEepromFailed = "Write eeprom failed.";
+inline constexpr std::string_view kCommunicationError = "Communication error!";
+inline constexpr std::string_view kOperationCancelled = "Operation cancelled.";
+
+// Files.
+inline constexpr std::string_view kLoadedDataFrom = "Loaded data from ";
+inline constexpr std::string_view kLoadFailed = "Load failed";
+inline constexpr std::string_view kFileCorrupted = "File corrupted.";
+inline constexpr std::string_view kSavedDataTo = "Saved data to ";
+inline constexpr std::string_view kSaveFailed = "Save failed";
+
+// Editing rules and the encoder.
+inline constexpr std::string_view kAddressAlreadyUsed = "Address has already been used.";
+inline constexpr std::string_view kPublicMessagesOver99 =
+    "Total number of public messages is over 99. Write aborted.";
+inline constexpr std::string_view kTrimmedToTotal99 =
+    "Out of total length 99, trim down the length automatic";
+inline constexpr std::string_view kMailboxCannotBeEnabled =
+    "Total length already reached max. 99. This mailbox cannot be enabled.";
+inline constexpr std::string_view kLengthOneOrGreater = "Length should be one or greater.";
+inline constexpr std::string_view kNumberKeysOnly = "Number keys and backspace only";
+inline constexpr std::string_view kHexKeysOnly = "0-9, A-F and backspace only";
+inline constexpr std::string_view kSerialKeysOnly = "0-9, A-Z, a-z and backspace only";
+inline constexpr std::string_view kEnterValidNumber = "Please enter a valid number!";
+
+// "Address [r] is invalid. ..." for address row r (1..8).
+std::string addressInvalid(int row);
+std::string loadedDataFrom(std::string_view fileName);
+std::string savedDataTo(std::string_view fileName);
+
+}  // namespace palor::msg

@@ -1,0 +1,69 @@
+#include "ui/vendrel.h"
+
+#include "ui/messages.h"
+
+namespace palor {
+
+FormState::FormState() { attachRules(); }
+
+template <typename Change>
+void FormState::changeWindow(Change change) {
+  change(window_);
+  if (windowObserver_) windowObserver_();
+}
+
+void FormState::attachRules() {
+  record_.setClickRule(record_.id("method28a"), [this](FieldId) { Method28aClick(); });
+}
+
+void FormState::startUp(const StartUpEnvironment& environment) {
+  About1Click();
+  setLinkItemsEnabled(false);
+
+  // The port watch and the protocol timer run only while there is a port to watch.
+  const bool anyPort = !environment.ports.empty();
+  changeWindow([&](MainWindowState& w) {
+    w.comClockRunning = anyPort;
+    w.watchSerialRunning = anyPort;
+  });
+
+  // A PC whose number format does not read "475.1" writes numbers with a comma.
+  if (environment.decimalSeparator == ',') {
+    decimalSeparator_ = ',';
+    record_.setText("channelfreq", "471,00000");
+  }
+
+  changeWindow([](MainWindowState& w) {
+    w.hardwarePageVisible = false;
+    w.title = kApplicationTitle;
+  });
+  record_.setEnabled("contrast", false);
+  changeWindow([](MainWindowState& w) { w.connectPagerVisible = false; });
+  Method28aClick();
+  changeWindow([](MainWindowState& w) { w.acceptsDroppedFiles = true; });
+}
+
+void FormState::shutDown() {
+  changeWindow([](MainWindowState& w) { w.acceptsDroppedFiles = false; });
+}
+
+void FormState::setLinkItemsEnabled(bool enabled) {
+  changeWindow([enabled](MainWindowState& w) {
+    w.writeToPagerEnabled = enabled;
+    w.readFromPagerEnabled = enabled;
+  });
+}
+
+void FormState::Exit1Click() {
+  changeWindow([](MainWindowState& w) { w.closeRequested = true; });
+}
+
+void FormState::Repair1Click() {
+  changeWindow([](MainWindowState& w) { w.repairChecked = !w.repairChecked; });
+}
+
+void FormState::About1Click() { log_.append(msg::kAbout); }
+
+void FormState::ConnectPagerClick() {}
+
+}  // namespace palor

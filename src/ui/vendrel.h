@@ -1,0 +1,89 @@
+#pragma once
+// Unit Vendrel, headless: everything the main window owns and does, without a single
+// widget. The Qt window TForm1 shows this state and forwards the user's actions to it;
+// palorctl and the tests drive it directly.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/settings_record.h"
+#include "ui/status_log.h"
+
+namespace palor {
+
+inline constexpr std::string_view kLayoutCaption = "PALOR Programmer";
+inline constexpr std::string_view kApplicationTitle = "PALOR Customer Programmer (Dururovera)";
+
+// The parts of the main window that are not settings: title, menu states, hidden page,
+// timers and dropped-file registration.
+struct MainWindowState {
+  std::string title{kLayoutCaption};
+  bool hardwarePageVisible = true;
+  bool writeToPagerEnabled = true;   // link items: enabled once a pager is identified
+  bool readFromPagerEnabled = true;
+  bool connectPagerVisible = true;
+  bool repairChecked = false;
+  bool fileMenuEnabled = true;       // both submenus are disabled during a pager read or write
+  bool helpMenuEnabled = true;
+  bool comClockRunning = false;      // the 40 ms protocol timer
+  bool watchSerialRunning = false;   // the 500 ms port watch
+  bool acceptsDroppedFiles = false;
+  bool closeRequested = false;
+};
+
+// What start-up learns from the machine it runs on.
+struct StartUpEnvironment {
+  std::vector<std::string> ports;  // the charger adapter's serial ports
+  char decimalSeparator = '.';     // the PC's number format
+};
+
+class FormState {
+ public:
+  FormState();
+  FormState(const FormState&) = delete;
+  FormState& operator=(const FormState&) = delete;
+
+  // Main window creation, after every field took its default.
+  void startUp(const StartUpEnvironment& environment = {});
+  // Main window destruction.
+  void shutDown();
+
+  SettingsRecord& record() { return record_; }
+  const SettingsRecord& record() const { return record_; }
+  StatusLog& log() { return log_; }
+  const StatusLog& log() const { return log_; }
+  const MainWindowState& window() const { return window_; }
+  // Told after any change of window().
+  void setWindowObserver(std::function<void()> observer) { windowObserver_ = std::move(observer); }
+
+  // The version byte of the last identified pager; 3 until one reports.
+  std::uint8_t firmwareVersion() const { return firmwareVersion_; }
+  // The PC's decimal separator as found by the start-up test.
+  char decimalSeparator() const { return decimalSeparator_; }
+
+  // Menu handlers.
+  void Exit1Click();
+  void Repair1Click();
+  void About1Click();
+  void ConnectPagerClick();
+
+  // Address rules.
+  void Method28aClick();
+
+ private:
+  void attachRules();
+  void setLinkItemsEnabled(bool enabled);
+  template <typename Change>
+  void changeWindow(Change change);
+
+  SettingsRecord record_;
+  StatusLog log_;
+  MainWindowState window_;
+  std::function<void()> windowObserver_;
+  std::uint8_t firmwareVersion_ = 3;
+  char decimalSeparator_ = '.';
+};
+
+}  // namespace palor
