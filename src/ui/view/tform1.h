@@ -1,0 +1,92 @@
+#pragma once
+// TForm1: the main window. It shows the form state and forwards every user action to it:
+// typed characters to the key rules, edits to the change rules, leaving a field to its
+// exit rule, picks and clicks to the list and check rules. The form state decides; the
+// widgets show.
+#include <QMainWindow>
+#include <vector>
+
+#include "ui/vendrel.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGridLayout;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+
+namespace palor {
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  FormState& state() { return state_; }
+
+  // The widget that shows a field; its objectName is the field's name.
+  QWidget* widgetFor(FieldId field) const { return widgets_[toIndex(field)]; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildMenu();
+  QWidget* buildCustomerStrip();
+  QWidget* buildAddressesPage();
+  QWidget* buildFoldersPage();
+  QWidget* buildSettingsPage();
+  QWidget* buildHardwarePage();
+
+  // Makes the widget of a field, bound to the record both ways.
+  QWidget* makeFieldWidget(FieldId field);
+  QLineEdit* makeLineEdit(FieldId field);
+  QComboBox* makeComboBox(FieldId field);
+  QCheckBox* makeCheckBox(FieldId field);
+  // A label for the field whose visibility follows the field's.
+  QLabel* makeFieldLabel(FieldId field, const QString& text);
+  // Adds "label: widget [unit]" of a field to a grid at (row, column*3).
+  void addLabelled(QGridLayout* grid, int row, int column, const char* name);
+
+  // Shows the record's state of one field in its widget.
+  void showField(FieldId field);
+  void showWindowState();
+  // Runs a user action on the form state: a conversion error ends it with the toolkit's
+  // error box; afterwards a focus request of the rules is carried out.
+  template <typename Action>
+  void userAction(Action action);
+  void showError(const QString& text);
+
+  FormState state_;
+  std::vector<QWidget*> widgets_;
+  std::vector<std::vector<QLabel*>> labels_;  // labels that follow a field's visibility
+  QTabWidget* pages_ = nullptr;
+  QWidget* hardwarePage_ = nullptr;
+  QPlainTextEdit* log_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QPushButton* stop_ = nullptr;
+  QLabel* infoRWPager_ = nullptr;
+  QMenu* fileMenu_ = nullptr;
+  QMenu* helpMenu_ = nullptr;
+  QAction* connectPager_ = nullptr;
+  QAction* writeToPager_ = nullptr;
+  QAction* readFromPager_ = nullptr;
+  QAction* repair_ = nullptr;
+  bool leaving_ = false;  // an exit rule is running: focus changes it makes are not exits
+};
+
+// Texts cross between the record (bytes) and the widgets (Unicode) as Latin-1, which is
+// lossless for all 256 byte values.
+QString fromBytes(std::string_view bytes);
+// Nothing when the text holds a character above U+00FF, which no byte can stand for.
+std::optional<std::string> toBytes(const QString& text);
+
+}  // namespace palor
