@@ -20,7 +20,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTabWidget>
+#include <QTextCursor>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -107,8 +109,7 @@ TForm1::TForm1(QWidget* parent)
 
   for (std::size_t i = 0; i < widgets_.size(); ++i) showField(static_cast<FieldId>(i));
   state_.record().setObserver([this](FieldId f) { showField(f); });
-  state_.log().setObserver(
-      [this](const std::string& line) { log_->appendPlainText(fromBytes(line)); });
+  state_.log().setObserver([this](const std::string& line) { appendLogLine(fromBytes(line)); });
   state_.setWindowObserver([this] { showWindowState(); });
 
   StartUpEnvironment environment;
@@ -467,6 +468,16 @@ void TForm1::showField(FieldId f) {
     widget->setVisible(visible);
     for (QLabel* label : labels_[toIndex(f)]) label->setVisible(visible);
   }
+}
+
+void TForm1::appendLogLine(const QString& line) {
+  // Each message is one line, empty ones included: the first fills the document's empty
+  // first line, every later one starts a line of its own.
+  QTextCursor cursor(log_->document());
+  cursor.movePosition(QTextCursor::End);
+  if (state_.log().lines().size() > 1) cursor.insertBlock();
+  cursor.insertText(line);
+  log_->verticalScrollBar()->setValue(log_->verticalScrollBar()->maximum());
 }
 
 void TForm1::showWindowState() {

@@ -59,6 +59,7 @@ class TForm1 : public QMainWindow {
   // Shows the record's state of one field in its widget.
   void showField(FieldId field);
   void showWindowState();
+  void appendLogLine(const QString& line);
   // Runs a user action on the form state: a conversion error ends it with the toolkit's
   // error box; afterwards a focus request of the rules is carried out.
   template <typename Action>

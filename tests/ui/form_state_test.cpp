@@ -1,0 +1,107 @@
+#include "ui/vendrel.h"
+
+#include <gtest/gtest.h>
+
+namespace palor {
+namespace {
+
+TEST(FormStateStartUp, LeavesTheWindowAsTheUserFirstSeesIt) {
+  FormState form;
+  form.startUp();
+  const MainWindowState& w = form.window();
+  EXPECT_EQ(form.log().lines(), (std::vector<std::string>{""}));
+  EXPECT_FALSE(w.writeToPagerEnabled);
+  EXPECT_FALSE(w.readFromPagerEnabled);
+  EXPECT_FALSE(w.connectPagerVisible);
+  EXPECT_FALSE(w.hardwarePageVisible);
+  EXPECT_FALSE(w.repairChecked);
+  EXPECT_TRUE(w.acceptsDroppedFiles);
+  EXPECT_EQ(w.title, "PALOR Customer Programmer (Dururovera)");
+  EXPECT_FALSE(form.record().enabled("contrast"));
+  EXPECT_EQ(form.firmwareVersion(), 3);
+  // No adapter: neither timer runs.
+  EXPECT_FALSE(w.comClockRunning);
+  EXPECT_FALSE(w.watchSerialRunning);
+}
+
+TEST(FormStateStartUp, UrgentCallFieldsShownAndUrgentCallTypeHidden) {
+  FormState form;
+  form.startUp();
+  const SettingsRecord& r = form.record();
+  for (int row = 1; row <= kAddressRows; ++row)
+    for (char tone : kToneLetters)
+      EXPECT_TRUE(r.visible(rowField("UrgentCall", row, std::string(1, tone))));
+  EXPECT_FALSE(r.visible("urgcalltype"));
+}
+
+TEST(FormStateStartUp, TimersRunWhenAnAdapterPortIsThere) {
+  FormState form;
+  form.startUp({.ports = {"/dev/ttyUSB0"}});
+  EXPECT_TRUE(form.window().comClockRunning);
+  EXPECT_TRUE(form.window().watchSerialRunning);
+}
+
+TEST(FormStateStartUp, CommaSeparatorRewritesTheChannelFrequency) {
+  FormState point;
+  point.startUp({.ports = {}, .decimalSeparator = '.'});
+  EXPECT_EQ(point.record().text("channelfreq"), "457.00000");
+  FormState comma;
+  comma.startUp({.ports = {}, .decimalSeparator = ','});
+  EXPECT_EQ(comma.record().text("channelfreq"), "471,00000");
+  EXPECT_EQ(comma.decimalSeparator(), ',');
+}
+
+TEST(FormStateMenu, AboutRepairExitAndConnect) {
+  FormState form;
+  form.startUp();
+  int windowChanges = 0;
+  form.setWindowObserver([&] { ++windowChanges; });
+
+  form.About1Click();
+  EXPECT_EQ(form.log().lines(), (std::vector<std::string>{"", ""}));
+
+  form.Repair1Click();
+  EXPECT_TRUE(form.window().repairChecked);
+  form.Repair1Click();
+  EXPECT_FALSE(form.window().repairChecked);
+
+  const MainWindowState before = form.window();
+  form.ConnectPagerClick();
+  EXPECT_EQ(form.log().lines().size(), 2u);
+  EXPECT_EQ(form.window().repairChecked, before.repairChecked);
+
+  EXPECT_FALSE(form.window().closeRequested);
+  form.Exit1Click();
+  EXPECT_TRUE(form.window().closeRequested);
+  EXPECT_EQ(windowChanges, 3);
+}
+
+TEST(FormStateRules, Method28aSwitchesBetweenPerToneUrgentCallsAndOneType) {
+  FormState form;
+  form.startUp();
+  SettingsRecord& r = form.record();
+  r.setChecked("UrgentCall2B", true);
+  r.setIndex("urgcalltype", 3);
+
+  r.setChecked("method28a", false);  // a click: the rule runs by itself
+  EXPECT_FALSE(r.visible("UrgentCall1A"));
+  EXPECT_FALSE(r.visible("UrgentCall8D"));
+  EXPECT_TRUE(r.visible("urgcalltype"));
+
+  r.setChecked("method28a", true);
+  EXPECT_TRUE(r.visible("UrgentCall8D"));
+  EXPECT_FALSE(r.visible("urgcalltype"));
+  // Only visibility changes.
+  EXPECT_TRUE(r.checked("UrgentCall2B"));
+  EXPECT_EQ(r.index("urgcalltype"), 3);
+}
+
+TEST(FormStateShutDown, StopsAcceptingDroppedFiles) {
+  FormState form;
+  form.startUp();
+  form.shutDown();
+  EXPECT_FALSE(form.window().acceptsDroppedFiles);
+}
+
+}  // namespace
+}  // namespace palor

@@ -1,0 +1,129 @@
+// The real window, offscreen: every field has its widget, named as the field and showing
+// the record; the menu and the status log follow the form state.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <gtest/gtest.h>
+
+#include "ui/view/tform1.h"
+
+namespace palor {
+namespace {
+
+class ViewTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static int argc = 1;
+    static char name[] = "view_test";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) new QApplication(argc, argv);
+  }
+
+  QAction* action(const char* name) { return form.findChild<QAction*>(name); }
+  QStringList logLines() {
+    return form.findChild<QPlainTextEdit*>("Memo1")->toPlainText().split('\n');
+  }
+
+  TForm1 form;
+};
+
+TEST_F(ViewTest, EveryFieldHasItsWidgetShowingTheRecord) {
+  const SettingsRecord& record = form.state().record();
+  for (std::size_t i = 0; i < SettingsRecord::size(); ++i) {
+    const auto f = static_cast<FieldId>(i);
+    const FieldSpec& spec = SettingsRecord::spec(f);
+    SCOPED_TRACE(spec.name);
+    QWidget* widget = form.findChild<QWidget*>(QString::fromStdString(spec.name));
+    ASSERT_NE(widget, nullptr);
+    EXPECT_EQ(widget, form.widgetFor(f));
+    switch (spec.kind) {
+      case FieldKind::Text: {
+        auto* edit = qobject_cast<QLineEdit*>(widget);
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->text(), fromBytes(record.text(f)));
+        EXPECT_EQ(edit->maxLength(), spec.maxLength);
+        break;
+      }
+      case FieldKind::Item: {
+        auto* box = qobject_cast<QComboBox*>(widget);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->currentIndex(), record.index(f));
+        ASSERT_EQ(box->count(), static_cast<int>(spec.items.size()));
+        for (int k = 0; k < box->count(); ++k)
+          EXPECT_EQ(box->itemText(k), fromBytes(spec.items[static_cast<std::size_t>(k)]));
+        break;
+      }
+      case FieldKind::Check: {
+        auto* box = qobject_cast<QCheckBox*>(widget);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->isChecked(), record.checked(f));
+        EXPECT_EQ(box->text(), fromBytes(spec.caption));
+        break;
+      }
+    }
+    EXPECT_EQ(widget->isEnabled(), record.enabled(f));
+    EXPECT_EQ(widget->isHidden(), !record.visible(f));
+    EXPECT_EQ(widget->toolTip(), fromBytes(spec.tooltip));
+  }
+}
+
+TEST_F(ViewTest, StartUpStatesAsTheUserSeesThem) {
+  auto visible = [&](const char* name) { return !form.findChild<QWidget*>(name)->isHidden(); };
+  auto enabled = [&](const char* name) { return form.findChild<QWidget*>(name)->isEnabled(); };
+  EXPECT_TRUE(visible("UrgentCall1A"));
+  EXPECT_TRUE(visible("UrgentCall8D"));
+  EXPECT_FALSE(visible("urgcalltype"));
+  EXPECT_FALSE(enabled("contrast"));
+  EXPECT_FALSE(enabled("pubboxact0"));
+  EXPECT_FALSE(enabled("pubboxF"));
+  EXPECT_FALSE(enabled("lcd_on_time"));
+  EXPECT_FALSE(enabled("lcd_off_time"));
+  EXPECT_FALSE(enabled("otaKillCmd"));
+  EXPECT_EQ(form.findChild<QLineEdit*>("frame1")->text(), "0");
+
+  auto* pages = form.findChild<QTabWidget*>("PageControl1");
+  ASSERT_EQ(pages->count(), 4);
+  EXPECT_EQ(pages->tabText(0), "Addresses");
+  EXPECT_EQ(pages->tabText(1), "Folders");
+  EXPECT_EQ(pages->tabText(2), "Settings");
+  EXPECT_EQ(pages->tabText(3), "Hardware");
+  EXPECT_EQ(pages->currentIndex(), 2);
+  EXPECT_FALSE(pages->isTabVisible(3));
+
+  EXPECT_EQ(form.windowTitle(), "PALOR Customer Programmer (Dururovera)");
+  EXPECT_FALSE(action("WriteToPager")->isEnabled());
+  EXPECT_FALSE(action("ReadFromPager")->isEnabled());
+  EXPECT_FALSE(action("ConnectPager")->isVisible());
+  EXPECT_EQ(action("Exit1")->text(), "E&xit");
+  EXPECT_FALSE(form.findChild<QWidget*>("ProgressBar1")->isVisibleTo(&form));
+  EXPECT_FALSE(form.findChild<QWidget*>("read_write_stop")->isVisibleTo(&form));
+  EXPECT_TRUE(form.findChild<QPlainTextEdit*>("Memo1")->isReadOnly());
+}
+
+TEST_F(ViewTest, StatusLogHoldsTheAboutTextAndHelpAboutAddsIt) {
+  EXPECT_EQ(logLines(), QStringList{""});
+  action("About1")->trigger();
+  EXPECT_EQ(logLines(), (QStringList{"", ""}));
+}
+
+TEST_F(ViewTest, HelpRepairTwiceLeavesItUnchecked) {
+  action("Repair1")->trigger();
+  EXPECT_TRUE(action("Repair1")->isChecked());
+  action("Repair1")->trigger();
+  EXPECT_FALSE(action("Repair1")->isChecked());
+  EXPECT_FALSE(form.state().window().repairChecked);
+}
+
+TEST_F(ViewTest, UncheckingMethod28aShowsUrgentCallTypeInstead) {
+  form.findChild<QCheckBox*>("method28a")->click();
+  EXPECT_FALSE(form.state().record().checked("method28a"));
+  EXPECT_TRUE(form.findChild<QWidget*>("UrgentCall5C")->isHidden());
+  EXPECT_FALSE(form.findChild<QWidget*>("urgcalltype")->isHidden());
+}
+
+}  // namespace
+}  // namespace palor
