@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "ui/view/tform1.h"
@@ -102,6 +103,10 @@ TEST_F(ViewTest, StartUpStatesAsTheUserSeesThem) {
   EXPECT_FALSE(form.findChild<QWidget*>("ProgressBar1")->isVisibleTo(&form));
   EXPECT_FALSE(form.findChild<QWidget*>("read_write_stop")->isVisibleTo(&form));
   EXPECT_TRUE(form.findChild<QPlainTextEdit*>("Memo1")->isReadOnly());
+}
+
+TEST_F(ViewTest, WithNoAdapterNoTimerRuns) {
+  for (const QTimer* timer : form.findChildren<QTimer*>()) EXPECT_FALSE(timer->isActive());
 }
 
 TEST_F(ViewTest, StatusLogHoldsTheAboutTextAndHelpAboutAddsIt) {

@@ -1,0 +1,101 @@
+#include "record_dump.h"
+
+#include <cstdio>
+#include <ostream>
+
+namespace palor::ctl {
+
+std::string latin1ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (char ch : bytes) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+namespace {
+
+std::string quotedBytes(std::string_view bytes) {
+  std::string out = "\"";
+  for (char ch : bytes) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += ch;
+    } else if (c >= 0x20 && c < 0x7F) {
+      out += ch;
+    } else {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02X", c);
+      out += hex;
+    }
+  }
+  return out + '"';
+}
+
+const char* kindName(FieldKind kind) {
+  switch (kind) {
+    case FieldKind::Text: return "text";
+    case FieldKind::Item: return "item";
+    case FieldKind::Check: return "check";
+  }
+  return "";
+}
+
+}  // namespace
+
+std::string describeValue(const SettingsRecord& record, FieldId f) {
+  switch (SettingsRecord::spec(f).kind) {
+    case FieldKind::Text: return quotedBytes(record.text(f));
+    case FieldKind::Item: {
+      const auto item = record.itemText(f);
+      return std::to_string(record.index(f)) + (item ? " " + quotedBytes(*item) : std::string());
+    }
+    case FieldKind::Check: return record.checked(f) ? "yes" : "no";
+  }
+  return {};
+}
+
+void printRecordTable(std::ostream& out, const SettingsRecord& record) {
+  for (std::size_t i = 0; i < SettingsRecord::size(); ++i) {
+    const auto f = static_cast<FieldId>(i);
+    const FieldSpec& spec = SettingsRecord::spec(f);
+    std::string line = spec.name;
+    line.resize(std::max<std::size_t>(line.size() + 1, 20), ' ');
+    line += kindName(spec.kind);
+    line.resize(std::max<std::size_t>(line.size() + 1, 26), ' ');
+    line += describeValue(record, f);
+    if (!record.enabled(f)) line += "  [disabled]";
+    if (!record.visible(f)) line += "  [hidden]";
+    out << line << '\n';
+  }
+}
+
+nlohmann::ordered_json recordToJson(const SettingsRecord& record) {
+  nlohmann::ordered_json fields = nlohmann::ordered_json::array();
+  for (std::size_t i = 0; i < SettingsRecord::size(); ++i) {
+    const auto f = static_cast<FieldId>(i);
+    const FieldSpec& spec = SettingsRecord::spec(f);
+    nlohmann::ordered_json field = {{"name", spec.name}, {"kind", kindName(spec.kind)}};
+    switch (spec.kind) {
+      case FieldKind::Text: field["value"] = latin1ToUtf8(record.text(f)); break;
+      case FieldKind::Item: field["value"] = record.index(f); break;
+      case FieldKind::Check: field["value"] = record.checked(f); break;
+    }
+    const auto item = spec.kind == FieldKind::Item ? record.itemText(f) : std::nullopt;
+    field["item"] = item ? nlohmann::ordered_json(latin1ToUtf8(*item)) : nlohmann::ordered_json();
+    field["enabled"] = record.enabled(f);
+    field["visible"] = record.visible(f);
+    fields.push_back(std::move(field));
+  }
+  return fields;
+}
+
+}  // namespace palor::ctl

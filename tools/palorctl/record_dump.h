@@ -1,0 +1,27 @@
+#pragma once
+// The settings record as palorctl prints it: a readable table, or JSON with one object per
+// field in schema order.
+#include <iosfwd>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "config/settings_record.h"
+
+namespace palor::ctl {
+
+// A field's value as one short text: a text field's bytes in double quotes (bytes outside
+// printable ASCII as \xNN), a list field's index with its item text, a check field's
+// yes or no.
+std::string describeValue(const SettingsRecord& record, FieldId field);
+
+void printRecordTable(std::ostream& out, const SettingsRecord& record);
+
+// [{"name", "kind", "value", "item", "enabled", "visible"}, ...]; texts are their bytes
+// taken as Latin-1 code points.
+nlohmann::ordered_json recordToJson(const SettingsRecord& record);
+
+// Bytes as Latin-1 code points, written in UTF-8.
+std::string latin1ToUtf8(std::string_view bytes);
+
+}  // namespace palor::ctl
