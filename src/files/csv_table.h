@@ -1,0 +1,51 @@
+#pragma once
+// The comma-separated configuration table: 83 lines that mirror the window's Addresses,
+// Folders and Settings tabs, every field followed by a comma, lines ended with CR LF, no
+// quoting. The line's position alone identifies it; the label texts are for people.
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/settings_record.h"
+
+namespace palor::csv {
+
+inline constexpr int kLines = 83;  // lines 0..82
+inline constexpr int kLastAppliedLine = 82;
+
+// The whole table for the settings as they are now.
+std::string exportTable(const SettingsRecord& record);
+
+// Field i of a line: the text before the (i+1)-th comma, after the i-th. A field number
+// beyond the line's last comma reads as empty.
+std::string_view field(std::string_view line, int index);
+
+// "Yes", exactly, checks; anything else unchecks.
+bool isYes(std::string_view text);
+// With blanks and control characters around it left out, the text holds only the digits
+// 0..9 (an empty or all-blank text passes).
+bool passesDigitTest(std::string_view text);
+// The same for 0..9 and A..F, letters of either case.
+bool passesHexTest(std::string_view text);
+
+// The item index a list field's table text stands for, or the field's no-match index.
+int convertItem(FieldId field, std::string_view text);
+
+// The channel frequency of line 53 brought into the window's "MMM.kkkkk" form: the digits
+// without the point, the first three of them taken as MHz.
+std::string normaliseChannelFreq(std::string_view text);
+
+
+// A line longer than this keeps only its first kMaxLineLength characters: no field the
+// table carries comes anywhere near it, and it keeps the reader's memory bounded.
+inline constexpr std::size_t kMaxLineLength = 64 * 1024;
+
+// Reads the file as lines, each with its line feed, and hands lines 0..kLastAppliedLine to
+// `apply` with their numbers. Characters after the last line feed are never handed on, and
+// reading stops after the last line that can be applied, so the file's size does not
+// matter. Returns false when the file cannot be opened as a regular file.
+bool readTableLines(const std::string& path,
+                    const std::function<void(std::string_view line, int number)>& apply);
+
+}  // namespace palor::csv

@@ -1,0 +1,193 @@
+#include "files/csv_table.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace palor::csv {
+namespace {
+
+std::vector<std::string> linesOf(const std::string& table) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < table.size()) {
+    const auto end = table.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(table.substr(start));
+      break;
+    }
+    lines.push_back(table.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+TEST(CsvExport, DefaultTableLineByLine) {
+  SettingsRecord record;
+  const std::string table = exportTable(record);
+  ASSERT_TRUE(table.ends_with(",\r\n"));
+  EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), kLines);
+  EXPECT_EQ(std::count(table.begin(), table.end(), '\r'), kLines);
+  const auto lines = linesOf(table);
+  ASSERT_EQ(lines.size(), static_cast<std::size_t>(kLines));
+
+  const std::pair<int, const char*> expected[] = {
+      {0, "Addresses,,,,,,,,,,,,,"},
+      {1, "Capcode,Enabled,PN,Permission,Msg type,A Tone,UC,B Tone,UC,C Tone,UC,D Tone,UC,"},
+      {2, "[1],Yes,2004000,No,Private,Alpha,No,Alpha,No,Alpha,No,Alpha,No,"},
+      {3, "Name,,,,,,,,,,,,,,"},
+      {5, "Name,,,,,,,,,,,,,"},
+      {16, "[8],Yes,2004056,No,Private,Alpha,No,Alpha,No,Alpha,No,Alpha,No,"},
+      {18, ",,,,,,,,,,,,,"},
+      {19, "Folders,,,,,,,,,,,,,"},
+      {20, "Folder Num,Enabled,Title,Length,,,,,,,,,,"},
+      {21, "[1],No,FOLDER 00,1,,,,,,,,,,"},
+      {36, "[16],No,FOLDER 15,1,,,,,,,,,,"},
+      {37, ",,,,,,,,,,,,,"},
+      {38, "Settings,,,,,,,,,,,,,"},
+      {39, "Hello message:, TARVO PAGING ,,,,,,,,,,,,"},
+      {40, "Tone patterns:,A:,FFFC,B:,CFFC,C:,CCC0,D:,264C,,,,,"},
+      {41, ",Power on:,A000,Low cell:,8000,Urgent call:,D1B1,,,,,,,"},
+      {42, "LCD hold time:,20,LCD ON:,Disabled,"},
+      {43, "LCD contrast:,10,LCD OFF:,Disabled,"},
+      {47, "Alert time:,8 sec,"},
+      {48, "Low cell delay:,16 sec,"},
+      {49, "Out of range delay:,240,sec,"},
+      {53, "Channel freq:,457.00000,MHz@,25 kHz,"},
+      {54, "OTA kill message:,PAGER DISABLED! CALL SERVICE PROVIDER! ,"},
+      {56, "Del menu:,Yes,Del all del protect,"},
+      {62, "Numeric char. set:,0-9 'NL'U'SP'-][,"},
+      {63, "Character set:,U.K.,"},
+      {69, "Hand programming:,Yes,Password:,4862,"},
+      {70, "Individually assigned urgent calls:,Yes,"},
+      {82, "Message info mode:,No,"},
+  };
+  for (const auto& [number, text] : expected) EXPECT_EQ(lines[number], text) << "line " << number;
+}
+
+TEST(CsvExport, ListsWithoutSelectionAndChangedItems) {
+  SettingsRecord record;
+  record.setItemText(record.id("lowcell"), 1, "120 sec");
+  record.setIndex("alerttime", -1);
+  record.setIndex("delMenu", -1);
+  record.setIndex("numset", -1);
+  const auto lines = linesOf(exportTable(record));
+  EXPECT_EQ(lines[48], "Low cell delay:,120 sec,");
+  EXPECT_EQ(lines[47], "Alert time:,,");
+  EXPECT_EQ(lines[56], "Del menu:,Yes,Del all del protect,");
+  EXPECT_EQ(lines[62], "Numeric char. set:,0-9 ABCDE'SP',");
+}
+
+TEST(CsvFields, FieldsAreTerminatedByCommas) {
+  const std::string_view line = "a,,b c ,last\r\n";
+  EXPECT_EQ(field(line, 0), "a");
+  EXPECT_EQ(field(line, 1), "");
+  EXPECT_EQ(field(line, 2), "b c ");
+  EXPECT_EQ(field(line, 3), "");  // no comma follows "last": not a field
+  EXPECT_EQ(field(line, 9), "");
+}
+
+TEST(CsvFields, YesIsExact) {
+  EXPECT_TRUE(isYes("Yes"));
+  for (const char* no : {"yes", "YES", " Yes", "Yes ", "", "No", "Y"}) EXPECT_FALSE(isYes(no)) << no;
+}
+
+TEST(CsvFields, DigitAndHexTests) {
+  for (const char* good : {"", "   ", "0", " 123 ", "2004000", "\t42\r"})
+    EXPECT_TRUE(passesDigitTest(good)) << good;
+  for (const char* bad : {"12a", "1 2", "-1", "+1", "1.5", "\xB2"})
+    EXPECT_FALSE(passesDigitTest(bad)) << bad;
+  for (const char* good : {"", "FFFC", "abcd", " 0a9F "}) EXPECT_TRUE(passesHexTest(good)) << good;
+  for (const char* bad : {"FG00", "0x12", "12 3"}) EXPECT_FALSE(passesHexTest(bad)) << bad;
+}
+
+TEST(CsvConverters, EveryExportedItemReadsBackAsItsIndex) {
+  SettingsRecord record;
+  for (const FieldSpec& spec : settingsSchema()) {
+    if (spec.kind != FieldKind::Item || spec.page == kPageHardware) continue;
+    if (spec.name.starts_with("autoinc")) continue;  // not carried by the table
+    const FieldId f = fieldId(spec.name);
+    for (int i = 0; i < static_cast<int>(spec.items.size()); ++i) {
+      if (spec.name == "delMenu" || spec.name == "numset") continue;
+      EXPECT_EQ(convertItem(f, spec.items[static_cast<std::size_t>(i)]), i) << spec.name;
+    }
+  }
+}
+
+struct ConverterCase {
+  const char* field;
+  const char* text;
+  int index;
+};
+
+TEST(CsvConverters, NoMatchIndexes) {
+  const ConverterCase cases[] = {
+      {"msgtype3", "", 1},           {"msgtype3", "private", 1},
+      {"addr2formatB", "alpha", 3},  {"addr2formatB", "", 3},
+      {"language", "U.S.", 0},       {"language", "u.k.", 0},
+      {"lowcell", "120 sec", 1},     {"lowcell", "0 sec", 0},
+      {"menulanguage", "Klingon", 0}, {"cmbNameDisplay", "", 0},
+      {"delMenu", "Del all del protect", 1}, {"delMenu", "Del all, del, protect", 0},
+      {"numset", "0-9 ABCDE'SP'", 1}, {"numset", "0-9 'NL'U'SP'-][", 0},
+      {"channelspace", "MHz@", 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(convertItem(fieldId(c.field), c.text), c.index) << c.field << " " << c.text;
+}
+
+TEST(CsvChannelFreq, NormalisedToThreeMegahertzDigits) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"457.00000", "457.00000"}, {"457.125", "457.125"},   {"45700000", "457.00000"},
+      {"4571250000", "457.12500"}, {"45a.00000", "457.00000"}, {"471", "471."},
+      {"1.5", "15."},             {"469.9.5", "457.00000"}, {"", "."},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(normaliseChannelFreq(in), out) << in;
+}
+
+class CsvReadTest : public ::testing::Test {
+ protected:
+  std::vector<std::pair<int, std::string>> read(const std::string& content) {
+    path = std::filesystem::temp_directory_path() / ("palor-csv-" + std::to_string(::getpid()));
+    std::ofstream(path, std::ios::binary) << content;
+    std::vector<std::pair<int, std::string>> lines;
+    readTableLines(path, [&](std::string_view line, int n) { lines.emplace_back(n, line); });
+    std::filesystem::remove(path);
+    return lines;
+  }
+  std::filesystem::path path;
+};
+
+TEST_F(CsvReadTest, LinesEndWithTheirLineFeedAndTheLastUnendedLineIsNotRead) {
+  const auto lines = read("a,\r\n\nb,\nc,");
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], std::make_pair(0, std::string("a,\r\n")));
+  EXPECT_EQ(lines[1], std::make_pair(1, std::string("\n")));
+  EXPECT_EQ(lines[2], std::make_pair(2, std::string("b,\n")));
+  EXPECT_TRUE(read("").empty());
+}
+
+TEST_F(CsvReadTest, StopsAfterTheLastLineItCanApply) {
+  std::string content;
+  for (int i = 0; i < 500; ++i) content += std::to_string(i) + ",\n";
+  const auto lines = read(content);
+  ASSERT_EQ(lines.size(), static_cast<std::size_t>(kLines));
+  EXPECT_EQ(lines.back(), std::make_pair(82, std::string("82,\n")));
+}
+
+TEST_F(CsvReadTest, AnEndlessLineIsCutNotHeld) {
+  const auto lines = read(std::string(3 * kMaxLineLength, 'x') + "\nnext,\n");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].second.size(), kMaxLineLength + 1);
+  EXPECT_EQ(lines[0].second.back(), '\n');
+  EXPECT_EQ(lines[1].second, "next,\n");
+}
+
+TEST(CsvRead, MissingFileOrFolderCannotBeRead) {
+  auto ignore = [](std::string_view, int) {};
+  EXPECT_FALSE(readTableLines("/nonexistent/palor.csv", ignore));
+  EXPECT_FALSE(readTableLines(std::filesystem::temp_directory_path(), ignore));
+}
+
+}  // namespace
+}  // namespace palor::csv
