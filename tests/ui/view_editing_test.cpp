@@ -1,0 +1,110 @@
+// Editing in the real window, offscreen: keys typed into the widgets pass the key rules,
+// leaving a field runs its exit rule, and a conversion error shows the toolkit's error box.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "ui/messages.h"
+#include "ui/view/tform1.h"
+
+namespace palor {
+namespace {
+
+class ViewEditingTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static int argc = 1;
+    static char name[] = "view_editing_test";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) new QApplication(argc, argv);
+  }
+
+  QLineEdit* edit(const char* name) { return form.findChild<QLineEdit*>(name); }
+  QString lastLogLine() {
+    return form.findChild<QPlainTextEdit*>("Memo1")->toPlainText().split('\n').last();
+  }
+  // The focus leaves the field for another one of the window.
+  void leave(QWidget* widget) {
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(widget, &out);
+  }
+
+  TForm1 form;
+};
+
+TEST_F(ViewEditingTest, RefusedKeyInAnAddressIsReportedAndLeavesTheText) {
+  QLineEdit* address = edit("address1");
+  address->setCursorPosition(3);
+  QTest::keyClick(address, Qt::Key_A, Qt::NoModifier);
+  EXPECT_EQ(address->text(), "2004000");
+  EXPECT_EQ(address->cursorPosition(), 3);
+  EXPECT_EQ(lastLogLine(), QString::fromLatin1(msg::kNumberKeysOnly));
+}
+
+TEST_F(ViewEditingTest, CharacterWithoutAByteIsRefused) {
+  QLineEdit* name = edit("Capcode1Name");
+  QTest::keyClicks(name, QStringLiteral("ab\u20ACc"));
+  EXPECT_EQ(name->text(), "abc");
+  EXPECT_EQ(form.state().record().text("Capcode1Name"), "abc");
+}
+
+TEST_F(ViewEditingTest, TypedAddressFollowsWithItsFrame) {
+  QLineEdit* address = edit("address2");
+  address->clear();
+  form.state().record().setText("address2", "");
+  QTest::keyClicks(address, "123");
+  EXPECT_EQ(edit("frame2")->text(), "3");
+  leave(address);
+  EXPECT_EQ(address->text(), "0000123");
+}
+
+TEST_F(ViewEditingTest, ToneLettersShowInUpperCase) {
+  QLineEdit* tone = edit("tonepatternA");
+  tone->selectAll();
+  QTest::keyClicks(tone, "a");
+  EXPECT_EQ(tone->text(), "A");
+  EXPECT_EQ(form.state().record().text("tonepatternA"), "A");
+}
+
+TEST_F(ViewEditingTest, LeavingContrastAt99Shows63) {
+  form.findChild<QCheckBox*>("contrastUnlock")->click();
+  QLineEdit* contrast = edit("contrast");
+  ASSERT_TRUE(contrast->isEnabled());
+  contrast->selectAll();
+  QTest::keyClicks(contrast, "99");
+  EXPECT_EQ(contrast->text(), "99");
+  leave(contrast);
+  EXPECT_EQ(contrast->text(), "63");
+}
+
+TEST_F(ViewEditingTest, AFolderOpensTheNextOneOfItsHalf) {
+  auto* type = form.findChild<QComboBox*>("msgtype1");
+  type->setCurrentIndex(1);
+  emit type->activated(1);  // the user picks "Public"
+  EXPECT_TRUE(form.findChild<QCheckBox*>("pubboxact0")->isEnabled());
+  form.findChild<QCheckBox*>("pubboxact0")->click();
+  EXPECT_TRUE(form.findChild<QCheckBox*>("pubboxact1")->isEnabled());
+  EXPECT_TRUE(edit("pubboxlength0")->isEnabled());
+}
+
+TEST_F(ViewEditingTest, ConversionErrorShowsTheErrorBoxAndTheProgramGoesOn) {
+  form.findChild<QCheckBox*>("contrastUnlock")->click();
+  QLineEdit* bs1 = edit("bs1");
+  bs1->clear();
+  form.state().record().setText("bs1", "");
+  leave(bs1);
+  QApplication::processEvents();
+  auto* box = form.findChild<QMessageBox*>("conversionError");
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->text(), "'' is not a valid integer value");
+  box->close();
+}
+
+}  // namespace
+}  // namespace palor
