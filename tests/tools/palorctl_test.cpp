@@ -7,6 +7,10 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
 
 #include "record_dump.h"
 #include "ui/vendrel.h"
@@ -16,11 +20,13 @@ namespace {
 
 struct RunResult {
   std::string out;
+  std::string err;
   int status = -1;
 };
 
 RunResult runPalorctl(const std::string& arguments) {
-  const std::string command = std::string(PALORCTL_PATH) + " " + arguments + " 2>/dev/null";
+  const std::string errPath = "/tmp/palorctl-test-" + std::to_string(::getpid()) + ".err";
+  const std::string command = std::string(PALORCTL_PATH) + " " + arguments + " 2>" + errPath;
   RunResult result;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return result;
@@ -29,6 +35,9 @@ RunResult runPalorctl(const std::string& arguments) {
   while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), n);
   const int raw = pclose(pipe);
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  std::ifstream err(errPath, std::ios::binary);
+  result.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
+  std::remove(errPath.c_str());
   return result;
 }
 
@@ -84,9 +93,36 @@ TEST(PalorctlDump, TextsAreLatin1InJson) {
 }
 
 TEST(Palorctl, UsageErrorsExitWithTwo) {
-  EXPECT_EQ(runPalorctl("").status, 2);
-  EXPECT_EQ(runPalorctl("frobnicate").status, 2);
-  EXPECT_EQ(runPalorctl("dump --no-such-option").status, 2);
+  for (const char* arguments : {"", "frobnicate", "dump --no-such-option", "dump --type",
+                                "dump --type nofield=1", "dump --check method28a=maybe",
+                                "dump --pick language=Klingon", "dump --check otaKillCmd=yes"})
+    EXPECT_EQ(runPalorctl(arguments).status, 2) << arguments;
+}
+
+TEST(PalorctlEdits, TypedAddressIsReportedOnceAndZeroFilledOnLeaving) {
+  const RunResult run =
+      runPalorctl("dump --json --set address1= --type address1=123 --leave address1");
+  ASSERT_EQ(run.status, 0);
+  const auto fields = nlohmann::json::parse(run.out);
+  EXPECT_EQ(fields[toIndex(fieldId("address1"))].at("value"), "0000123");
+  EXPECT_EQ(fields[toIndex(fieldId("frame1"))].at("value"), "3");
+  // The about line of start-up, then the invalid address once: after "1", not after "12".
+  EXPECT_EQ(run.err,
+            "\nAddress [1] is invalid. It should be within 8-2007663; 2007672-2045055; "
+            "2045064-2097143.\n");
+}
+
+TEST(PalorctlEdits, EditsApplyInTheOrderGiven) {
+  // Picking "Public" opens folder [1]; checking it then opens [2].
+  const RunResult run = runPalorctl(
+      "dump --json --pick msgtype1=Public --check pubboxact0=yes --pick=language=3");
+  ASSERT_EQ(run.status, 0);
+  const auto fields = nlohmann::json::parse(run.out);
+  EXPECT_EQ(fields[toIndex(fieldId("pubboxact0"))].at("value"), true);
+  EXPECT_EQ(fields[toIndex(fieldId("pubboxact1"))].at("enabled"), true);
+  EXPECT_EQ(fields[toIndex(fieldId("language"))].at("item"), "FRENCH");
+  // In the other order the folder is still locked when the click comes.
+  EXPECT_EQ(runPalorctl("dump --check pubboxact0=yes --pick msgtype1=Public").status, 2);
 }
 
 }  // namespace
