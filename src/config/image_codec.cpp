@@ -10,12 +10,13 @@ namespace palor {
 namespace {
 
 unsigned storedValue(const SettingsRecord& r, const MapRow& row) {
-  const auto index = static_cast<unsigned>(r.index(row.field));  // -1: all ones, masked
+  // No selection (-1) is all ones, masked to the field's width.
+  const auto index = [&] { return static_cast<unsigned>(r.index(row.field)); };
   switch (row.coding) {
     case Coding::Checked: return r.checked(row.field) ? 1u : 0u;
-    case Coding::Index: return index;
-    case Coding::Rev2Index: return rev2(index);
-    case Coding::Rev3Index: return rev3(index);
+    case Coding::Index: return index();
+    case Coding::Rev2Index: return rev2(index());
+    case Coding::Rev3Index: return rev3(index());
     case Coding::Number: return static_cast<unsigned>(r.number(row.field));
   }
   return 0;
