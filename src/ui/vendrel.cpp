@@ -1,5 +1,6 @@
 #include "ui/vendrel.h"
 
+#include "config/channel_frequency.h"
 #include "ui/messages.h"
 
 namespace palor {
@@ -14,6 +15,7 @@ void FormState::changeWindow(Change change) {
 
 void FormState::attachRules() {
   record_.setClickRule(record_.id("method28a"), [this](FieldId) { Method28aClick(); });
+  attachChannelRules();
 }
 
 void FormState::startUp(const StartUpEnvironment& environment) {
@@ -28,10 +30,8 @@ void FormState::startUp(const StartUpEnvironment& environment) {
   });
 
   // A PC whose number format does not read "475.1" writes numbers with a comma.
-  if (environment.decimalSeparator == ',') {
-    decimalSeparator_ = ',';
-    record_.setText("channelfreq", "471,00000");
-  }
+  decimalSeparator_ = decimalSeparatorFor(environment.decimalSeparator);
+  if (decimalSeparator_ == ',') record_.setText("channelfreq", "471,00000");
 
   changeWindow([](MainWindowState& w) {
     w.hardwarePageVisible = false;

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "config/image_layout.h"
 #include "config/settings_record.h"
 #include "ui/status_log.h"
 
@@ -60,6 +61,7 @@ class FormState {
 
   // The version byte of the last identified pager; 3 until one reports.
   std::uint8_t firmwareVersion() const { return firmwareVersion_; }
+  void setFirmwareVersion(std::uint8_t version) { firmwareVersion_ = version; }
   // The PC's decimal separator as found by the start-up test.
   char decimalSeparator() const { return decimalSeparator_; }
 
@@ -72,13 +74,35 @@ class FormState {
   // Address rules.
   void Method28aClick();
 
+  // The image buffer: the write image (encoded, saved, sent) and the read image (what a file
+  // or the pager delivered).
+  ImageBuffer& images() { return images_; }
+  const ImageBuffer& images() const { return images_; }
+
+  // Channel frequency rules: the key rule and the exit rule of `channelfreq`.
+  bool channelfreqKeyPress(char key);
+  void channelfreqExit();
+
+  // Encodes the settings into the zeroed write image with the pager firmware version. False
+  // (after logging why) when the encoder refuses. A number field that is no number throws
+  // ConversionError and leaves the write image half-built.
+  bool encodeWriteImage();
+  // The image an image file gets: encodeWriteImage, the pager firmware version in byte 0,
+  // the checksums filled. The pre-store checks are the caller's, before.
+  bool encodeImageForFile();
+  // The decoder on the write image, with `version` choosing the rangetime placement.
+  void decodeWriteImage(std::uint8_t version);
+
  private:
   void attachRules();
   void setLinkItemsEnabled(bool enabled);
   template <typename Change>
   void changeWindow(Change change);
 
+  void attachChannelRules();
+
   SettingsRecord record_;
+  ImageBuffer images_;
   StatusLog log_;
   MainWindowState window_;
   std::function<void()> windowObserver_;
