@@ -147,13 +147,6 @@ TEST(ChannelFrequency, NoSpacingSelectedWritesNoWordsAndKeepsTheTypedText) {
   EXPECT_EQ(ch.record.text("channelfreq"), "457.00000");
 }
 
-TEST(ChannelFrequency, FarAboveTheBandsStoresTheLowBits) {
-  Channel ch("999999999", 5, 1);
-  encodeFrequency(ch.record, ch.image, '.');
-  EXPECT_EQ(ch.image[256], 0x56);
-  ASSERT_TRUE(storedFrequencyHz(ch.image, 1).has_value());
-}
-
 TEST(ChannelFrequencyText, ParsesOnlyTheGivenSeparator) {
   struct Case {
     const char* text;
@@ -169,22 +162,6 @@ TEST(ChannelFrequencyText, ParsesOnlyTheGivenSeparator) {
                                               {"-", '.'},         {"0x10", '.'}};
   for (const auto& [text, separator] : bad)
     EXPECT_THROW(parseDecimal(text, separator), ConversionError) << text;
-}
-
-TEST(ChannelFrequencyText, StartUpSeparatorTest) {
-  EXPECT_EQ(decimalSeparatorFor('.'), '.');
-  EXPECT_EQ(decimalSeparatorFor(','), ',');
-  EXPECT_EQ(decimalSeparatorFor('\''), ',');  // any format that cannot read "475.1"
-}
-
-TEST(ChannelFrequencyText, ShortestGeneralFormWithTheSeparator) {
-  EXPECT_EQ(formatDecimal(457000000 * 0.000001, '.'), "457");
-  EXPECT_EQ(formatDecimal(457012500 * 0.000001, '.'), "457.0125");
-  EXPECT_EQ(formatDecimal(457012500 * 0.000001, ','), "457,0125");
-  EXPECT_EQ(completeFrequencyText("457", ','), "457,00000");
-  EXPECT_EQ(completeFrequencyText("", '.'), "000.00000");
-  EXPECT_EQ(completeFrequencyText("1234", '.'), "123400000");
-  EXPECT_EQ(completeFrequencyText("457.0125", '.'), "457.01250");
 }
 
 TEST(ChannelFrequencyKeys, ThirdDigitBringsTheSeparator) {

@@ -156,21 +156,6 @@ TEST(ImageEncoder, DisabledAddressKeepsItsCapcode) {
   EXPECT_EQ(image[269], 0xA1);
 }
 
-TEST(ImageEncoder, TextsGoInUnpaddedOrPaddedAsMapped) {
-  SettingsRecord record;
-  record.setText("Capcode3ToneB", "Fire");
-  record.setText("Capcode8Name", "ABCDEFGHIJKLMNOP");
-  record.setText("password", "12");
-  const ConfigImage image = encoded(record);
-  const int toneB3 = 347 + 64 * 2 + 16;
-  EXPECT_EQ(std::string(image.begin() + toneB3, image.begin() + toneB3 + 5),
-            std::string("Fire\0", 5));
-  EXPECT_EQ(std::string(image.begin() + 971, image.begin() + 987), "ABCDEFGHIJKLMNOP");
-  EXPECT_EQ(image[987], 0);
-  EXPECT_EQ(std::string(image.begin() + 35, image.begin() + 39), std::string("12\0\0", 4));
-  EXPECT_EQ(record.text("Capcode3ToneB"), "Fire");  // names are not padded in the window
-}
-
 TEST(ImageEncoder, NumberFieldThatIsNoNumberIsAConversionError) {
   const char* fields[] = {"lcdholdtime", "contrast", "bs1", "bs3", "address4", "channelfreq",
                           "overheatVoltage"};

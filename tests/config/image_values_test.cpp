@@ -66,17 +66,6 @@ TEST(Overheat, ParsesHexDecimalAndRefusesBrokenForms) {
   EXPECT_EQ(overheatText(0x00), "0x00");
 }
 
-TEST(Backlight, DutyTableBothWays) {
-  const std::uint8_t duty[] = {25, 77, 128, 179};
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(backlightDuty(i), duty[i]);
-    EXPECT_EQ(backlightIndex(duty[i]), i);
-  }
-  EXPECT_EQ(backlightDuty(-1), 0);
-  EXPECT_FALSE(backlightIndex(0x50).has_value());
-  EXPECT_FALSE(backlightIndex(0).has_value());
-}
-
 TEST(AddressRecord, PacksTheWorkedExamplesAndReadsThemBack) {
   struct Case {
     std::uint32_t capcode;
