@@ -14,7 +14,9 @@ void FormState::changeWindow(Change change) {
 }
 
 void FormState::attachRules() {
-  record_.setClickRule(record_.id("method28a"), [this](FieldId) { Method28aClick(); });
+  attachAddressRules();
+  attachFolderRules();
+  attachFieldRules();
   attachChannelRules();
 }
 

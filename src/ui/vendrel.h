@@ -14,6 +14,9 @@
 
 namespace palor {
 
+// The address range test: 8..2007663, 2007672..2045055 and 2045064..2097143 are valid.
+bool isValidAddress(int value);
+
 inline constexpr std::string_view kLayoutCaption = "PALOR Programmer";
 inline constexpr std::string_view kApplicationTitle = "PALOR Customer Programmer (Dururovera)";
 
@@ -71,8 +74,119 @@ class FormState {
   void About1Click();
   void ConnectPagerClick();
 
-  // Address rules.
+  // Address rules. Rows are 1..8; the named rules of a row or a tone column share one body.
+  void addrEnClick(int row);
+  void addr1enClick() { addrEnClick(1); }
+  void addr2enClick() { addrEnClick(2); }
+  void addr3enClick() { addrEnClick(3); }
+  void addr4enClick() { addrEnClick(4); }
+  void addr5enClick() { addrEnClick(5); }
+  void addr6enClick() { addrEnClick(6); }
+  void addr7enClick() { addrEnClick(7); }
+  void addr8enClick() { addrEnClick(8); }
+
+  // The format rule of tone column `tone` ('A'..'D') of a row.
+  void addrFormatChange(int row, char tone);
+  void addr1formatAChange() { addrFormatChange(1, 'A'); }
+  void addr1formatBChange() { addrFormatChange(1, 'B'); }
+  void addr1formatCChange() { addrFormatChange(1, 'C'); }
+  void addr1formatDChange() { addrFormatChange(1, 'D'); }
+  void addr2formatAChange() { addrFormatChange(2, 'A'); }
+  void addr2formatBChange() { addrFormatChange(2, 'B'); }
+  void addr2formatCChange() { addrFormatChange(2, 'C'); }
+  void addr2formatDChange() { addrFormatChange(2, 'D'); }
+  void addr3formatAChange() { addrFormatChange(3, 'A'); }
+  void addr3formatBChange() { addrFormatChange(3, 'B'); }
+  void addr3formatCChange() { addrFormatChange(3, 'C'); }
+  void addr3formatDChange() { addrFormatChange(3, 'D'); }
+  void addr4formatAChange() { addrFormatChange(4, 'A'); }
+  void addr4formatBChange() { addrFormatChange(4, 'B'); }
+  void addr4formatCChange() { addrFormatChange(4, 'C'); }
+  void addr4formatDChange() { addrFormatChange(4, 'D'); }
+  void addr5formatAChange() { addrFormatChange(5, 'A'); }
+  void addr5formatBChange() { addrFormatChange(5, 'B'); }
+  void addr5formatCChange() { addrFormatChange(5, 'C'); }
+  void addr5formatDChange() { addrFormatChange(5, 'D'); }
+  void addr6formatAChange() { addrFormatChange(6, 'A'); }
+  void addr6formatBChange() { addrFormatChange(6, 'B'); }
+  void addr6formatCChange() { addrFormatChange(6, 'C'); }
+  void addr6formatDChange() { addrFormatChange(6, 'D'); }
+  void addr7formatAChange() { addrFormatChange(7, 'A'); }
+  void addr7formatBChange() { addrFormatChange(7, 'B'); }
+  void addr7formatCChange() { addrFormatChange(7, 'C'); }
+  void addr7formatDChange() { addrFormatChange(7, 'D'); }
+  void addr8formatAChange() { addrFormatChange(8, 'A'); }
+  void addr8formatBChange() { addrFormatChange(8, 'B'); }
+  void addr8formatCChange() { addrFormatChange(8, 'C'); }
+  void addr8formatDChange() { addrFormatChange(8, 'D'); }
+
+  // Change rule of address1..address8: the frame follows the value, an invalid value is
+  // reported. A field that is no address field is ignored.
+  void AddressChange(FieldId address);
+  // Exit rule of address1..address8: zero-fill, then the uniqueness test.
+  void AddressExit(FieldId address);
+  // Change rule of msgtype1..msgtype8: opens or locks the Folders tab.
+  void msgtypeChange();
   void Method28aClick();
+  // Once a write to a pager has started: each address advances by its auto-increment step.
+  void AdvanceAddresses();
+
+  // Folder rules. Folders are 0..15 (shown as [1]..[16]).
+  void pubboxactClick(int folder);
+  void pubboxact0Click() { pubboxactClick(0); }
+  void pubboxact1Click() { pubboxactClick(1); }
+  void pubboxact2Click() { pubboxactClick(2); }
+  void pubboxact3Click() { pubboxactClick(3); }
+  void pubboxact4Click() { pubboxactClick(4); }
+  void pubboxact5Click() { pubboxactClick(5); }
+  void pubboxact6Click() { pubboxactClick(6); }
+  void pubboxact7Click() { pubboxactClick(7); }
+  void pubboxact8Click() { pubboxactClick(8); }
+  void pubboxact9Click() { pubboxactClick(9); }
+  void pubboxactAClick() { pubboxactClick(10); }
+  void pubboxactBClick() { pubboxactClick(11); }
+  void pubboxactCClick() { pubboxactClick(12); }
+  void pubboxactDClick() { pubboxactClick(13); }
+  void pubboxactEClick() { pubboxactClick(14); }
+  void pubboxactFClick() { pubboxactClick(15); }
+  // Exit rule of pubboxlength0..pubboxlengthF.
+  void pubboxlengthExit(FieldId length);
+
+  // Key rules: each sees a typed character and returns whether it is admitted; a refused
+  // character is reported in the status log (HexKeyPress refuses silently).
+  bool LengthKeyPress(char key);
+  bool TonePatternKeyPress(char key);
+  bool HexKeyPress(char key);
+  bool SerialKeyPress(char key);
+
+  // Fill rules: the text filled to the field's maximum length.
+  void FixedStringExit(FieldId field);  // blanks on the right
+  void FixedCodeExit(FieldId field);    // "0" on the right
+  void FixedNumberExit(FieldId field);  // "0" in front
+  // FixedNumberExit on address1..address8, in that order.
+  void ZeroFillAddresses();
+
+  // Range rules.
+  void ContrastExit();
+  void LcdHoldTimeChange();
+  void LcdHoldTimeExit();
+  void RangeTimeExit();
+  void Bs1Exit();
+  void Bs3Exit();
+
+  // Switching rules.
+  void ContrastUnlockClick();
+  void PrivateFunControlClick();
+  void RepeatCallCheckChange();
+  void OtaKillCmdClick();
+
+  // True exactly when the eight address texts all differ (compared as strings, letter case
+  // ignored, switched-off rows included).
+  bool AddressesAreUnique() const;
+  // Run first by File / Save and Write_To_Pager: brings bs1, bs3 and contrast into range,
+  // refuses empty or invalid addresses (silently) and equal ones (with a message), and
+  // zero-fills the addresses. Returns whether the command may go on.
+  bool PreStoreChecks();
 
   // The image buffer: the write image (encoded, saved, sent) and the read image (what a file
   // or the pager delivered).
@@ -95,6 +209,9 @@ class FormState {
 
  private:
   void attachRules();
+  void attachAddressRules();
+  void attachFolderRules();
+  void attachFieldRules();
   void setLinkItemsEnabled(bool enabled);
   template <typename Change>
   void changeWindow(Change change);

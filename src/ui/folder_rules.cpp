@@ -1,0 +1,96 @@
+// Folder rules: the sixteen public folders share 99 message slots. Folders [1]..[8] and
+// [9]..[16] form two chains: a folder opens only after the one before it, and closing a
+// folder closes every later folder of its half.
+#include <algorithm>
+#include <string>
+
+#include "config/record_checks.h"
+#include "ui/messages.h"
+#include "ui/vendrel.h"
+
+namespace palor {
+namespace {
+
+constexpr int kFoldersPerHalf = kFolders / 2;
+
+// The folder after the last one of folder k's half.
+int endOfHalf(int folder) { return folder < kFoldersPerHalf ? kFoldersPerHalf : kFolders; }
+
+}  // namespace
+
+void FormState::attachFolderRules() {
+  for (int k = 0; k < kFolders; ++k) {
+    record_.setClickRule(record_.id(folderField("pubboxact", k)),
+                         [this, k](FieldId) { pubboxactClick(k); });
+    record_.setExitRule(record_.id(folderField("pubboxlength", k)),
+                        [this](FieldId f) { pubboxlengthExit(f); });
+  }
+}
+
+void FormState::pubboxactClick(int folder) {
+  const FieldId active = record_.id(folderField("pubboxact", folder));
+  const FieldId title = record_.id(folderField("pubbox", folder));
+  const FieldId length = record_.id(folderField("pubboxlength", folder));
+
+  if (!record_.checked(active)) {
+    record_.setEnabled(title, false);
+    record_.setEnabled(length, false);
+    for (int later = folder + 1; later < endOfHalf(folder); ++later) {
+      const FieldId laterActive = record_.id(folderField("pubboxact", later));
+      record_.setChecked(laterActive, false);
+      record_.setEnabled(laterActive, false);
+      record_.setEnabled(folderField("pubbox", later), false);
+      record_.setEnabled(folderField("pubboxlength", later), false);
+    }
+    return;
+  }
+
+  // The folder counts in the excess already, being checked.
+  const int excess = folderExcess(record_);
+  const int slots = record_.number(length);
+  if (excess >= slots) {
+    record_.setChecked(active, false);  // runs this rule again, on the unchecked path
+    log_.append(msg::kMailboxCannotBeEnabled);
+    return;
+  }
+
+  record_.setEnabled(title, true);
+  record_.setEnabled(length, true);
+  const int next = folder + 1;
+  if (next < endOfHalf(folder)) {
+    record_.setEnabled(folderField("pubboxact", next), true);
+    record_.setEnabled(folderField("pubbox", next), true);
+    record_.setEnabled(folderField("pubboxlength", next), true);
+  }
+  if (excess > 0) {
+    record_.setNumber(length, slots - excess);
+    log_.append(msg::kTrimmedToTotal99);
+  }
+}
+
+void FormState::pubboxlengthExit(FieldId length) {
+  const int slots = record_.number(length);
+  // A pasted negative length is refused like 0: it would count against the total.
+  if (slots <= 0) {
+    log_.append(msg::kLengthOneOrGreater);
+    record_.requestFocus(length);
+    return;
+  }
+
+  // Only an active folder's length counts in the total, so only it can bring the total
+  // down: the length of an inactive folder is left as typed even when a loaded
+  // configuration is over the total already. An active folder is cut to what the other
+  // active folders leave, but never below one slot; if they alone fill 99 slots, the total
+  // test refuses the configuration when it is stored.
+  const int folder = SettingsRecord::spec(length).row;
+  if (folder < 0 || folder >= kFolders || !record_.checked(folderField("pubboxact", folder)))
+    return;
+  const int excess = folderExcess(record_);
+  if (excess <= 0) return;
+  const int trimmed = std::max(slots - excess, 1);
+  if (trimmed == slots) return;
+  record_.setNumber(length, trimmed);
+  log_.append(msg::kTrimmedToTotal99);
+}
+
+}  // namespace palor
