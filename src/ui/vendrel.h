@@ -4,6 +4,7 @@
 // palorctl and the tests drive it directly.
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -206,6 +207,23 @@ class FormState {
   bool encodeImageForFile();
   // The decoder on the write image, with `version` choosing the rangetime placement.
   void decodeWriteImage(std::uint8_t version);
+  // What the loaders run once an image is decoded: msgtypeChange, then the zero-fill of the
+  // eight addresses.
+  void reapplyLoadedRules();
+
+  // Save to an image file, up to the bytes to write: the pre-store checks, then
+  // encodeImageForFile. False when either refuses (they log their own reasons; an invalid
+  // address refuses silently).
+  bool buildImageFile();
+  // Open an image file, once its content has been read: the first 1024 bytes go into the
+  // read image, the method28a rule is applied, and then fewer than 1024 bytes log
+  // "Load failed" and a failed checksum test "File corrupted." (both return false, settings
+  // and write image untouched); otherwise "Loaded data from " + `fileName` is logged, the
+  // image is decoded with its byte 0 as the version and the loaders' rules run.
+  bool loadImageFile(std::span<const std::uint8_t> content, std::string_view fileName);
+  // After a pager read whose checksum test adopted the read image: decode with the pager
+  // firmware version, then channelfreqExit and the loaders' rules.
+  void decodeImageFromPager();
 
  private:
   void attachRules();

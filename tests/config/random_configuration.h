@@ -65,7 +65,10 @@ class RandomConfiguration {
     for (std::size_t i = 0; i < schema.size(); ++i) {
       const FieldSpec& s = schema[i];
       const auto f = static_cast<FieldId>(i);
-      if (notInImage(s.name)) continue;
+      // Numbers whose ranges depend on each other are set below.
+      if (notInImage(s.name) || s.name.rfind("address", 0) == 0 ||
+          s.name.rfind("pubboxlength", 0) == 0 || s.name == "bs1" || s.name == "bs3")
+        continue;
       switch (s.kind) {
         case FieldKind::Check: r.setChecked(f, chance()); break;
         case FieldKind::Item: r.setIndex(f, between(0, int(s.items.size()) - 1)); break;
@@ -82,6 +85,11 @@ class RandomConfiguration {
       const int length = active ? between(1, std::min(slots, 20)) : between(1, 99);
       if (active) slots -= length;
       r.setText(folderField("pubboxlength", k), std::to_string(length));
+    }
+    // The LCD on and off times stay "Disabled" while the hold time is not 0.
+    if (r.text("lcdholdtime") != "0") {
+      r.setIndex("lcd_on_time", 0);
+      r.setIndex("lcd_off_time", 0);
     }
     const int bs1 = between(2, 61);
     r.setText("bs1", std::to_string(bs1));
