@@ -140,27 +140,31 @@ TEST(ImageFileOpen, LoadedFoldersDoNotDependOnTheWindowBefore) {
   s.setText("pubboxlength0", "99");
   const auto file = source.saved();
 
-  Window target(8);
-  SettingsRecord& t = target.record();
-  for (int n = 1; n <= kAddressRows; ++n) {
-    t.setChecked(rowField("addr", n, "en"), n != 3);
-    t.setIndex(rowField("msgtype", n), 1);
-  }
-  target.form.msgtypeChange();
-  for (int k = 0; k < kFolders; ++k) t.setChecked(folderField("pubboxact", k), false);
-  t.setChecked("pubboxact8", true);
-  t.setText("pubboxlength8", "99");
-  t.setText("pubboxlength0", "");  // a length the user left empty
+  // Windows that held: row 3 switched off with the other rows public (loading switches row 3
+  // on only after row 1 off has locked the Folders tab), or the same rows as the file.
+  for (const bool row3WasOff : {true, false}) {
+    Window target(8);
+    SettingsRecord& t = target.record();
+    for (int n = 1; n <= kAddressRows; ++n) {
+      t.setChecked(rowField("addr", n, "en"), row3WasOff ? n != 3 : n == 3);
+      t.setIndex(rowField("msgtype", n), 1);
+    }
+    target.form.msgtypeChange();
+    for (int k = 0; k < kFolders; ++k) t.setChecked(folderField("pubboxact", k), false);
+    t.setChecked("pubboxact8", true);  // the other half full
+    t.setText("pubboxlength8", "99");
+    t.setText("pubboxlength0", "");  // a length the user left empty
 
-  const std::size_t before = target.form.log().lines().size();
-  ASSERT_TRUE(target.form.loadImageFile(file, "f.bin"));
-  EXPECT_TRUE(t.checked("pubboxact0"));
-  EXPECT_EQ(t.text("pubboxlength0"), "99");
-  EXPECT_FALSE(t.checked("pubboxact8"));
-  EXPECT_TRUE(t.enabled("pubboxact0"));
-  EXPECT_TRUE(t.enabled("pubboxact1"));
-  EXPECT_FALSE(t.checked("pubboxact1"));
-  EXPECT_EQ(target.form.log().lines().size(), before + 1);  // only "Loaded data from f.bin"
+    const std::size_t before = target.form.log().lines().size();
+    ASSERT_TRUE(target.form.loadImageFile(file, "f.bin"));
+    EXPECT_TRUE(t.checked("pubboxact0")) << row3WasOff;
+    EXPECT_EQ(t.text("pubboxlength0"), "99");
+    EXPECT_FALSE(t.checked("pubboxact8"));
+    EXPECT_TRUE(t.enabled("pubboxact0"));
+    EXPECT_TRUE(t.enabled("pubboxact1"));
+    EXPECT_FALSE(t.checked("pubboxact1"));
+    EXPECT_EQ(target.form.log().lines().size(), before + 1);  // only "Loaded data from f.bin"
+  }
 }
 
 TEST(ImageFileOpen, RefusedContentLeavesTheSettings) {
