@@ -1,15 +1,10 @@
 // The image encoder and decoder on a bare settings record (no editing rules attached): the
-// byte values of the map, the encoder's side effects, the decoder's edge cases, the round
-// trip and the decoder's robustness against any image.
+// byte values of the map, the encoder's side effects and the decoder's edge cases. The round
+// trip and the robustness against any image run through the whole window
+// (tests/ui/image_commands_test.cpp).
 #include <gtest/gtest.h>
 
-#include <random>
-
-#include "config/channel_frequency.h"
-#include "config/image_checksums.h"
 #include "config/image_codec.h"
-#include "config/record_checks.h"
-#include "random_configuration.h"
 
 namespace palor {
 namespace {
@@ -268,77 +263,6 @@ TEST(ImageDecoder, FolderRangesSetActivationLengthAndEnabledFlags) {
   EXPECT_FALSE(d.record.enabled("pubboxlength1"));
   EXPECT_TRUE(d.record.checked("pubboxact2"));
   EXPECT_EQ(d.record.text("pubboxlength2"), "-1");
-}
-
-TEST(ImageDecoder, AddressesComeBackAsDecimalNumbers) {
-  Decoded d;
-  const std::uint8_t record7[] = {0x06, 0x38, 0x00, 0x00};  // capcode 7, switched off
-  std::copy(std::begin(record7), std::end(record7), d.image.begin() + 262 + 4 * 6);
-  d.decode();
-  EXPECT_EQ(d.record.text("address1"), "2004000");
-  EXPECT_EQ(d.record.text("address7"), "7");
-  EXPECT_FALSE(d.record.checked("addr7en"));
-}
-
-TEST(ImageRoundTrip, RandomConfigurationsEncodeDecodeAndEncodeAlike) {
-  for (std::uint32_t seed = 1; seed <= 300; ++seed) {
-    testing::RandomConfiguration random(seed);
-    SettingsRecord source;
-    random.fill(source);
-    const std::uint8_t version = static_cast<std::uint8_t>(random.between(2, 4));
-    ConfigImage first{};
-    ASSERT_TRUE(encodeImage(source, first, {version, '.'})) << "seed " << seed;
-
-    SettingsRecord target;
-    testing::RandomConfiguration(seed + 100000).fill(target);  // some other configuration
-    decodeImage(target, first, {version, '.'});
-    for (int n = 1; n <= kAddressRows; ++n)  // the loaders' zero-fill
-      fillLeft(target, target.id(rowField("address", n)), '0');
-    ConfigImage second{};
-    ASSERT_TRUE(encodeImage(target, second, {version, '.'})) << "seed " << seed;
-    ASSERT_EQ(first, second) << "seed " << seed;
-
-    std::vector<std::string> except = {"channelfreq"};
-    if (source.checked("method28a")) except.push_back("urgcalltype");
-    for (int k = 0; k < kFolders; ++k)
-      if (!source.checked(folderField("pubboxact", k)))
-        except.push_back(folderField("pubboxlength", k));
-    EXPECT_EQ(testing::differingFields(source, target, except), std::vector<std::string>{})
-        << "seed " << seed;
-
-    // The frequency comes back as the nearest synthesizer step.
-    const double typed = parseDecimal(source.text("channelfreq"), '.');
-    const double shown = parseDecimal(target.text("channelfreq"), '.');
-    const double step = *synthesizerStepHz(source.index("channelspace")) *
-                        *bandFactor(bandCode(typed)) * 1e-6;
-    EXPECT_LE(std::abs(typed - shown), step / 2 + 1e-9) << source.text("channelfreq");
-  }
-}
-
-// Any 1024 bytes decode without a crash and leave every field within its schema.
-TEST(ImageDecoderRobustness, RandomImagesKeepTheRecordInsideItsSchema) {
-  std::mt19937 rng(2024);
-  SettingsRecord record;
-  for (int round = 0; round < 3000; ++round) {
-    ConfigImage image;
-    for (auto& b : image) b = static_cast<std::uint8_t>(rng());
-    if (round % 3 == 0)  // also texts that run to their full width without a zero
-      for (int i = 300; i < 1000; ++i) image[i] = static_cast<std::uint8_t>('A' + i % 26);
-    fillChecksums(image);
-    ASSERT_TRUE(checksumsMatch(image));
-    ASSERT_NO_THROW(decodeImage(record, image, {static_cast<std::uint8_t>(image[0]), '.'}));
-    const auto& schema = settingsSchema();
-    for (std::size_t i = 0; i < schema.size(); ++i) {
-      const FieldSpec& s = schema[i];
-      const auto f = static_cast<FieldId>(i);
-      if (s.kind == FieldKind::Item) {
-        const int index = record.index(f);
-        ASSERT_TRUE(index == -1 || (index >= 0 && index < int(s.items.size()))) << s.name;
-      } else if (s.kind == FieldKind::Text) {
-        ASSERT_LE(record.text(f).size(), static_cast<std::size_t>(s.maxLength)) << s.name;
-      }
-    }
-  }
 }
 
 }  // namespace

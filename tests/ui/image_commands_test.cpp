@@ -3,7 +3,7 @@
 
 #include <random>
 
-#include "../config/random_configuration.h"
+#include "random_configuration.h"
 
 #include "config/image_checksums.h"
 #include "ui/messages.h"
@@ -241,7 +241,7 @@ TEST(DecodeImageFromPager, CompletesTheFrequencyAndZeroFillsAddresses) {
 TEST(ImageFileOpenRobustness, RandomImagesWithValidChecksums) {
   std::mt19937 rng(99);
   Window target(51);
-  for (int round = 0; round < 2000; ++round) {
+  for (int round = 0; round < 3000; ++round) {
     std::vector<std::uint8_t> file(kImageSize);
     for (auto& b : file) b = static_cast<std::uint8_t>(rng());
     ConfigImage image;

@@ -58,8 +58,8 @@ class RandomConfiguration {
   }
 
   // Fills every field that the image holds with a value the window could hold, folders
-  // within 99 slots. Sets values directly: run it on a record without rules, or before the
-  // rules are attached.
+  // within 99 slots, by program steps (attached rules run as they are set). The caller runs
+  // msgtypeChange afterwards, as a loader would, so that folders need a public row.
   void fill(SettingsRecord& r) {
     const auto& schema = settingsSchema();
     for (std::size_t i = 0; i < schema.size(); ++i) {
