@@ -1,5 +1,6 @@
 #include "ui/vendrel.h"
 
+#include "config/channel_frequency.h"
 #include "ui/messages.h"
 
 namespace palor {
@@ -16,6 +17,7 @@ void FormState::attachRules() {
   attachAddressRules();
   attachFolderRules();
   attachFieldRules();
+  attachChannelRules();
 }
 
 void FormState::startUp(const StartUpEnvironment& environment) {
@@ -30,10 +32,8 @@ void FormState::startUp(const StartUpEnvironment& environment) {
   });
 
   // A PC whose number format does not read "475.1" writes numbers with a comma.
-  if (environment.decimalSeparator == ',') {
-    decimalSeparator_ = ',';
-    record_.setText("channelfreq", "471,00000");
-  }
+  decimalSeparator_ = decimalSeparatorFor(environment.decimalSeparator);
+  if (decimalSeparator_ == ',') record_.setText("channelfreq", "471,00000");
 
   changeWindow([](MainWindowState& w) {
     w.hardwarePageVisible = false;

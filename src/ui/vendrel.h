@@ -4,10 +4,12 @@
 // palorctl and the tests drive it directly.
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "config/image_layout.h"
 #include "config/settings_record.h"
 #include "ui/status_log.h"
 
@@ -63,6 +65,7 @@ class FormState {
 
   // The version byte of the last identified pager; 3 until one reports.
   std::uint8_t firmwareVersion() const { return firmwareVersion_; }
+  void setFirmwareVersion(std::uint8_t version) { firmwareVersion_ = version; }
   // The PC's decimal separator as found by the start-up test.
   char decimalSeparator() const { return decimalSeparator_; }
 
@@ -186,6 +189,42 @@ class FormState {
   // zero-fills the addresses. Returns whether the command may go on.
   bool PreStoreChecks();
 
+  // The image buffer: the write image (encoded, saved, sent) and the read image (what a file
+  // or the pager delivered).
+  ImageBuffer& images() { return images_; }
+  const ImageBuffer& images() const { return images_; }
+
+  // Channel frequency rules: the key rule and the exit rule of `channelfreq`.
+  bool channelfreqKeyPress(char key);
+  void channelfreqExit();
+
+  // Encodes the settings into the zeroed write image with the pager firmware version. False
+  // (after logging why) when the encoder refuses. A number field that is no number throws
+  // ConversionError and leaves the write image half-built.
+  bool encodeWriteImage();
+  // The image an image file gets: encodeWriteImage, the pager firmware version in byte 0,
+  // the checksums filled. The pre-store checks are the caller's, before.
+  bool encodeImageForFile();
+  // The decoder on the write image, with `version` choosing the rangetime placement.
+  void decodeWriteImage(std::uint8_t version);
+  // What the loaders run once an image is decoded: msgtypeChange, then the zero-fill of the
+  // eight addresses.
+  void reapplyLoadedRules();
+
+  // Save to an image file, up to the bytes to write: the pre-store checks, then
+  // encodeImageForFile. False when either refuses (they log their own reasons; an invalid
+  // address refuses silently).
+  bool buildImageFile();
+  // Open an image file, once its content has been read: the first 1024 bytes go into the
+  // read image, the method28a rule is applied, and then fewer than 1024 bytes log
+  // "Load failed" and a failed checksum test "File corrupted." (both return false, settings
+  // and write image untouched); otherwise "Loaded data from " + `fileName` is logged, the
+  // image is decoded with its byte 0 as the version and the loaders' rules run.
+  bool loadImageFile(std::span<const std::uint8_t> content, std::string_view fileName);
+  // After a pager read whose checksum test adopted the read image: decode with the pager
+  // firmware version, then channelfreqExit and the loaders' rules.
+  void decodeImageFromPager();
+
  private:
   void attachRules();
   void attachAddressRules();
@@ -195,7 +234,10 @@ class FormState {
   template <typename Change>
   void changeWindow(Change change);
 
+  void attachChannelRules();
+
   SettingsRecord record_;
+  ImageBuffer images_;
   StatusLog log_;
   MainWindowState window_;
   std::function<void()> windowObserver_;

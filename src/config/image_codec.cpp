@@ -1,0 +1,98 @@
+#include "config/image_codec.h"
+
+#include <algorithm>
+#include <string>
+
+#include "config/image_values.h"
+#include "config/record_checks.h"
+
+namespace palor {
+namespace {
+
+unsigned storedValue(const SettingsRecord& r, const MapRow& row) {
+  // No selection (-1) is all ones, masked to the field's width.
+  const auto index = [&] { return static_cast<unsigned>(r.index(row.field)); };
+  switch (row.coding) {
+    case Coding::Checked: return r.checked(row.field) ? 1u : 0u;
+    case Coding::Index: return index();
+    case Coding::Rev2Index: return rev2(index());
+    case Coding::Rev3Index: return rev3(index());
+    case Coding::Number: return static_cast<unsigned>(r.number(row.field));
+  }
+  return 0;
+}
+
+void setBits(ConfigImage& img, const MapRow& row, unsigned value) {
+  std::uint8_t& byte = img[static_cast<std::size_t>(row.offset)];
+  byte = static_cast<std::uint8_t>((byte & ~row.mask()) | ((value << row.lo) & row.mask()));
+}
+
+void showValue(SettingsRecord& r, const MapRow& row, unsigned value) {
+  switch (row.coding) {
+    case Coding::Checked: r.setChecked(row.field, value != 0); return;
+    case Coding::Index: r.setIndex(row.field, static_cast<int>(value)); return;
+    case Coding::Rev2Index: r.setIndex(row.field, static_cast<int>(rev2(value))); return;
+    case Coding::Rev3Index: r.setIndex(row.field, static_cast<int>(rev3(value))); return;
+    case Coding::Number: r.setText(row.field, std::to_string(value)); return;
+  }
+}
+
+// The bytes of a text field up to the first zero, at most its width.
+std::string storedText(const ConfigImage& img, const MapRow& row) {
+  const auto* begin = img.data() + row.offset;
+  const auto* end = std::find(begin, begin + row.width, std::uint8_t{0});
+  return std::string(begin, end);
+}
+
+bool encodeRow(SettingsRecord& r, ConfigImage& img, const MapRow& row, const ImageOptions& o) {
+  switch (row.kind) {
+    case MapRow::Kind::Bits: setBits(img, row, storedValue(r, row)); return true;
+    case MapRow::Kind::Constant: setBits(img, row, row.value); return true;
+    case MapRow::Kind::Text: {
+      if (row.padding == Padding::Spaces) fillRight(r, row.field, ' ');
+      const std::string& text = r.text(row.field);
+      std::copy_n(text.begin(), std::min(text.size(), static_cast<std::size_t>(row.width)),
+                  img.begin() + row.offset);
+      return true;
+    }
+    case MapRow::Kind::HexPair: {
+      const auto bytes = tonePatternBytes(r.text(row.field));
+      img[static_cast<std::size_t>(row.offset)] = bytes[0];
+      img[static_cast<std::size_t>(row.offset) + 1] = bytes[1];
+      return true;
+    }
+    case MapRow::Kind::Special: return row.special->encode(r, img, o);
+  }
+  return true;
+}
+
+void decodeRow(SettingsRecord& r, const ConfigImage& img, const MapRow& row,
+               const ImageOptions& o) {
+  switch (row.kind) {
+    case MapRow::Kind::Bits:
+      showValue(r, row, (img[static_cast<std::size_t>(row.offset)] & row.mask()) >> row.lo);
+      return;
+    case MapRow::Kind::Constant: return;
+    case MapRow::Kind::Text: r.setText(row.field, storedText(img, row)); return;
+    case MapRow::Kind::HexPair:
+      r.setText(row.field, tonePatternText(img[static_cast<std::size_t>(row.offset)],
+                                           img[static_cast<std::size_t>(row.offset) + 1]));
+      return;
+    case MapRow::Kind::Special: row.special->decode(r, img, o); return;
+  }
+}
+
+}  // namespace
+
+bool encodeImage(SettingsRecord& record, ConfigImage& image, const ImageOptions& options) {
+  image.fill(0);
+  for (const MapRow& row : imageMap())
+    if (!encodeRow(record, image, row, options)) return false;
+  return true;
+}
+
+void decodeImage(SettingsRecord& record, const ConfigImage& image, const ImageOptions& options) {
+  for (const MapRow& row : imageMap()) decodeRow(record, image, row, options);
+}
+
+}  // namespace palor

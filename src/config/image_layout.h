@@ -1,0 +1,80 @@
+#pragma once
+// The configuration image: the pager's 1024-byte configuration EEPROM, byte for byte.
+// This header names the image's regions and the bit-order helpers its hardware bytes need;
+// image_map.cpp holds the byte map itself, row by row.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace palor {
+
+inline constexpr std::size_t kImageSize = 1024;
+using ConfigImage = std::array<std::uint8_t, kImageSize>;
+
+// The main window's image buffer: the write image (what the encoder built, what is saved
+// or sent to the pager) and the read image (what a file or the pager delivered).
+struct ImageBuffer {
+  ConfigImage writeImage{};
+  ConfigImage readImage{};
+};
+
+namespace image {
+
+inline constexpr int kFirmwareVersion = 0;      // version byte; the encoder leaves it 0
+inline constexpr int kSerial = 1;               // 8 characters, space-padded
+inline constexpr int kRangeTimeByte = 9;        // rangetime, firmware version 2 or lower
+inline constexpr int kToneA = 14;               // 7 tone patterns, 2 bytes each, to 27
+inline constexpr int kPassword = 35;            // 4 characters, zero-padded
+inline constexpr int kRangeTimeWord = 44;       // rangetime, little-endian, version 3 and up
+inline constexpr int kHelloMessage = 46;        // 14 characters, space-padded
+inline constexpr int kFormats = 60;             // one byte per address, to 67
+inline constexpr int kFolderTitles = 72;        // 16 x 9 characters, space-padded, to 215
+inline constexpr int kFolderRanges = 216;       // 16 x (first slot, last slot), to 247
+inline constexpr int kSettingsEnd = 255;        // the settings checksum covers 0..254
+inline constexpr int kSynthesizer = 256;        // spacing, chip and band code
+inline constexpr int kSynthesizerN = 257;       // N word, 3 bytes
+inline constexpr int kSynthesizerR = 260;       // R word, 2 bytes
+inline constexpr int kAddressRecords = 262;     // 8 x 4 bytes, to 293
+inline constexpr int kHardwareEnd = 298;        // the hardware checksum covers 256..297
+inline constexpr int kUrgentCalls = 298;        // 4 bytes, two addresses each
+inline constexpr int kOtaKillMessage = 307;     // 40 characters, space-padded
+inline constexpr int kToneNames = 347;          // 8 addresses x 4 tones x 16, zero-padded
+inline constexpr int kAddressNames = 859;       // 8 x 16, zero-padded, to 986
+inline constexpr int kSettingsChecksum = 1020;  // low byte first
+inline constexpr int kHardwareChecksum = 1022;  // low byte first
+
+inline constexpr int kFolderTitleWidth = 9;
+inline constexpr int kNameWidth = 16;
+inline constexpr int kAddressRecordSize = 4;
+// A folder that is not active stores this range.
+inline constexpr std::uint8_t kNoFirstSlot = 0xFF;
+inline constexpr std::uint8_t kNoLastSlot = 0x00;
+
+constexpr int folderTitle(int folder) { return kFolderTitles + kFolderTitleWidth * folder; }
+constexpr int folderRange(int folder) { return kFolderRanges + 2 * folder; }
+// Row 1..8.
+constexpr int addressRecord(int row) { return kAddressRecords + kAddressRecordSize * (row - 1); }
+// Row 1..8, tone 0..3 (A..D).
+constexpr int toneName(int row, int tone) { return kToneNames + 64 * (row - 1) + 16 * tone; }
+constexpr int addressName(int row) { return kAddressNames + kNameWidth * (row - 1); }
+// Urgent-call bit of row 1..8, tone 0..3: byte and bit.
+constexpr int urgentCallByte(int row) { return kUrgentCalls + (row - 1) / 2; }
+constexpr int urgentCallBit(int row, int tone) { return 4 * ((row - 1) % 2) + tone; }
+
+}  // namespace image
+
+// v with the order of its `bits` low bits reversed (bit 0 becomes bit bits-1 and so on);
+// higher bits of v are dropped. The decoder chip's bytes and the address records store
+// their fields this way.
+constexpr unsigned reverseBits(unsigned v, int bits) {
+  unsigned r = 0;
+  for (int i = 0; i < bits; ++i)
+    if (v & (1u << i)) r |= 1u << (bits - 1 - i);
+  return r;
+}
+constexpr unsigned rev2(unsigned v) { return reverseBits(v, 2); }
+constexpr unsigned rev3(unsigned v) { return reverseBits(v, 3); }
+constexpr unsigned rev4(unsigned v) { return reverseBits(v, 4); }
+constexpr unsigned rev8(unsigned v) { return reverseBits(v, 8); }
+
+}  // namespace palor

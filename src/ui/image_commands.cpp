@@ -1,0 +1,76 @@
+// The main window's work on its image buffer: encoding the settings for a file or the
+// pager, decoding a loaded image, and the channel frequency's own rules.
+#include <algorithm>
+
+#include "config/channel_frequency.h"
+#include "config/image_checksums.h"
+#include "config/image_codec.h"
+#include "ui/messages.h"
+#include "ui/vendrel.h"
+
+namespace palor {
+
+void FormState::attachChannelRules() {
+  const FieldId channel = record_.id("channelfreq");
+  record_.setKeyRule(channel, [this](FieldId, char key) { return channelfreqKeyPress(key); });
+  record_.setExitRule(channel, [this](FieldId) { channelfreqExit(); });
+}
+
+bool FormState::channelfreqKeyPress(char key) {
+  return palor::channelfreqKeyPress(record_, key, decimalSeparator_);
+}
+
+void FormState::channelfreqExit() {
+  palor::channelfreqExit(record_, images_.writeImage, decimalSeparator_);
+}
+
+bool FormState::encodeWriteImage() {
+  if (encodeImage(record_, images_.writeImage, {firmwareVersion_, decimalSeparator_}))
+    return true;
+  log_.append(msg::kPublicMessagesOver99);
+  return false;
+}
+
+bool FormState::encodeImageForFile() {
+  if (!encodeWriteImage()) return false;
+  images_.writeImage[image::kFirmwareVersion] = firmwareVersion_;
+  fillChecksums(images_.writeImage);
+  return true;
+}
+
+void FormState::decodeWriteImage(std::uint8_t version) {
+  decodeImage(record_, images_.writeImage, {version, decimalSeparator_});
+}
+
+void FormState::reapplyLoadedRules() {
+  msgtypeChange();
+  ZeroFillAddresses();
+}
+
+bool FormState::buildImageFile() { return PreStoreChecks() && encodeImageForFile(); }
+
+bool FormState::loadImageFile(std::span<const std::uint8_t> content, std::string_view fileName) {
+  const std::size_t arrived = std::min(content.size(), kImageSize);
+  std::copy_n(content.begin(), arrived, images_.readImage.begin());
+  Method28aClick();
+  if (arrived < kImageSize) {
+    log_.append(msg::kLoadFailed);
+    return false;
+  }
+  if (!checksumTestAndAdopt(images_)) {
+    log_.append(msg::kFileCorrupted);
+    return false;
+  }
+  log_.append(msg::loadedDataFrom(fileName));
+  decodeWriteImage(images_.writeImage[image::kFirmwareVersion]);
+  reapplyLoadedRules();
+  return true;
+}
+
+void FormState::decodeImageFromPager() {
+  decodeWriteImage(firmwareVersion_);
+  channelfreqExit();
+  reapplyLoadedRules();
+}
+
+}  // namespace palor
