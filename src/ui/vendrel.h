@@ -4,6 +4,7 @@
 // palorctl and the tests drive it directly.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -221,6 +222,24 @@ class FormState {
   // and write image untouched); otherwise "Loaded data from " + `fileName` is logged, the
   // image is decoded with its byte 0 as the version and the loaders' rules run.
   bool loadImageFile(std::span<const std::uint8_t> content, std::string_view fileName);
+  // File menu. A dialog is asked for the file name; it gives nothing when the user cancels.
+  using FileNameDialog = std::function<std::optional<std::string>()>;
+  void Open1Click(const FileNameDialog& askOpenFileName);
+  // The pre-save checks, then the dialog, then SaveConfigurationFile.
+  void Save1Click(const FileNameDialog& askSaveFileName);
+  // Opens a file by its extension: ".csv" a table, ".bin" and ".eep" an image; any other
+  // name is ignored without a message.
+  void OpenConfigurationFile(const std::string& path);
+  // Saves by the name's extension: ".csv" a table, anything else an image. The file is
+  // replaced only when the whole new content is on disk.
+  void SaveConfigurationFile(const std::string& path);
+  // Files dropped on the window: the first opens as File / Open opens it.
+  void FilesDropped(const std::vector<std::string>& paths);
+  void ExportCsv(const std::string& path);
+  void ImportCsv(const std::string& path);
+  // One line of a table, with its line end, applied to the settings.
+  void ApplyCsvLine(std::string_view line, int number);
+
   // After a pager read whose checksum test adopted the read image: decode with the pager
   // firmware version, then channelfreqExit and the loaders' rules.
   void decodeImageFromPager();
