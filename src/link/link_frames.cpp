@@ -12,7 +12,8 @@ void LinkFrames::SendCommand(std::uint8_t code) {
 }
 
 void LinkFrames::BuildWriteBlock(std::uint8_t code) {
-  transmitStore_ = buildFrame(code, writeImage_.subspan(code::blockOf(code) * kBlockSize, kBlockSize));
+  transmitStore_ =
+      buildFrame(code, writeImage_.subspan(code::blockOf(code) * kBlockSize, kBlockSize));
 }
 
 void LinkFrames::SendAgain() {

@@ -1,11 +1,10 @@
 #include "link/serial_transport.h"
 
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <numeric>
@@ -22,7 +21,8 @@ using test::waitUntil;
 
 Bytes ringBytes(const ReceiveRing& ring, std::uint16_t from, std::size_t count) {
   Bytes bytes;
-  for (std::size_t i = 0; i < count; ++i) bytes.push_back(ring.at(static_cast<std::uint16_t>(from + i)));
+  for (std::size_t i = 0; i < count; ++i)
+    bytes.push_back(ring.at(static_cast<std::uint16_t>(from + i)));
   return bytes;
 }
 
@@ -58,6 +58,7 @@ TEST(SerialTransport, EveryByteValuePassesUnchangedBothWays) {
   EXPECT_EQ(ringBytes(t.ring(), 0, 256), all);
 
   ASSERT_TRUE(t.transmit(all));
+  EXPECT_TRUE(t.drainOutput(1s));
   EXPECT_EQ(pty.receive(257, 300ms), all);
 
   termios line{};
@@ -124,7 +125,8 @@ TEST(SerialTransport, PathsThatAreNoPortFailAndLeaveItClosed) {
   const int fd = ::mkstemp(regular);
   ASSERT_GE(fd, 0);
   ::close(fd);
-  for (const std::string& path : {std::string("/dev/palor-no-such-port"), std::string(), std::string(regular), std::string("/tmp")}) {
+  for (const std::string& path : {std::string("/dev/palor-no-such-port"), std::string(),
+                                  std::string(regular), std::string("/tmp")}) {
     SerialTransport t;
     EXPECT_FALSE(t.open(path)) << path;
     EXPECT_FALSE(t.isOpen()) << path;
@@ -172,8 +174,9 @@ TEST(SerialTransport, FarSideHangingUpEndsTheWorkerWithoutSpinning) {
   pty.hangUp();
   ASSERT_TRUE(waitUntil([&] { return t.linkLost(); }, 100ms)) << "worker still running";
   const auto took = std::chrono::steady_clock::now() - start;
-  RecordProperty("hangup_detect_us",
-                 std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
+  RecordProperty(
+      "hangup_detect_us",
+      std::to_string(std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
 
   const double cpuBefore = processCpuMs();
   std::this_thread::sleep_for(200ms);

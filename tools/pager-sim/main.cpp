@@ -93,7 +93,8 @@ void parse(CLI::App& app, Options& o, int argc, char** argv) {
       ->check(CLI::Range(0, 600000));
   app.add_option("--drop-frame", drop, "do not send the Nth frame (repeatable)")
       ->check(CLI::Range(1u, 1000000u));
-  app.add_option("--corrupt-frame", corrupt, "send the Nth frame with a broken checksum (repeatable)")
+  app.add_option("--corrupt-frame", corrupt,
+                 "send the Nth frame with a broken checksum (repeatable)")
       ->check(CLI::Range(1u, 1000000u));
   app.add_option("--wrong-block", wrongBlock,
                  "answer the read request and acknowledge the write of block B as block B+1")
@@ -297,20 +298,21 @@ int main(int argc, char** argv) {
   ::sigprocmask(SIG_BLOCK, &signals, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
   const int signalFd = ::signalfd(-1, &signals, SFD_CLOEXEC);
+  if (signalFd < 0) ::sigprocmask(SIG_UNBLOCK, &signals, nullptr);  // at least let them end it
 
   int controlFd = -1;
   bool controlCreated = false;
   try {
-    const Eeprom image = options.imagePath.empty() ? defaultPagerImage()
-                                                   : loadEeprom(options.imagePath);
+    const Eeprom image =
+        options.imagePath.empty() ? defaultPagerImage() : loadEeprom(options.imagePath);
     PseudoTerminal pty;
     std::optional<DeviceLink> link;
     if (!options.linkPath.empty()) link.emplace(options.linkPath, pty.devicePath());
     if (!options.controlPath.empty()) {
       controlFd = openControl(options.controlPath, controlCreated);
       if (controlFd < 0)
-        throw std::runtime_error("cannot use " + options.controlPath + " as a control FIFO: " +
-                                 std::strerror(errno));
+        throw std::runtime_error("cannot use " + options.controlPath +
+                                 " as a control FIFO: " + std::strerror(errno));
     }
 
     ChargerDevice device(options.device, image);
