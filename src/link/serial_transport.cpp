@@ -1,0 +1,106 @@
+#include "link/serial_transport.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace palor {
+namespace {
+
+// How long transmit waits for room in the port's output queue before it gives up on the
+// rest of a frame. A frame is at most 70 bytes, far below any driver's queue, so this only
+// matters on a stalled line.
+constexpr int kTransmitWaitMs = 100;
+
+// Raw 57600 bit/s, 8 data bits, no parity, 1 stop bit, no translation of any byte. Frames
+// are binary, so software flow control is off as well: XON and XOFF bytes are data.
+void setLine(int fd, termios& line) {
+  ::cfmakeraw(&line);
+  ::cfsetispeed(&line, B57600);
+  ::cfsetospeed(&line, B57600);
+  line.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB);
+  line.c_cflag |= CS8 | CREAD | CLOCAL;
+  line.c_iflag &= ~static_cast<tcflag_t>(INPCK | IXON | IXOFF | IXANY | IGNPAR);
+  line.c_cc[VMIN] = 1;
+  line.c_cc[VTIME] = 0;
+  ::tcsetattr(fd, TCSANOW, &line);  // as on every driver, the outcome is not tested
+}
+
+}  // namespace
+
+SerialTransport::~SerialTransport() { close(); }
+
+bool SerialTransport::open(const std::string& path) {
+  if (fd_ >= 0) return false;
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  termios line{};
+  // The advisory lock keeps out every other opener that locks too, root included; TIOCEXCL
+  // keeps out ordinary users that do not lock.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::tcgetattr(fd, &line) != 0) {
+    ::close(fd);
+    return false;
+  }
+  ::ioctl(fd, TIOCEXCL);
+  setLine(fd, line);
+  ::tcflush(fd, TCIOFLUSH);
+
+  fd_ = fd;
+  path_ = path;
+  suppressed_ = false;
+  worker_ = std::make_unique<ReceiveThread>(fd_, ring_);
+  return true;
+}
+
+bool SerialTransport::transmit(std::span<const std::uint8_t> bytes) {
+  if (suppressed_ || fd_ < 0 || linkLost()) return false;
+  std::size_t sent = 0;
+  while (sent < bytes.size()) {
+    const ssize_t n = ::write(fd_, bytes.data() + sent, bytes.size() - sent);
+    if (n > 0) {
+      sent += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd out{fd_, POLLOUT, 0};
+      if (::poll(&out, 1, kTransmitWaitMs) > 0 && (out.revents & POLLOUT)) continue;
+    }
+    return false;
+  }
+  return true;
+}
+
+bool SerialTransport::drainOutput(std::chrono::milliseconds limit) {
+  if (fd_ < 0) return true;
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    int queued = 0;
+    if (::ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued <= 0) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    ::usleep(2000);
+  }
+}
+
+bool SerialTransport::close() {
+  if (fd_ < 0) return true;
+  // The worker must be gone before the descriptor is released: a number closed here may
+  // be handed out again at once, to a port the worker was not started for.
+  worker_.reset();
+  // Another holder of the terminal (a simulator keeping its own side open) would otherwise
+  // find it still marked exclusive.
+  ::ioctl(fd_, TIOCNXCL);
+  // Linux releases the descriptor even when close reports an error, so the port is
+  // recorded as closed either way; keeping the old number would risk closing a stranger's.
+  const int result = ::close(fd_);
+  fd_ = -1;
+  path_.clear();
+  return result == 0 || errno == EINTR;
+}
+
+}  // namespace palor

@@ -1,0 +1,60 @@
+#pragma once
+// The serial transport: the one serial port through which the programmer talks to the desk
+// charger. It opens a port by path (exclusively: a second open, from this process or
+// another, fails), sets it raw at 57600 bit/s 8N1, purges it, runs a ReceiveThread that
+// fills the receive ring, sends bytes and closes the port again. It knows nothing of
+// frames. Everything except the receive worker runs on the user-interface thread.
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "link/receive_ring.h"
+#include "link/receive_thread.h"
+
+namespace palor {
+
+class SerialTransport {
+ public:
+  SerialTransport() = default;
+  ~SerialTransport();
+  SerialTransport(const SerialTransport&) = delete;
+  SerialTransport& operator=(const SerialTransport&) = delete;
+
+  // Fails, changing nothing, when a port is already open; fails with the transport closed
+  // when the path is missing, busy, not a terminal or not accessible. Clears the
+  // transmission-suppressed flag and starts the receive worker on success.
+  bool open(const std::string& path);
+  // Sends the bytes unless transmission is suppressed, no port is open or the link was
+  // lost; returns whether all of them were handed to the port. Does not wait for them to
+  // go out on the line.
+  bool transmit(std::span<const std::uint8_t> bytes);
+  // Stops the receive worker, then closes the port. Succeeds with no port open. The port
+  // is closed afterwards even when the system reports an error, which is then returned.
+  bool close();
+  // Waits, at most `limit`, until the bytes sent so far have left the port (used at the
+  // end of the program so that the closing command goes out before the port is closed).
+  bool drainOutput(std::chrono::milliseconds limit);
+
+  bool isOpen() const { return fd_ >= 0; }
+  const std::string& portPath() const { return path_; }
+  // The receive worker of the open port has ended by itself: the far side hung up or the
+  // adapter was pulled out. Sending then does nothing until the port is closed and opened.
+  bool linkLost() const { return worker_ && worker_->ended(); }
+
+  void setTransmissionSuppressed(bool suppressed) { suppressed_ = suppressed; }
+  bool transmissionSuppressed() const { return suppressed_; }
+
+  ReceiveRing& ring() { return ring_; }
+  const ReceiveRing& ring() const { return ring_; }
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+  bool suppressed_ = false;
+  ReceiveRing ring_;
+  std::unique_ptr<ReceiveThread> worker_;
+};
+
+}  // namespace palor

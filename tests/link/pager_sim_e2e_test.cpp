@@ -1,0 +1,229 @@
+// The whole link against the real palor-pager-sim: the serial transport opens the
+// simulator's pseudo-terminal and the link frames talk to the charger and pager in it.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <deque>
+#include <fstream>
+#include <optional>
+#include <random>
+
+#include "link/link_frames.h"
+#include "link/serial_transport.h"
+#include "sim_process.h"
+#include "test_support.h"
+
+namespace palor {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Bytes;
+using test::SimProcess;
+using Image = std::array<std::uint8_t, kEepromSize>;
+
+struct Frame {
+  std::uint8_t code;
+  Bytes data;
+  bool checksumOk;
+};
+
+// The programmer's end: transport, frames and the write image, polled like the 40 ms tick
+// polls them (data-ready flag, then FeedReceiver), only faster.
+class Link {
+ public:
+  Link() {
+    frames_.setFrameHandler([this](const ReceivedFrame& f) {
+      got_.push_back({f.code(), Bytes(f.data().begin(), f.data().end()), f.checksumOk()});
+    });
+  }
+  bool open(const std::string& path) { return transport_.open(path); }
+
+  std::optional<Frame> next(std::chrono::milliseconds limit = 3s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (got_.empty()) {
+      if (transport_.ring().takeDataReady()) frames_.FeedReceiver();
+      if (!got_.empty()) break;
+      if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+      std::this_thread::sleep_for(1ms);
+    }
+    Frame f = got_.front();
+    got_.pop_front();
+    return f;
+  }
+  std::optional<Frame> ask(std::uint8_t code) {
+    frames_.SendCommand(code);
+    return next();
+  }
+  std::optional<Frame> writeBlock(std::uint8_t code) {
+    frames_.BuildWriteBlock(code);
+    frames_.SendAgain();
+    return next();
+  }
+
+  Image writeImage{};
+
+ private:
+  SerialTransport transport_;
+  LinkFrames frames_{transport_.ring(),
+                     [this](std::span<const std::uint8_t> b) { return transport_.transmit(b); },
+                     writeImage};
+  std::deque<Frame> got_;
+};
+
+Image randomImage(unsigned seed) {
+  std::mt19937 random(seed);
+  Image image;
+  for (auto& b : image) b = static_cast<std::uint8_t>(random());
+  return image;
+}
+
+std::string tempPath(const std::string& stem) {
+  return ::testing::TempDir() + "palor-" + stem + "-" + std::to_string(::getpid());
+}
+
+void writeFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+Bytes blockOf(const Image& image, std::size_t b) {
+  return Bytes(image.begin() + 64 * b, image.begin() + 64 * (b + 1));
+}
+
+TEST(PagerSimEndToEnd, IdentifiesReadsAndWritesTheWholeEeprom) {
+  const std::string imagePath = tempPath("eeprom.bin");
+  const Image stored = randomImage(1);
+  writeFile(imagePath, stored);
+  // Paced at the line rate, as a real charger would send.
+  SimProcess sim({"--image", imagePath, "--save", "--write-time", "100", "--verify-time", "50"});
+  const std::string device = sim.readLine();
+  ASSERT_FALSE(device.empty()) << "the simulator printed no device path";
+
+  Link link;
+  ASSERT_TRUE(link.open(device));
+  const auto start = std::chrono::steady_clock::now();
+
+  auto presence = link.ask(code::kPresencePoll);
+  ASSERT_TRUE(presence);
+  EXPECT_EQ(presence->code, code::kPagerPresent);
+  EXPECT_TRUE(presence->checksumOk);
+
+  auto id = link.ask(code::kIdentify);
+  ASSERT_TRUE(id);
+  EXPECT_EQ(id->code, code::kIdentify);
+  EXPECT_EQ(id->data, (Bytes{1, 3, 3}));
+  EXPECT_TRUE(id->checksumOk);
+
+  for (std::uint8_t b = 0; b < 16; ++b) {
+    auto reply = link.ask(static_cast<std::uint8_t>(code::kReadBlock + b));
+    ASSERT_TRUE(reply) << "block " << int(b);
+    EXPECT_EQ(reply->code, code::kReadBlock + b);
+    EXPECT_TRUE(reply->checksumOk);
+    EXPECT_EQ(reply->data, blockOf(stored, b)) << "block " << int(b);
+  }
+
+  link.writeImage = randomImage(2);
+  for (std::uint8_t b = 0; b < 16; ++b) {
+    auto ack = link.writeBlock(static_cast<std::uint8_t>(code::kWriteBlock + b));
+    ASSERT_TRUE(ack) << "block " << int(b);
+    EXPECT_EQ(ack->code, code::kWriteBlock + b);
+    EXPECT_TRUE(ack->data.empty());
+    EXPECT_TRUE(ack->checksumOk);
+  }
+  auto done = link.next();
+  ASSERT_TRUE(done);
+  EXPECT_EQ(done->code, code::kWriteDone);
+  auto verify = link.next();
+  ASSERT_TRUE(verify);
+  EXPECT_EQ(verify->code, code::kVerifyPassed);
+  RecordProperty("session_ms", std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                  std::chrono::steady_clock::now() - start)
+                                                  .count()));
+
+  EXPECT_EQ(readFile(imagePath), Bytes(link.writeImage.begin(), link.writeImage.end()))
+      << "the simulator's EEPROM, saved back, equals what was sent";
+  ::unlink(imagePath.c_str());
+}
+
+TEST(PagerSimEndToEnd, FaultSwitchesAndControlWhileRunning) {
+  const std::string linkPath = tempPath("port");
+  const std::string fifoPath = tempPath("control");
+  SimProcess sim({"--no-pace", "--link", linkPath, "--control", fifoPath, "--corrupt-frame", "2",
+                  "--pull-at-block", "3", "--firmware", "4", "--revision", "1"});
+  const std::string device = sim.readLine();
+  ASSERT_FALSE(device.empty());
+
+  Link link;
+  ASSERT_TRUE(link.open(linkPath)) << "the device is reachable through its link";
+  auto first = link.ask(code::kPresencePoll);
+  ASSERT_TRUE(first);
+  EXPECT_TRUE(first->checksumOk);
+  auto second = link.ask(code::kPresencePoll);
+  ASSERT_TRUE(second);
+  EXPECT_FALSE(second->checksumOk) << "frame 2 is sent with a broken checksum";
+  auto id = link.ask(code::kIdentify);
+  ASSERT_TRUE(id);
+  EXPECT_EQ(id->data, (Bytes{1, 4, 1}));
+
+  sim.command("out");
+  auto out = link.next();
+  ASSERT_TRUE(out);
+  EXPECT_EQ(out->code, code::kNoPager);
+  const int fifo = ::open(fifoPath.c_str(), O_WRONLY | O_NONBLOCK);
+  ASSERT_GE(fifo, 0);
+  ASSERT_EQ(::write(fifo, "in\n", 3), 3);
+  ::close(fifo);
+  auto in = link.next();
+  ASSERT_TRUE(in);
+  EXPECT_EQ(in->code, code::kPagerPresent);
+
+  auto pulled = link.ask(code::kReadBlock + 3);
+  ASSERT_TRUE(pulled);
+  EXPECT_EQ(pulled->code, code::kNoPager) << "the pager is taken out at block 3";
+  sim.command("status");
+  EXPECT_EQ(sim.readLine(), "pager out");
+
+  sim.command("quit");
+  EXPECT_EQ(sim.wait(3s), 0);
+  struct stat st {};
+  EXPECT_NE(::lstat(linkPath.c_str(), &st), 0) << "the link is removed at the end";
+  EXPECT_NE(::lstat(fifoPath.c_str(), &st), 0) << "the FIFO it made is removed at the end";
+}
+
+TEST(PagerSimEndToEnd, RefusesBadArgumentsAndFiles) {
+  const std::string shortImage = tempPath("short.bin");
+  writeFile(shortImage, Bytes(1000, 0));
+  const std::string occupied = tempPath("occupied");
+  writeFile(occupied, Bytes{'k', 'e', 'e', 'p'});
+  const struct {
+    std::vector<std::string> args;
+    bool fails;
+  } cases[] = {
+      {{"--help"}, false},
+      {{"--image", shortImage}, true},              // not 1024 bytes
+      {{"--save"}, true},                           // nowhere to save
+      {{"--firmware", "256"}, true},
+      {{"--link", occupied}, true},                 // not a link: left alone
+  };
+  for (const auto& c : cases) {
+    SimProcess sim(c.args);
+    const int status = sim.wait(5s);
+    ASSERT_NE(status, SimProcess::kStillRunning) << c.args[0];
+    EXPECT_EQ(status != 0, c.fails) << c.args[0] << " " << (c.args.size() > 1 ? c.args[1] : "");
+  }
+  EXPECT_EQ(readFile(occupied), (Bytes{'k', 'e', 'e', 'p'}));
+  ::unlink(shortImage.c_str());
+  ::unlink(occupied.c_str());
+}
+
+}  // namespace
+}  // namespace palor

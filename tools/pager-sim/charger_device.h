@@ -1,0 +1,98 @@
+#pragma once
+// The simulated desk charger with a pager in it, as the programmer sees it over the link:
+// it answers presence polls, reports unasked when the pager is put in or taken out,
+// identifies the pager, serves read block requests from its EEPROM, acknowledges write
+// blocks and, after the last one, writes its EEPROM and reports the write and its verify.
+//
+// The device is pure logic driven by bytes and a clock the caller passes in; the program
+// around it owns the pseudo-terminal, the pacing of the line and the files. Faults are
+// switches in DeviceOptions.
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <set>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "link/frame_receiver.h"
+#include "link/link_frame.h"
+
+namespace palor::sim {
+
+using Clock = std::chrono::steady_clock;
+using Eeprom = std::array<std::uint8_t, kEepromSize>;
+
+struct DeviceOptions {
+  std::uint8_t firmwareVersion = 3;
+  std::uint8_t firmwareRevision = 3;
+  bool identificationValid = true;  // false: the reply's first data byte is 0, not 1
+  bool pagerPresent = true;         // the pager sits in the charger at start
+  std::chrono::milliseconds replyDelay{0};
+  std::chrono::milliseconds writeTime{300};   // from the last block to the write-done report
+  std::chrono::milliseconds verifyTime{200};  // from the write-done to the verify report
+  std::set<unsigned> dropFrames;     // ordinals (from 1) of sent frames that are not sent
+  std::set<unsigned> corruptFrames;  // ordinals of sent frames whose checksum is broken
+  std::optional<unsigned> wrongBlock;   // this block is answered as the next one (mod 16)
+  std::optional<unsigned> pullAtBlock;  // the pager is taken out when this block comes up
+  bool refuseWrite = false;             // write-impossible instead of writing
+  bool failVerify = false;              // writes, then reports verify-failed
+};
+
+class ChargerDevice {
+ public:
+  using EepromWritten = std::function<void(const Eeprom&)>;
+  using EventLog = std::function<void(const std::string&)>;
+
+  ChargerDevice(DeviceOptions options, const Eeprom& eeprom);
+
+  // Bytes that arrived from the programmer.
+  void receive(std::span<const std::uint8_t> bytes, Clock::time_point now);
+  // The user puts the pager in or takes it out; the charger reports it unasked.
+  void putPagerIn(Clock::time_point now);
+  void takePagerOut(Clock::time_point now);
+
+  // The bytes of every frame due by now, in order.
+  std::vector<std::uint8_t> takeDue(Clock::time_point now);
+  // When the next frame falls due, if one is waiting.
+  std::optional<Clock::time_point> nextDue() const;
+
+  bool pagerPresent() const { return pagerPresent_; }
+  const Eeprom& eeprom() const { return eeprom_; }
+  unsigned framesSent() const { return framesSent_; }
+
+  void onEepromWritten(EepromWritten callback) { eepromWritten_ = std::move(callback); }
+  void onEvent(EventLog log) { eventLog_ = std::move(log); }
+
+ private:
+  struct Scheduled {
+    Clock::time_point due;
+    FrameBytes frame;
+    bool fromPager;  // lost when the pager is taken out before it is sent
+  };
+
+  void handle(const ReceivedFrame& frame, Clock::time_point now);
+  void readBlock(std::size_t block, Clock::time_point now);
+  void writeBlock(std::size_t block, std::span<const std::uint8_t> data, Clock::time_point now);
+  void finishWrite(Clock::time_point now);
+  bool pullsAt(std::size_t block, Clock::time_point now);
+  std::size_t answeredBlock(std::size_t block) const;
+  void send(Clock::time_point due, std::uint8_t code, std::span<const std::uint8_t> data,
+            bool fromPager);
+  void log(const std::string& event) const;
+
+  DeviceOptions options_;
+  Eeprom eeprom_;
+  Eeprom pending_;  // blocks received since the last write of the EEPROM
+  bool pagerPresent_;
+  FrameReceiver receiver_{isProgrammerCode};
+  std::deque<Scheduled> queue_;
+  unsigned framesSent_ = 0;
+  EepromWritten eepromWritten_;
+  EventLog eventLog_;
+};
+
+}  // namespace palor::sim

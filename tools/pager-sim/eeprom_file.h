@@ -1,0 +1,21 @@
+#pragma once
+// The simulated pager's EEPROM on disk: a raw 1024-byte image file, the same format as
+// the programmer's .bin and .eep files.
+#include <string>
+
+#include "charger_device.h"
+
+namespace palor::sim {
+
+// The EEPROM the simulated pager holds when no image file is given. The start-up settings
+// image of the programmer is not available to the simulator yet; until it is, this is an
+// all-zero EEPROM.
+Eeprom defaultPagerImage();
+
+// Reads a file of exactly 1024 bytes; throws std::runtime_error otherwise.
+Eeprom loadEeprom(const std::string& path);
+// Writes the file atomically (temporary file in the same folder, then rename), so that a
+// failed save never damages the old file; throws std::runtime_error on failure.
+void saveEeprom(const std::string& path, const Eeprom& eeprom);
+
+}  // namespace palor::sim
