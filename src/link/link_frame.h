@@ -10,14 +10,16 @@
 #include <cstdint>
 #include <span>
 
+#include "config/image_layout.h"
+
 namespace palor {
 
 inline constexpr std::uint8_t kFrameLead = 0x7E;
 inline constexpr std::size_t kFrameDataMax = 64;
 inline constexpr std::size_t kFrameSizeMax = 70;  // 6 + 64: a frame carrying one block
+// The configuration image travels in 16 blocks of 64 bytes.
 inline constexpr std::size_t kBlockSize = 64;
-inline constexpr std::size_t kBlockCount = 16;
-inline constexpr std::size_t kEepromSize = kBlockSize * kBlockCount;
+inline constexpr std::size_t kBlockCount = kImageSize / kBlockSize;
 
 // Frame codes. The block codes carry the block number in their low four bits.
 namespace code {

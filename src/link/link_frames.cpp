@@ -3,7 +3,7 @@
 namespace palor {
 
 LinkFrames::LinkFrames(ReceiveRing& ring, Transmit transmit,
-                       std::span<const std::uint8_t, kEepromSize> writeImage)
+                       std::span<const std::uint8_t, kImageSize> writeImage)
     : ring_(ring), transmit_(std::move(transmit)), writeImage_(writeImage) {}
 
 void LinkFrames::SendCommand(std::uint8_t code) {

@@ -22,7 +22,7 @@ class LinkFrames {
 
   // writeImage is the 1024-byte write image that BuildWriteBlock takes its blocks from.
   LinkFrames(ReceiveRing& ring, Transmit transmit,
-             std::span<const std::uint8_t, kEepromSize> writeImage);
+             std::span<const std::uint8_t, kImageSize> writeImage);
 
   void setFrameHandler(FrameHandler handler) { handler_ = std::move(handler); }
 
@@ -46,7 +46,7 @@ class LinkFrames {
  private:
   ReceiveRing& ring_;
   Transmit transmit_;
-  std::span<const std::uint8_t, kEepromSize> writeImage_;
+  std::span<const std::uint8_t, kImageSize> writeImage_;
   FrameHandler handler_;
   FrameBytes transmitStore_;
   FrameReceiver receiver_{isChargerCode};

@@ -53,7 +53,7 @@ class FramesFixture : public ::testing::Test {
   }
 
   ReceiveRing ring_;
-  std::array<std::uint8_t, kEepromSize> image_{};
+  std::array<std::uint8_t, kImageSize> image_{};
   std::vector<Bytes> sent_;
   std::vector<Delivered> delivered_;
   LinkFrames frames_;

@@ -23,7 +23,7 @@ namespace {
 using namespace std::chrono_literals;
 using test::Bytes;
 using test::SimProcess;
-using Image = std::array<std::uint8_t, kEepromSize>;
+using Image = std::array<std::uint8_t, kImageSize>;
 
 struct Frame {
   std::uint8_t code;

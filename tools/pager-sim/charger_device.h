@@ -24,7 +24,7 @@
 namespace palor::sim {
 
 using Clock = std::chrono::steady_clock;
-using Eeprom = std::array<std::uint8_t, kEepromSize>;
+using Eeprom = std::array<std::uint8_t, kImageSize>;
 
 struct DeviceOptions {
   std::uint8_t firmwareVersion = 3;

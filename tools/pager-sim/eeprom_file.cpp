@@ -1,5 +1,8 @@
 #include "eeprom_file.h"
 
+#include "files/atomic_file.h"
+#include "ui/vendrel.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -15,20 +18,15 @@ std::runtime_error fileError(const std::string& what, const std::string& path) {
   return std::runtime_error(what + " " + path + ": " + std::strerror(errno));
 }
 
-bool writeAll(int fd, const std::uint8_t* bytes, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, bytes, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
-Eeprom defaultPagerImage() { return Eeprom{}; }
+Eeprom defaultPagerImage() {
+  // The image a write from a freshly started programmer would carry.
+  FormState form;
+  form.startUp();
+  if (!form.buildImageFile()) throw std::logic_error("the start-up settings do not encode");
+  return form.images().writeImage;
+}
 
 Eeprom loadEeprom(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -53,16 +51,8 @@ Eeprom loadEeprom(const std::string& path) {
 }
 
 void saveEeprom(const std::string& path, const Eeprom& eeprom) {
-  const std::string temporary = path + ".tmp-" + std::to_string(::getpid());
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) throw fileError("cannot create", temporary);
-  const bool written = writeAll(fd, eeprom.data(), eeprom.size()) && ::fsync(fd) == 0;
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    const auto error = fileError("cannot write", path);
-    ::unlink(temporary.c_str());
-    throw error;
-  }
+  const std::string_view bytes(reinterpret_cast<const char*>(eeprom.data()), eeprom.size());
+  if (!saveFileAtomically(path, bytes)) throw fileError("cannot write", path);
 }
 
 }  // namespace palor::sim

@@ -7,9 +7,8 @@
 
 namespace palor::sim {
 
-// The EEPROM the simulated pager holds when no image file is given. The start-up settings
-// image of the programmer is not available to the simulator yet; until it is, this is an
-// all-zero EEPROM.
+// The EEPROM the simulated pager holds when no image file is given: the image of the
+// programmer's start-up settings, with its checksums.
 Eeprom defaultPagerImage();
 
 // Reads a file of exactly 1024 bytes; throws std::runtime_error otherwise.

@@ -69,8 +69,8 @@ void parse(CLI::App& app, Options& o, int argc, char** argv) {
   std::optional<unsigned> wrongBlock, pullAt;
   bool noPager = false, badIdentification = false, noPace = false;
   app.add_option("--image", o.imagePath,
-                 "EEPROM image file (exactly 1024 bytes); without it the EEPROM starts "
-                 "all zero")
+                 "EEPROM image file (exactly 1024 bytes); without it the EEPROM holds "
+                 "the programmer's start-up settings")
       ->check(CLI::ExistingFile);
   app.add_flag("--save", o.save, "write the EEPROM back to the --image file after each write")
       ->needs("--image");
