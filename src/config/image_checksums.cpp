@@ -31,14 +31,22 @@ std::uint16_t hardwareChecksum(const ConfigImage& image) {
   return crcOver(image, image::kSynthesizer, image::kHardwareEnd);
 }
 
+std::uint16_t storedSettingsChecksum(const ConfigImage& image) {
+  return storedWord(image, image::kSettingsChecksum);
+}
+
+std::uint16_t storedHardwareChecksum(const ConfigImage& image) {
+  return storedWord(image, image::kHardwareChecksum);
+}
+
 void fillChecksums(ConfigImage& image) {
   storeWord(image, image::kSettingsChecksum, settingsChecksum(image));
   storeWord(image, image::kHardwareChecksum, hardwareChecksum(image));
 }
 
 bool checksumsMatch(const ConfigImage& image) {
-  return storedWord(image, image::kSettingsChecksum) == settingsChecksum(image) &&
-         storedWord(image, image::kHardwareChecksum) == hardwareChecksum(image);
+  return storedSettingsChecksum(image) == settingsChecksum(image) &&
+         storedHardwareChecksum(image) == hardwareChecksum(image);
 }
 
 bool checksumTestAndAdopt(ImageBuffer& buffer) {

@@ -11,6 +11,10 @@ namespace palor {
 std::uint16_t settingsChecksum(const ConfigImage& image);
 std::uint16_t hardwareChecksum(const ConfigImage& image);
 
+// The checksums as the image stores them.
+std::uint16_t storedSettingsChecksum(const ConfigImage& image);
+std::uint16_t storedHardwareChecksum(const ConfigImage& image);
+
 // Computes both checksums and stores them at 1020..1023. Run on the write image after
 // encoding (and after the version byte is set, when saving), just before it leaves.
 void fillChecksums(ConfigImage& image);

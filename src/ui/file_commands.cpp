@@ -48,54 +48,51 @@ std::optional<std::vector<std::uint8_t>> readFileStart(const std::string& path, 
 }  // namespace
 
 void FormState::Open1Click(const FileNameDialog& askOpenFileName) {
-  if (const auto path = askOpenFileName()) OpenConfigurationFile(*path);
+  if (const auto path = askOpenFileName()) (void)OpenConfigurationFile(*path);
 }
 
 void FormState::FilesDropped(const std::vector<std::string>& paths) {
-  if (!paths.empty()) OpenConfigurationFile(paths.front());
+  if (!paths.empty()) (void)OpenConfigurationFile(paths.front());
 }
 
-void FormState::OpenConfigurationFile(const std::string& path) {
+bool FormState::OpenConfigurationFile(const std::string& path) {
   const std::string extension = extensionOf(path);
-  if (extension == ".csv") {
-    ImportCsv(path);
-    return;
-  }
-  if (extension != ".bin" && extension != ".eep") return;
+  if (extension == ".csv") return ImportCsv(path);
+  if (extension != ".bin" && extension != ".eep") return false;
 
   const auto content = readFileStart(path, kImageSize);
   if (!content) {
     log_.append(msg::kLoadFailed);
-    return;
+    return false;
   }
-  loadImageFile(*content, path);
+  return loadImageFile(*content, path);
 }
 
 void FormState::Save1Click(const FileNameDialog& askSaveFileName) {
   if (!PreStoreChecks()) return;
   const auto path = askSaveFileName();
   if (!path) return;
-  SaveConfigurationFile(*path);
+  (void)SaveConfigurationFile(*path);
 }
 
-void FormState::SaveConfigurationFile(const std::string& path) {
-  if (extensionOf(path) == ".csv") {
-    ExportCsv(path);
-    return;
-  }
-  if (!encodeImageForFile()) return;
+bool FormState::SaveConfigurationFile(const std::string& path) {
+  if (extensionOf(path) == ".csv") return ExportCsv(path);
+  if (!encodeImageForFile()) return false;
   const std::string_view bytes(reinterpret_cast<const char*>(images_.writeImage.data()),
                                images_.writeImage.size());
-  log_.append(saveFileAtomically(path, bytes) ? msg::savedDataTo(path)
-                                               : std::string(msg::kSaveFailed));
+  return logSaveOutcome(saveFileAtomically(path, bytes), path);
 }
 
-void FormState::ExportCsv(const std::string& path) {
-  log_.append(saveFileAtomically(path, csv::exportTable(record_)) ? msg::savedDataTo(path)
-                                                                   : std::string(msg::kSaveFailed));
+bool FormState::ExportCsv(const std::string& path) {
+  return logSaveOutcome(saveFileAtomically(path, csv::exportTable(record_)), path);
 }
 
-void FormState::ImportCsv(const std::string& path) {
+bool FormState::logSaveOutcome(bool saved, const std::string& path) {
+  log_.append(saved ? msg::savedDataTo(path) : std::string(msg::kSaveFailed));
+  return saved;
+}
+
+bool FormState::ImportCsv(const std::string& path) {
   // A value that no rule can read as a number ends that line's rules, as it ends any rule;
   // the other lines still apply, and the first such error is shown once the import is done.
   std::optional<ConversionError> firstError;
@@ -108,10 +105,11 @@ void FormState::ImportCsv(const std::string& path) {
   });
   if (!opened) {
     log_.append(msg::kLoadFailed);
-    return;
+    return false;
   }
   log_.append(msg::loadedDataFrom(path));
   if (firstError) throw *firstError;
+  return true;
 }
 
 namespace {

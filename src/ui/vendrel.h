@@ -228,15 +228,15 @@ class FormState {
   // The pre-save checks, then the dialog, then SaveConfigurationFile.
   void Save1Click(const FileNameDialog& askSaveFileName);
   // Opens a file by its extension: ".csv" a table, ".bin" and ".eep" an image; any other
-  // name is ignored without a message.
-  void OpenConfigurationFile(const std::string& path);
+  // name is ignored without a message. True when the file was loaded.
+  bool OpenConfigurationFile(const std::string& path);
   // Saves by the name's extension: ".csv" a table, anything else an image. The file is
-  // replaced only when the whole new content is on disk.
-  void SaveConfigurationFile(const std::string& path);
+  // replaced only when the whole new content is on disk. True when it was saved.
+  bool SaveConfigurationFile(const std::string& path);
   // Files dropped on the window: the first opens as File / Open opens it.
   void FilesDropped(const std::vector<std::string>& paths);
-  void ExportCsv(const std::string& path);
-  void ImportCsv(const std::string& path);
+  bool ExportCsv(const std::string& path);
+  bool ImportCsv(const std::string& path);
   // One line of a table, with its line end, applied to the settings.
   void ApplyCsvLine(std::string_view line, int number);
 
@@ -254,6 +254,8 @@ class FormState {
   void changeWindow(Change change);
 
   void attachChannelRules();
+  // "Saved data to " + path, or "Save failed"; returns `saved`.
+  bool logSaveOutcome(bool saved, const std::string& path);
 
   SettingsRecord record_;
   ImageBuffer images_;
