@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -123,6 +124,96 @@ TEST(PalorctlEdits, EditsApplyInTheOrderGiven) {
   EXPECT_EQ(fields[toIndex(fieldId("language"))].at("item"), "FRENCH");
   // In the other order the folder is still locked when the click comes.
   EXPECT_EQ(runPalorctl("dump --check pubboxact0=yes --pick msgtype1=Public").status, 2);
+}
+
+}  // namespace
+}  // namespace palor
+
+namespace palor {
+namespace {
+
+class PalorctlFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = std::filesystem::temp_directory_path() /
+          ("palorctl-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+  std::string path(const char* name) { return (dir / name).string(); }
+
+  std::filesystem::path dir;
+};
+
+TEST_F(PalorctlFiles, ExportedTableConvertsToAnImageWithNoDifference) {
+  ASSERT_EQ(runPalorctl("encode " + path("start.bin") +
+                        " --pick language=GERMAN --set Capcode3Name=Night --pick msgtype2=Public"
+                        " --check pubboxact0=yes --set pubboxlength0=40")
+                .status,
+            0);
+  ASSERT_EQ(runPalorctl("convert " + path("start.bin") + " " + path("cfg.csv")).status, 0);
+  const RunResult converted = runPalorctl("convert " + path("cfg.csv") + " " + path("cfg.bin"));
+  ASSERT_EQ(converted.status, 0);
+  EXPECT_NE(converted.err.find("Saved data to " + path("cfg.bin")), std::string::npos);
+
+  const RunResult same = runPalorctl("diff " + path("cfg.csv") + " " + path("cfg.bin"));
+  EXPECT_EQ(same.status, 0);
+  EXPECT_EQ(same.out, "");
+  EXPECT_EQ(runPalorctl("check " + path("cfg.bin")).status, 0);
+}
+
+TEST_F(PalorctlFiles, DiffListsExactlyTheFieldsThatDiffer) {
+  ASSERT_EQ(runPalorctl("encode " + path("a.bin")).status, 0);
+  ASSERT_EQ(runPalorctl("convert " + path("a.bin") + " " + path("b.bin") +
+                        " --pick alerttime=Endless --set hellomsg1=HELLO --check qsound=yes")
+                .status,
+            0);
+  const RunResult run = runPalorctl("diff " + path("a.bin") + " " + path("b.bin"));
+  EXPECT_EQ(run.status, 1);
+  // The hello message is filled with blanks by the encoder.
+  EXPECT_EQ(run.out,
+            "hellomsg1: \" TARVO PAGING \" | \"HELLO         \"\n"
+            "alerttime: 1 \"8 sec\" | 6 \"Endless\"\n"
+            "qsound: no | yes\n");
+}
+
+TEST_F(PalorctlFiles, CheckTellsWhichChecksumFails) {
+  ASSERT_EQ(runPalorctl("encode " + path("a.bin") + " --firmware 2").status, 0);
+  std::string image;
+  {
+    std::ifstream in(path("a.bin"), std::ios::binary);
+    image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  ASSERT_EQ(image.size(), 1024u);
+  EXPECT_EQ(image[0], 2);  // the firmware version byte
+  image[260] ^= 0x01;      // a synthesizer byte: hardware checksum only
+  std::ofstream(path("a.bin"), std::ios::binary) << image;
+
+  const RunResult run = runPalorctl("check " + path("a.bin"));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("settings checksum: stored"), std::string::npos);
+  EXPECT_NE(run.out.find(": ok\nhardware checksum:"), std::string::npos);
+  EXPECT_TRUE(run.out.ends_with(": FAILS\n")) << run.out;
+
+  const RunResult decoded = runPalorctl("decode " + path("a.bin"));
+  EXPECT_EQ(decoded.status, 1);
+  EXPECT_NE(decoded.err.find("File corrupted."), std::string::npos);
+}
+
+TEST_F(PalorctlFiles, RefusalsExitWithOne) {
+  // An invalid address stops the encoding without a message of the program's own.
+  EXPECT_EQ(runPalorctl("encode " + path("x.bin") + " --set address1=5").status, 1);
+  EXPECT_FALSE(std::filesystem::exists(path("x.bin")));
+  EXPECT_EQ(runPalorctl("dump " + path("missing.bin")).status, 1);
+  EXPECT_EQ(runPalorctl("check " + path("missing.bin")).status, 1);
+  std::ofstream(path("short.bin"), std::ios::binary) << std::string(1000, '\0');
+  EXPECT_EQ(runPalorctl("decode " + path("short.bin")).status, 1);
+  // A number field that is no number: the conversion error.
+  const RunResult run = runPalorctl("encode " + path("x.bin") + " --set rangetime= --set bs1=");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("'' is not a valid integer value"), std::string::npos);
 }
 
 }  // namespace

@@ -1,20 +1,14 @@
-// palorctl: the programmer's command-line companion. Every command starts from the
-// program's own start-up state and runs the same code as the window; field edits given on
-// the command line are applied in their order, each exactly as the same user action in the
-// window would be.
-//
-// Exit status: 0 done, 1 the program refused (a message was logged), 2 usage error.
+// palorctl: the programmer's command-line companion. Field edits given on the command line
+// are applied in their order, each exactly as the same user action in the window would be.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <iostream>
 
-#include "record_dump.h"
-#include "ui/scripted_edit.h"
-#include "ui/vendrel.h"
+#include "commands.h"
 
 namespace {
 
-constexpr int kRefused = 1;
-constexpr int kUsageError = 2;
+using palor::ctl::kUsageError;
 
 bool isEditOption(std::string_view arg) {
   for (std::string_view option : {"--type", "--leave", "--set", "--check", "--pick"})
@@ -46,30 +40,66 @@ std::vector<palor::ScriptedEdit> takeEdits(std::vector<std::string>& args) {
   return edits;
 }
 
+constexpr const char* kDescription =
+    "palorctl: dump, encode, decode, convert, check and compare pager configurations.\n"
+    "Files are .bin or .eep images and .csv tables. Field edits, applied in the order given\n"
+    "after any file is opened, exactly as a user in the window makes them:\n"
+    "  --type FIELD=TEXT     type TEXT into FIELD, character by character\n"
+    "  --leave FIELD         leave FIELD (its exit rule runs)\n"
+    "  --set FIELD=TEXT      set FIELD's text as a program step\n"
+    "  --check FIELD=yes|no  click a check box into that state\n"
+    "  --pick FIELD=ITEM     pick an item by its text, or by its index\n"
+    "Status-log lines go to standard error. Exit status: 0 done, 1 refused, 2 usage error.";
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  std::vector<palor::ScriptedEdit> edits;
+  palor::ctl::CommonOptions options;
   try {
-    edits = takeEdits(args);
+    options.edits = takeEdits(args);
   } catch (const palor::EditError& e) {
     std::cerr << "palorctl: " << e.what() << '\n';
     return kUsageError;
   }
 
-  CLI::App app{"palorctl: dump, convert and check pager configurations.\n"
-               "Field edits, applied in the order given, as a user in the window makes them:\n"
-               "  --type FIELD=TEXT   type TEXT into FIELD, character by character\n"
-               "  --leave FIELD       leave FIELD (its exit rule runs)\n"
-               "  --set FIELD=TEXT    set FIELD's text as a program step\n"
-               "  --check FIELD=yes|no  click a check box into that state\n"
-               "  --pick FIELD=ITEM   pick an item (its text, or its index)"};
+  CLI::App app{kDescription};
   app.require_subcommand(1);
+  std::optional<std::string> file;
+  std::string in, out, other;
+  int firmware = -1;  // none given
+  auto addFirmware = [&](CLI::App* command) {
+    command->add_option("--firmware", firmware, "pager firmware version (default 3)")
+        ->check(CLI::Range(0, 255));
+  };
+  auto addJson = [&](CLI::App* command) {
+    command->add_flag("--json", options.json, "print JSON, one object per field");
+  };
 
-  bool json = false;
-  auto* dump = app.add_subcommand("dump", "print the settings record after start-up and edits");
-  dump->add_flag("--json", json, "print JSON, one object per field in schema order");
+  auto* dump = app.add_subcommand("dump", "print the settings record");
+  dump->add_option("FILE", file, "file to open first");
+  addJson(dump);
+  addFirmware(dump);
+
+  auto* encode = app.add_subcommand("encode", "write the image a write to the pager would carry");
+  encode->add_option("OUT", out, "image file to write")->required();
+  addFirmware(encode);
+
+  auto* decode = app.add_subcommand("decode", "decode an image file and print the record");
+  decode->add_option("IN", in, "image file")->required();
+  addJson(decode);
+
+  std::vector<std::string> convertFiles;
+  auto* convert = app.add_subcommand("convert", "open IN (if given), edit, save as OUT");
+  convert->add_option("FILES", convertFiles, "[IN] OUT")->required()->expected(1, 2);
+  addFirmware(convert);
+
+  auto* check = app.add_subcommand("check", "test the checksums of an image file");
+  check->add_option("FILE", in, "image file")->required();
+
+  auto* diff = app.add_subcommand("diff", "print the fields whose values differ");
+  diff->add_option("A", in, "first file")->required();
+  diff->add_option("B", other, "second file")->required();
 
   try {
     std::reverse(args.begin(), args.end());  // CLI11 takes the arguments back to front
@@ -78,29 +108,19 @@ int main(int argc, char** argv) {
     const int status = app.exit(e);
     return status == 0 ? 0 : kUsageError;
   }
-
-  palor::FormState form;
-  form.log().setObserver([](const std::string& line) { std::cerr << line << '\n'; });
-  form.startUp();
-
-  try {
-    for (const palor::ScriptedEdit& edit : edits) {
-      palor::applyEdit(form, edit);
-      (void)form.record().takeFocusRequest();
-    }
-  } catch (const palor::EditError& e) {
-    std::cerr << "palorctl: " << e.what() << '\n';
+  if (firmware >= 0) options.firmware = static_cast<std::uint8_t>(firmware);
+  if ((check->parsed() || diff->parsed() || decode->parsed()) && !options.edits.empty()) {
+    std::cerr << "palorctl: this command takes no field edits\n";
     return kUsageError;
-  } catch (const palor::ConversionError& e) {
-    std::cerr << "palorctl: " << e.what() << '\n';
-    return kRefused;
   }
 
-  if (dump->parsed()) {
-    if (json)
-      std::cout << palor::ctl::recordToJson(form.record()).dump(2) << '\n';
-    else
-      palor::ctl::printRecordTable(std::cout, form.record());
+  if (dump->parsed()) return palor::ctl::dump(file, options);
+  if (encode->parsed()) return palor::ctl::encode(out, options);
+  if (decode->parsed()) return palor::ctl::decode(in, options);
+  if (convert->parsed()) {
+    if (convertFiles.size() == 2) return palor::ctl::convert(convertFiles[0], convertFiles[1], options);
+    return palor::ctl::convert(std::nullopt, convertFiles[0], options);
   }
-  return 0;
+  if (check->parsed()) return palor::ctl::check(in);
+  return palor::ctl::diff(in, other);
 }

@@ -1,0 +1,39 @@
+#pragma once
+// The commands of palorctl. Each starts from the program's own start-up state, runs the
+// same form-state code as the window, writes status-log lines to standard error and
+// returns the exit status: 0 done, 1 the program refused, 2 usage error.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/scripted_edit.h"
+
+namespace palor::ctl {
+
+inline constexpr int kDone = 0;
+inline constexpr int kRefused = 1;
+inline constexpr int kUsageError = 2;
+
+struct CommonOptions {
+  std::vector<ScriptedEdit> edits;        // applied in order, after any file is opened
+  std::optional<std::uint8_t> firmware;   // as if a pager of this version had reported
+  bool json = false;
+};
+
+// The record after start-up, FILE (if any) opened as File / Open opens it, and the edits.
+int dump(const std::optional<std::string>& file, const CommonOptions& options);
+// The image a write to the pager would carry: pre-store checks, encoder, version byte,
+// checksums; written to OUT whatever its extension.
+int encode(const std::string& out, const CommonOptions& options);
+// An image file decoded as File / Open decodes it, whatever its extension, then dumped.
+int decode(const std::string& in, const CommonOptions& options);
+// As dump, then saved as File / Save saves it, by OUT's extension.
+int convert(const std::optional<std::string>& in, const std::string& out,
+            const CommonOptions& options);
+// The checksum test of an image file, each checksum told apart.
+int check(const std::string& file);
+// Opens each file into a fresh window and prints every field whose value differs.
+int diff(const std::string& a, const std::string& b);
+
+}  // namespace palor::ctl
