@@ -22,6 +22,13 @@ bool isValidAddress(int value);
 inline constexpr std::string_view kLayoutCaption = "PALOR Programmer";
 inline constexpr std::string_view kApplicationTitle = "PALOR Customer Programmer (Dururovera)";
 
+// The file dialogs' filters: pairs of display text and patterns, all separated by bars.
+inline constexpr std::string_view kOpenDialogFilter =
+    "Pager Settings (*.bin, *.eep)|*.bin; *.eep|CSV (comma delimited) (*.csv)|*.csv";
+inline constexpr std::string_view kSaveDialogFilter =
+    "Pager Settings (*.bin)|*.bin|CSV (comma delimited) (*.csv)|*.csv";
+inline constexpr std::string_view kDialogDefaultExtension = "bin";
+
 // The parts of the main window that are not settings: title, menu states, hidden page,
 // timers and dropped-file registration.
 struct MainWindowState {

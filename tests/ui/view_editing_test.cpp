@@ -3,7 +3,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
 #include <QFocusEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -108,6 +112,28 @@ TEST_F(ViewEditingTest, ConversionErrorShowsTheErrorBoxAndTheProgramGoesOn) {
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(box->text(), "'' is not a valid integer value");
   box->close();
+}
+
+TEST_F(ViewEditingTest, DroppingTwoFilesOpensOnlyTheFirst) {
+  ASSERT_TRUE(form.acceptDrops());
+  const QString dir = QDir::tempPath() + "/palor view drop " + QString::number(QCoreApplication::applicationPid());
+  QDir().mkpath(dir);
+  FormState source;
+  source.startUp();
+  source.record().setText("hellomsg1", "DROPPED");
+  ASSERT_TRUE(source.SaveConfigurationFile((dir + "/first one.bin").toStdString()));
+  ASSERT_TRUE(source.SaveConfigurationFile((dir + "/second.bin").toStdString()));
+
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(dir + "/first one.bin"), QUrl::fromLocalFile(dir + "/second.bin")});
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  // Straight to the window: the application delivers drops only during a real drag.
+  static_cast<QObject&>(form).event(&drop);
+
+  EXPECT_EQ(lastLogLine(), "Loaded data from " + dir + "/first one.bin");
+  EXPECT_EQ(form.findChild<QPlainTextEdit*>("Memo1")->toPlainText().count("Loaded data from"), 1);
+  EXPECT_EQ(edit("hellomsg1")->text(), "DROPPED       ");
+  QDir(dir).removeRecursively();
 }
 
 }  // namespace

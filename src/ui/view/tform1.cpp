@@ -5,7 +5,13 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
 #include <QFocusEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QFont>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -142,8 +148,12 @@ void TForm1::buildMenu() {
   };
   fileMenu_ = menuBar()->addMenu(tr("&File"));
   fileMenu_->setObjectName("File1");
-  add(fileMenu_, "Open1", tr("&Open..."));
-  add(fileMenu_, "Save1", tr("&Save..."));
+  connect(add(fileMenu_, "Open1", tr("&Open...")), &QAction::triggered, this, [this] {
+    userAction([this] { state_.Open1Click([this] { return askFileName(false); }); });
+  });
+  connect(add(fileMenu_, "Save1", tr("&Save...")), &QAction::triggered, this, [this] {
+    userAction([this] { state_.Save1Click([this] { return askFileName(true); }); });
+  });
   fileMenu_->addSeparator()->setObjectName("N1");
   connect(add(fileMenu_, "Exit1", tr("E&xit")), &QAction::triggered, this,
           [this] { userAction([this] { state_.Exit1Click(); }); });
@@ -492,6 +502,45 @@ void TForm1::showWindowState() {
   helpMenu_->setEnabled(w.helpMenuEnabled);
   setAcceptDrops(w.acceptsDroppedFiles);
   if (w.closeRequested) QTimer::singleShot(0, this, &QWidget::close);
+}
+
+namespace {
+
+// "Text|patterns|Text|patterns" as the toolkit's name filters. The display text is kept
+// whole; the patterns, separated by "; ", follow it in parentheses, and the dialog is told
+// to show the display text alone.
+QStringList nameFilters(std::string_view filter) {
+  const QStringList parts = fromBytes(filter).split('|');
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+    filters << parts[i] + " (" + QString(parts[i + 1]).replace("; ", " ") + ")";
+  return filters;
+}
+
+}  // namespace
+
+std::optional<std::string> TForm1::askFileName(bool save) {
+  QFileDialog dialog(this);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setNameFilters(nameFilters(save ? kSaveDialogFilter : kOpenDialogFilter));
+  dialog.setDefaultSuffix(fromBytes(kDialogDefaultExtension));
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return QFile::encodeName(dialog.selectedFiles().front()).toStdString();
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+  event->acceptProposedAction();
+  userAction([&] { state_.FilesDropped(paths); });
 }
 
 template <typename Action>

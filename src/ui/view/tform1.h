@@ -37,6 +37,8 @@ class TForm1 : public QMainWindow {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void buildMenu();
@@ -65,6 +67,8 @@ class TForm1 : public QMainWindow {
   template <typename Action>
   void userAction(Action action);
   void showError(const QString& text);
+  // The Open or Save dialog; nothing when the user cancels.
+  std::optional<std::string> askFileName(bool save);
 
   FormState state_;
   std::vector<QWidget*> widgets_;
