@@ -33,7 +33,7 @@ void showValue(SettingsRecord& r, const MapRow& row, unsigned value) {
     case Coding::Index: r.setIndex(row.field, static_cast<int>(value)); return;
     case Coding::Rev2Index: r.setIndex(row.field, static_cast<int>(rev2(value))); return;
     case Coding::Rev3Index: r.setIndex(row.field, static_cast<int>(rev3(value))); return;
-    case Coding::Number: r.setText(row.field, std::to_string(value)); return;
+    case Coding::Number: r.setNumber(row.field, static_cast<int>(value)); return;
   }
 }
 

@@ -34,7 +34,7 @@ void decodeRangeTime(SettingsRecord& r, const ConfigImage& img, const ImageOptio
   if (o.firmwareVersion > 2)
     value = static_cast<std::int16_t>(img[image::kRangeTimeWord] |
                                       img[image::kRangeTimeWord + 1] << 8);
-  r.setText(field("rangetime"), std::to_string(value));
+  r.setNumber(field("rangetime"), value);
 }
 constexpr SpecialCoding kRangeTime{"9 or 44..45: rangetime", encodeRangeTime, decodeRangeTime};
 
@@ -149,7 +149,7 @@ void decodeFolderRanges(SettingsRecord& r, const ConfigImage& img, const ImageOp
     const int first = img[image::folderRange(k)];
     const int last = img[image::folderRange(k) + 1];
     if (first != image::kNoFirstSlot) {
-      r.setText(length, std::to_string(last - first + 1));
+      r.setNumber(length, last - first + 1);
       r.setChecked(active, true);
     }
     const bool on = r.checked(active);
@@ -175,7 +175,7 @@ void decodeCapcodes(SettingsRecord& r, const ConfigImage& img, const ImageOption
     const int at = addressRecord(n);
     const FieldId address = field(rowField("address", n));
     r.setText(address, "");
-    r.setText(address, std::to_string(unpackCapcode(img[at + 1], img[at + 2], img[at + 3])));
+    r.setNumber(address, static_cast<int>(unpackCapcode(img[at + 1], img[at + 2], img[at + 3])));
   }
 }
 constexpr SpecialCoding kCapcodes{"262 + 4(n-1) + 1..3: capcodes", encodeCapcodes,
@@ -195,8 +195,8 @@ bool encodeThresholds(SettingsRecord& r, ConfigImage& img, const ImageOptions&) 
 void decodeThresholds(SettingsRecord& r, const ConfigImage& img, const ImageOptions&) {
   const unsigned b3 = rev4(img[296]) + 16 * rev2(img[295] >> 6);
   const unsigned b1 = rev2(img[297]) + 4 * rev4(img[296] >> 4);
-  r.setText(field("bs3"), std::to_string(b3));
-  r.setText(field("bs1"), std::to_string(b1));
+  r.setNumber(field("bs3"), b3);
+  r.setNumber(field("bs1"), b1);
 }
 constexpr SpecialCoding kThresholds{"295 bits 7-6, 296, 297 bits 1-0: bs1, bs3",
                                     encodeThresholds, decodeThresholds};

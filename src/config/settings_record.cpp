@@ -73,6 +73,13 @@ void SettingsRecord::setText(FieldId f, std::string_view text) {
 
 int SettingsRecord::number(FieldId f) const { return toInteger(text(f)); }
 
+void SettingsRecord::setNumber(FieldId f, int value) {
+  std::string digits = std::to_string(value);
+  const auto width = static_cast<std::size_t>(spec(f).maxLength);
+  if (digits.size() > width) digits = (value < 0 ? "-" : "") + std::string(width - (value < 0), '9');
+  setText(f, digits);
+}
+
 int SettingsRecord::index(FieldId f) const { return at(f, FieldKind::Item).index; }
 
 void SettingsRecord::setIndex(FieldId f, int index) {

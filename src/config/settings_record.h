@@ -66,7 +66,9 @@ class SettingsRecord {
   void setText(FieldId f, std::string_view text);
   // The text read as a decimal number (ConversionError when it is not one).
   int number(FieldId f) const;
-  void setNumber(FieldId f, int value) { setText(f, std::to_string(value)); }
+  // The value's decimal text. A value wider than the field shows as the widest number of
+  // the same sign the field holds (999 in a three-digit field), never as its first digits.
+  void setNumber(FieldId f, int value);
 
   int index(FieldId f) const;
   // A program step: no rule runs. An index outside the item list selects nothing (-1).

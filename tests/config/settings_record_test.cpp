@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 namespace palor {
 namespace {
@@ -205,6 +206,25 @@ TEST(SettingsRecord, ConversionErrorCarriesTheText) {
   } catch (const ConversionError& e) {
     EXPECT_EQ(e.text(), "");
     EXPECT_STREQ(e.what(), "'' is not a valid integer value");
+  }
+}
+
+}  // namespace
+}  // namespace palor
+
+namespace palor {
+namespace {
+
+TEST(SettingsRecord, NumbersTooWideForTheirFieldShowAsTheWidestTheFieldHolds) {
+  SettingsRecord record;
+  const std::tuple<const char*, int, const char*> cases[] = {
+      {"rangetime", 240, "240"},  {"rangetime", 1000, "999"},   {"rangetime", -1, "-1"},
+      {"rangetime", -100, "-99"}, {"contrast", 200, "99"},      {"pubboxlength3", 256, "99"},
+      {"address1", 2097151, "2097151"}, {"bs1", 7, "7"},
+  };
+  for (const auto& [name, value, text] : cases) {
+    record.setNumber(record.id(name), value);
+    EXPECT_EQ(record.text(name), text) << name << " " << value;
   }
 }
 
