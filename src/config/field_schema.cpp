@@ -11,8 +11,8 @@ namespace {
 
 using Items = std::vector<std::string>;
 
-FieldSpec text(std::string name, int maxLength, std::string defaultText) {
-  FieldSpec f;
+FieldSchema text(std::string name, int maxLength, std::string defaultText) {
+  FieldSchema f;
   f.name = std::move(name);
   f.kind = FieldKind::Text;
   f.maxLength = maxLength;
@@ -20,14 +20,14 @@ FieldSpec text(std::string name, int maxLength, std::string defaultText) {
   return f;
 }
 
-FieldSpec digits(std::string name, int maxLength, std::string defaultText) {
-  FieldSpec f = text(std::move(name), maxLength, std::move(defaultText));
+FieldSchema digits(std::string name, int maxLength, std::string defaultText) {
+  FieldSchema f = text(std::move(name), maxLength, std::move(defaultText));
   f.chars = TextChars::Digits;
   return f;
 }
 
-FieldSpec list(std::string name, Items items, int defaultIndex) {
-  FieldSpec f;
+FieldSchema list(std::string name, Items items, int defaultIndex) {
+  FieldSchema f;
   f.name = std::move(name);
   f.kind = FieldKind::Item;
   f.items = std::move(items);
@@ -35,8 +35,8 @@ FieldSpec list(std::string name, Items items, int defaultIndex) {
   return f;
 }
 
-FieldSpec check(std::string name, std::string caption, bool defaultChecked) {
-  FieldSpec f;
+FieldSchema check(std::string name, std::string caption, bool defaultChecked) {
+  FieldSchema f;
   f.name = std::move(name);
   f.kind = FieldKind::Check;
   f.caption = std::move(caption);
@@ -44,7 +44,7 @@ FieldSpec check(std::string name, std::string caption, bool defaultChecked) {
   return f;
 }
 
-FieldSpec& placed(FieldSpec& f, std::string_view page, std::string_view group,
+FieldSchema& placed(FieldSchema& f, std::string_view page, std::string_view group,
                   std::string_view label) {
   f.page = page;
   f.group = group;
@@ -55,16 +55,16 @@ FieldSpec& placed(FieldSpec& f, std::string_view page, std::string_view group,
 const Items kFormats = {"Numeric", "Alpha", "Disable", "Tone"};
 const Items kLcdOnOff = {"Disabled", "1s", "2s", "3s", "4s", "5s", "6s", "7s", "8s"};
 
-void addCustomerStrip(std::vector<FieldSpec>& s) {
-  FieldSpec f = digits("TxtPagerNumber", 8, "00000000");
+void addCustomerStrip(std::vector<FieldSchema>& s) {
+  FieldSchema f = digits("TxtPagerNumber", 8, "00000000");
   f.label = "Pager number:";
   s.push_back(f);
 }
 
-void addAddressRows(std::vector<FieldSpec>& s) {
+void addAddressRows(std::vector<FieldSchema>& s) {
   const std::string page(kPageAddresses);
   for (int n = 1; n <= kAddressRows; ++n) {
-    auto add = [&](FieldSpec f, std::string_view label) {
+    auto add = [&](FieldSchema f, std::string_view label) {
       placed(f, page, page, label);
       f.row = n;
       s.push_back(std::move(f));
@@ -73,7 +73,7 @@ void addAddressRows(std::vector<FieldSpec>& s) {
     add(digits(rowField("address", n), 7, std::to_string(2004000 + 8 * (n - 1))), "PN");
     add(text(rowField("Capcode", n, "Name"), 16, ""), "");
     {
-      FieldSpec f = text(rowField("frame", n), 1, "0");
+      FieldSchema f = text(rowField("frame", n), 1, "0");
       f.readOnly = true;
       f.initiallyEnabled = false;
       add(f, "Fm");
@@ -82,7 +82,7 @@ void addAddressRows(std::vector<FieldSpec>& s) {
         "Auto inc");
     add(check(rowField("permission", n), " ", false), "Permission");
     {
-      FieldSpec f = list(rowField("msgtype", n), {"Private", "Public"}, 0);
+      FieldSchema f = list(rowField("msgtype", n), {"Private", "Public"}, 0);
       if (n == 2) f.tooltip = "Select Private will disable message folder 1-4";
       if (n == 3) f.tooltip = "Select Private will disable message folder 5-8";
       if (n >= 4) f.tooltip = "Select Private will disable message folder 9-12";
@@ -93,17 +93,17 @@ void addAddressRows(std::vector<FieldSpec>& s) {
           std::string(1, t) + " Tone");
     for (char t : kToneLetters) add(text(rowField("Capcode", n, std::string("Tone") + t), 16, ""), "");
     for (char t : kToneLetters) {
-      FieldSpec f = check(rowField("UrgentCall", n, std::string(1, t)), "", false);
+      FieldSchema f = check(rowField("UrgentCall", n, std::string(1, t)), "", false);
       f.hasVisibleFlag = true;
       add(f, "UC");
     }
   }
 }
 
-void addFolders(std::vector<FieldSpec>& s) {
+void addFolders(std::vector<FieldSchema>& s) {
   const std::string page(kPageFolders);
   for (int k = 0; k < kFolders; ++k) {
-    auto add = [&](FieldSpec f, std::string_view label) {
+    auto add = [&](FieldSchema f, std::string_view label) {
       placed(f, page, page, label);
       f.row = k;
       f.initiallyEnabled = false;
@@ -117,9 +117,9 @@ void addFolders(std::vector<FieldSpec>& s) {
   }
 }
 
-void addSettings(std::vector<FieldSpec>& s) {
+void addSettings(std::vector<FieldSchema>& s) {
   const std::string page(kPageSettings);
-  auto add = [&](FieldSpec f, std::string_view group, std::string_view label) {
+  auto add = [&](FieldSchema f, std::string_view group, std::string_view label) {
     placed(f, page, group, label);
     s.push_back(std::move(f));
   };
@@ -134,38 +134,38 @@ void addSettings(std::vector<FieldSpec>& s) {
                               "tonepatternD",   "tonepatternPon",   "tonepatternLcell",
                               "tonepatternUcall"};
   for (int i = 0; i < 7; ++i) {
-    FieldSpec f = text(toneFields[i], 4, tones[i].second);
+    FieldSchema f = text(toneFields[i], 4, tones[i].second);
     f.chars = TextChars::HexDigits;
     f.upperCase = true;
     add(f, "Tone patterns", tones[i].first);
   }
 
   {
-    FieldSpec f = digits("lcdholdtime", 3, "20");
+    FieldSchema f = digits("lcdholdtime", 3, "20");
     f.tooltip = "1-255 sec, 0=always on";
     add(f, "", "LCD hold time");
   }
   {
     // The check box contrastUnlock stands as this field's label.
-    FieldSpec f = digits("contrast", 2, "10");
+    FieldSchema f = digits("contrast", 2, "10");
     f.tooltip = "range 01-63";
     add(f, "", "");
   }
   {
-    FieldSpec f = digits("rangetime", 3, "240");
+    FieldSchema f = digits("rangetime", 3, "240");
     f.tooltip = "0: always on";
     f.unit = "sec";
     add(f, "", "Out of range delay");
   }
   {
-    FieldSpec f = text("channelfreq", 9, "457.00000");
+    FieldSchema f = text("channelfreq", 9, "457.00000");
     f.unit = "MHz@";
     add(f, "", "Channel freq");
   }
   add(text("otaKillMsg", 40, "PAGER DISABLED! CALL SERVICE PROVIDER! "), "", "OTA kill message");
   add(digits("password", 4, "4862"), "", "Password");
   {
-    FieldSpec f = text("serial", 8, "00000000");
+    FieldSchema f = text("serial", 8, "00000000");
     f.chars = TextChars::LettersAndDigits;
     add(f, "", "Serial no.");
   }
@@ -184,12 +184,12 @@ void addSettings(std::vector<FieldSpec>& s) {
   add(list("channelspace", {"25 kHz", "20 kHz", "12.5 kHz", "10 kHz", "6.25 kHz", "5 kHz"}, 0),
       "", "");
   {
-    FieldSpec f = list("lcd_on_time", kLcdOnOff, 0);
+    FieldSchema f = list("lcd_on_time", kLcdOnOff, 0);
     f.initiallyEnabled = false;
     add(f, "", "LCD ON");
   }
   {
-    FieldSpec f = list("lcd_off_time", kLcdOnOff, 0);
+    FieldSchema f = list("lcd_off_time", kLcdOnOff, 0);
     f.initiallyEnabled = false;
     add(f, "", "LCD OFF");
   }
@@ -198,7 +198,7 @@ void addSettings(std::vector<FieldSpec>& s) {
   add(list("delMenu", {"Protect, del, del all", "Del all, del, protect"}, 1), "", "");
   add(list("urgcallmode", {"Normal", "Continuous"}, 0), "", "Urgent call mode");
   {
-    FieldSpec f = list("urgcalltype", {"A tone", "B tone", "C tone", "D tone"}, 0);
+    FieldSchema f = list("urgcalltype", {"A tone", "B tone", "C tone", "D tone"}, 0);
     f.hasVisibleFlag = true;
     add(f, "", "Urgent call type");
   }
@@ -227,7 +227,7 @@ void addSettings(std::vector<FieldSpec>& s) {
   add(check("method28a", "Individually assigned urgent calls", true), "", "");
   add(check("unreadRemind", "Remind alert", false), "", "");
   {
-    FieldSpec f = check("ota", "Public folder OTA disable", false);
+    FieldSchema f = check("ota", "Public folder OTA disable", false);
     f.tooltip = "Can be control by OTA +++ or --- command";
     add(f, "", "");
   }
@@ -241,7 +241,7 @@ void addSettings(std::vector<FieldSpec>& s) {
   add(check("showPowerOffMenu", "Show power off menu", true), "", "");
   add(check("useInternalBuzzer", "Use pager buzzer when charging", false), "", "");
   {
-    FieldSpec f = check("otaKillCmd", "Reception disabled (OTA-kill)", false);
+    FieldSchema f = check("otaKillCmd", "Reception disabled (OTA-kill)", false);
     f.initiallyEnabled = false;
     add(f, "", "");
   }
@@ -249,20 +249,20 @@ void addSettings(std::vector<FieldSpec>& s) {
   add(check("msgInfoMode", "Message info mode", false), "", "");
 }
 
-void addHardware(std::vector<FieldSpec>& s) {
+void addHardware(std::vector<FieldSchema>& s) {
   const std::string page(kPageHardware);
-  auto add = [&](FieldSpec f, std::string_view group, std::string_view label) {
+  auto add = [&](FieldSchema f, std::string_view group, std::string_view label) {
     placed(f, page, group, label);
     s.push_back(std::move(f));
   };
   add(list("pll", {"SM5170", "FS8170"}, 0), "PLL", "Chip");
   {
-    FieldSpec f = text("overheatVoltage", 4, "0xB6");
+    FieldSchema f = text("overheatVoltage", 4, "0xB6");
     f.chars = TextChars::HexOrX;
     add(f, "Misc", "Overheat voltage");
   }
   {
-    FieldSpec f = list("lcddrv", {"SD1815"}, 0);
+    FieldSchema f = list("lcddrv", {"SD1815"}, 0);
     f.initiallyEnabled = false;
     add(f, "LCD driver", "Chip");
   }
@@ -277,22 +277,22 @@ void addHardware(std::vector<FieldSpec>& s) {
       "LCD driver", "TC value");
   add(list("lcd_bias", {"00", "01", "10"}, 2), "LCD driver", "Bias ratio");
   {
-    FieldSpec f = list("decoder", {"SM8212"}, 0);
+    FieldSchema f = list("decoder", {"SM8212"}, 0);
     f.initiallyEnabled = false;
     add(f, "Decoder", "Chip");
   }
   {
-    FieldSpec f = digits("bs1", 2, "60");
+    FieldSchema f = digits("bs1", 2, "60");
     f.tooltip = "range 2 - 61";
     add(f, "Decoder", "BS1");
   }
   {
-    FieldSpec f = digits("bs3", 2, "61");
+    FieldSchema f = digits("bs3", 2, "61");
     f.tooltip = "range 3 - 62";
     add(f, "Decoder", "BS3");
   }
   {
-    FieldSpec f = list("error_rate", {"1 CNT", "2 CNT", "3 CNT", "4 CNT", "5 CNT", "6 CNT",
+    FieldSchema f = list("error_rate", {"1 CNT", "2 CNT", "3 CNT", "4 CNT", "5 CNT", "6 CNT",
                                       "7 CNT", "8 CNT"},
                        1);
     f.tooltip = "Preamble mode rate error detection";
@@ -304,8 +304,8 @@ void addHardware(std::vector<FieldSpec>& s) {
   add(check("end_of_msg", "end_of_msg", false), "Decoder", "");
 }
 
-std::vector<FieldSpec> buildSchema() {
-  std::vector<FieldSpec> s;
+std::vector<FieldSchema> buildSchema() {
+  std::vector<FieldSchema> s;
   s.reserve(300);
   addCustomerStrip(s);
   addAddressRows(s);
@@ -327,8 +327,8 @@ const std::unordered_map<std::string_view, FieldId>& nameIndex() {
 
 }  // namespace
 
-const std::vector<FieldSpec>& settingsSchema() {
-  static const std::vector<FieldSpec> schema = buildSchema();
+const std::vector<FieldSchema>& settingsSchema() {
+  static const std::vector<FieldSchema> schema = buildSchema();
   return schema;
 }
 
@@ -344,7 +344,7 @@ FieldId fieldId(std::string_view name) {
   throw UnknownFieldError(name);
 }
 
-const FieldSpec& fieldSpec(FieldId id) { return settingsSchema().at(toIndex(id)); }
+const FieldSchema& fieldSchema(FieldId id) { return settingsSchema().at(toIndex(id)); }
 
 std::string rowField(std::string_view prefix, int row, std::string_view suffix) {
   std::string name(prefix);

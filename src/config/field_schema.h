@@ -23,7 +23,7 @@ enum class FieldId : std::uint16_t {};
 
 constexpr std::size_t toIndex(FieldId id) { return static_cast<std::size_t>(id); }
 
-struct FieldSpec {
+struct FieldSchema {
   std::string name;
   FieldKind kind = FieldKind::Text;
 
@@ -58,7 +58,7 @@ struct FieldSpec {
 };
 
 // Every field, in schema order.
-const std::vector<FieldSpec>& settingsSchema();
+const std::vector<FieldSchema>& settingsSchema();
 
 // The id of the field with this name, or nothing when there is none.
 std::optional<FieldId> findField(std::string_view name);
@@ -67,7 +67,7 @@ std::optional<FieldId> findField(std::string_view name);
 // error and throws UnknownFieldError naming it.
 FieldId fieldId(std::string_view name);
 
-const FieldSpec& fieldSpec(FieldId id);
+const FieldSchema& fieldSchema(FieldId id);
 
 // Names of the repeated fields: rowField("address", 3) is "address3",
 // rowField("addr", 2, "formatB") is "addr2formatB", folderField("pubboxact", 10) is

@@ -3,12 +3,12 @@
 namespace palor {
 
 void fillRight(SettingsRecord& record, FieldId field, char fill) {
-  const auto width = static_cast<std::size_t>(SettingsRecord::spec(field).maxLength);
+  const auto width = static_cast<std::size_t>(SettingsRecord::schema(field).maxLength);
   while (record.text(field).size() < width) record.setText(field, record.text(field) + fill);
 }
 
 void fillLeft(SettingsRecord& record, FieldId field, char fill) {
-  const auto width = static_cast<std::size_t>(SettingsRecord::spec(field).maxLength);
+  const auto width = static_cast<std::size_t>(SettingsRecord::schema(field).maxLength);
   while (record.text(field).size() < width) record.setText(field, fill + record.text(field));
 }
 

@@ -33,7 +33,7 @@ SettingsRecord::SettingsRecord() {
   const auto& schema = settingsSchema();
   fields_.resize(schema.size());
   for (std::size_t i = 0; i < schema.size(); ++i) {
-    const FieldSpec& s = schema[i];
+    const FieldSchema& s = schema[i];
     Field& f = fields_[i];
     f.text = s.defaultText;
     f.index = s.defaultIndex;
@@ -48,7 +48,7 @@ SettingsRecord::Field& SettingsRecord::at(FieldId f, FieldKind kind) {
 }
 
 const SettingsRecord::Field& SettingsRecord::at(FieldId f, FieldKind kind) const {
-  const FieldSpec& s = spec(f);
+  const FieldSchema& s = schema(f);
   if (s.kind != kind) throw std::logic_error("settings field '" + s.name + "' is not of that kind");
   return fields_[toIndex(f)];
 }
@@ -61,7 +61,7 @@ const std::string& SettingsRecord::text(FieldId f) const { return at(f, FieldKin
 
 void SettingsRecord::setText(FieldId f, std::string_view text) {
   Field& field = at(f, FieldKind::Text);
-  const FieldSpec& s = spec(f);
+  const FieldSchema& s = schema(f);
   std::string value(text.substr(0, static_cast<std::size_t>(s.maxLength)));
   if (s.upperCase)
     for (char& c : value) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -75,7 +75,7 @@ int SettingsRecord::number(FieldId f) const { return toInteger(text(f)); }
 
 void SettingsRecord::setNumber(FieldId f, int value) {
   std::string digits = std::to_string(value);
-  const auto width = static_cast<std::size_t>(spec(f).maxLength);
+  const auto width = static_cast<std::size_t>(schema(f).maxLength);
   if (digits.size() > width) digits = (value < 0 ? "-" : "") + std::string(width - (value < 0), '9');
   setText(f, digits);
 }
@@ -109,7 +109,7 @@ const std::vector<std::string>& SettingsRecord::items(FieldId f) const {
 void SettingsRecord::setItemText(FieldId f, int index, std::string_view text) {
   Field& field = at(f, FieldKind::Item);
   if (index < 0 || index >= static_cast<int>(field.items.size()))
-    throw std::logic_error("settings field '" + spec(f).name + "' has no item " +
+    throw std::logic_error("settings field '" + schema(f).name + "' has no item " +
                            std::to_string(index));
   if (field.items[static_cast<std::size_t>(index)] == text) return;
   field.items[static_cast<std::size_t>(index)] = std::string(text);
@@ -138,8 +138,8 @@ void SettingsRecord::setEnabled(FieldId f, bool enabled) {
 bool SettingsRecord::visible(FieldId f) const { return fields_[toIndex(f)].visible; }
 
 void SettingsRecord::setVisible(FieldId f, bool visible) {
-  if (!spec(f).hasVisibleFlag)
-    throw std::logic_error("settings field '" + spec(f).name + "' is never hidden");
+  if (!schema(f).hasVisibleFlag)
+    throw std::logic_error("settings field '" + schema(f).name + "' is never hidden");
   Field& field = fields_[toIndex(f)];
   if (field.visible == visible) return;
   field.visible = visible;
@@ -165,7 +165,7 @@ void SettingsRecord::typeChar(FieldId f, char ch) {
     return;
   }
   if (c < 32) return;
-  if (static_cast<int>(current.size()) >= spec(f).maxLength) return;
+  if (static_cast<int>(current.size()) >= schema(f).maxLength) return;
   setText(f, current + ch);
 }
 
@@ -180,9 +180,9 @@ void SettingsRecord::setClickRule(FieldId f, Rule rule) {
 }
 
 void SettingsRecord::setChangeRule(FieldId f, Rule rule) {
-  const FieldKind kind = spec(f).kind;
+  const FieldKind kind = schema(f).kind;
   if (kind == FieldKind::Check)
-    throw std::logic_error("settings field '" + spec(f).name + "' takes a click rule");
+    throw std::logic_error("settings field '" + schema(f).name + "' takes a click rule");
   fields_[toIndex(f)].changeRule = std::move(rule);
 }
 

@@ -57,7 +57,7 @@ class SettingsRecord {
   SettingsRecord& operator=(const SettingsRecord&) = delete;
 
   static FieldId id(std::string_view name) { return fieldId(name); }
-  static const FieldSpec& spec(FieldId f) { return fieldSpec(f); }
+  static const FieldSchema& schema(FieldId f) { return fieldSchema(f); }
   static std::size_t size() { return settingsSchema().size(); }
 
   // Values. Text longer than the field's maximum length is cut to it; upper-case fields

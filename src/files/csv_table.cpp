@@ -11,10 +11,10 @@
 namespace palor::csv {
 namespace {
 
-const FieldSpec& spec(std::string_view name) { return SettingsRecord::spec(fieldId(name)); }
+const FieldSchema& schema(std::string_view name) { return SettingsRecord::schema(fieldId(name)); }
 
-std::string labelOf(std::string_view name) { return spec(name).label + ":"; }
-std::string captionOf(std::string_view name) { return spec(name).caption + ":"; }
+std::string labelOf(std::string_view name) { return schema(name).label + ":"; }
+std::string captionOf(std::string_view name) { return schema(name).caption + ":"; }
 
 class TableWriter {
  public:
@@ -48,19 +48,19 @@ std::string exportTable(const SettingsRecord& r) {
   auto yesNo = [&](const std::string& name) -> std::string_view {
     return r.checked(name) ? "Yes" : "No";
   };
-  const std::string& enabled = spec("autospace").items.at(1);
+  const std::string& enabled = schema("autospace").items.at(1);
 
   TableWriter t;
   t.line({kPageAddresses}, kWide);
-  t.line({"Capcode", enabled, spec("address1").label, spec("permission1").label,
-          spec("msgtype1").label, spec("addr1formatA").label, spec("UrgentCall1A").label,
-          spec("addr1formatB").label, spec("UrgentCall1B").label, spec("addr1formatC").label,
-          spec("UrgentCall1C").label, spec("addr1formatD").label, spec("UrgentCall1D").label});
+  t.line({"Capcode", enabled, schema("address1").label, schema("permission1").label,
+          schema("msgtype1").label, schema("addr1formatA").label, schema("UrgentCall1A").label,
+          schema("addr1formatB").label, schema("UrgentCall1B").label, schema("addr1formatC").label,
+          schema("UrgentCall1C").label, schema("addr1formatD").label, schema("UrgentCall1D").label});
   for (int n = 1; n <= kAddressRows; ++n) {
     auto f = [n](std::string_view prefix, std::string_view suffix = {}) {
       return rowField(prefix, n, suffix);
     };
-    t.line({spec(f("addr", "en")).caption, yesNo(f("addr", "en")), text(f("address")),
+    t.line({schema(f("addr", "en")).caption, yesNo(f("addr", "en")), text(f("address")),
             yesNo(f("permission")), item(f("msgtype")), item(f("addr", "formatA")),
             yesNo(f("UrgentCall", "A")), item(f("addr", "formatB")), yesNo(f("UrgentCall", "B")),
             item(f("addr", "formatC")), yesNo(f("UrgentCall", "C")), item(f("addr", "formatD")),
@@ -74,16 +74,16 @@ std::string exportTable(const SettingsRecord& r) {
   t.line({}, kWide);
 
   t.line({kPageFolders}, kWide);
-  t.line({"Folder Num", enabled, spec("pubbox0").label, spec("pubboxlength0").label}, kWide);
+  t.line({"Folder Num", enabled, schema("pubbox0").label, schema("pubboxlength0").label}, kWide);
   for (int k = 0; k < kFolders; ++k)
-    t.line({spec(folderField("pubboxact", k)).caption, yesNo(folderField("pubboxact", k)),
+    t.line({schema(folderField("pubboxact", k)).caption, yesNo(folderField("pubboxact", k)),
             text(folderField("pubbox", k)), text(folderField("pubboxlength", k))},
            kWide);
   t.line({}, kWide);
 
   t.line({kPageSettings}, kWide);
-  t.line({spec("hellomsg1").group + ":", text("hellomsg1")}, kWide);
-  t.line({spec("tonepatternA").group + ":", labelOf("tonepatternA"), text("tonepatternA"),
+  t.line({schema("hellomsg1").group + ":", text("hellomsg1")}, kWide);
+  t.line({schema("tonepatternA").group + ":", labelOf("tonepatternA"), text("tonepatternA"),
           labelOf("tonepatternB"), text("tonepatternB"), labelOf("tonepatternC"),
           text("tonepatternC"), labelOf("tonepatternD"), text("tonepatternD")},
          kWide);
@@ -95,9 +95,9 @@ std::string exportTable(const SettingsRecord& r) {
           item("lcd_off_time")});
   for (const char* name : {"dateformat", "autospace", "msgdisptime", "alerttime", "lowcell"})
     t.line({labelOf(name), item(name)});
-  t.line({labelOf("rangetime"), text("rangetime"), spec("rangetime").unit});
+  t.line({labelOf("rangetime"), text("rangetime"), schema("rangetime").unit});
   for (const char* name : {"pubcallno", "baudrate", "polarity"}) t.line({labelOf(name), item(name)});
-  t.line({labelOf("channelfreq"), text("channelfreq"), spec("channelfreq").unit,
+  t.line({labelOf("channelfreq"), text("channelfreq"), schema("channelfreq").unit,
           item("channelspace")});
   t.line({labelOf("otaKillMsg"), text("otaKillMsg")});
   t.line({labelOf("backlight"), item("backlight")});
@@ -168,7 +168,7 @@ struct Converter {
 // Every list field reads back the texts the table writes for its items; the item that
 // stands for "no match" is left out of its own list.
 Converter converterFor(FieldId f) {
-  const FieldSpec& s = SettingsRecord::spec(f);
+  const FieldSchema& s = SettingsRecord::schema(f);
   const std::string& name = s.name;
   Converter c;
   if (name == "delMenu") return {{{"Del all del protect", 1}}, 0};

@@ -56,9 +56,9 @@ void FormState::addrFormatChange(int row, char tone) {
 }
 
 void FormState::AddressChange(FieldId address) {
-  const FieldSpec& spec = SettingsRecord::spec(address);
-  const int row = spec.row;
-  if (row < 1 || row > kAddressRows || spec.name != rowField("address", row)) return;
+  const FieldSchema& schema = SettingsRecord::schema(address);
+  const int row = schema.row;
+  if (row < 1 || row > kAddressRows || schema.name != rowField("address", row)) return;
 
   const FieldId frame = record_.id(rowField("frame", row));
   if (record_.text(address).empty()) {

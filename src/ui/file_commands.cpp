@@ -115,7 +115,7 @@ bool FormState::ImportCsv(const std::string& path) {
 namespace {
 
 // Rows 1..8 fall back to their start-up addresses.
-std::string defaultAddress(int row) { return SettingsRecord::spec(fieldId(rowField("address", row))).defaultText; }
+std::string defaultAddress(int row) { return SettingsRecord::schema(fieldId(rowField("address", row))).defaultText; }
 
 }  // namespace
 
@@ -233,7 +233,7 @@ void FormState::ApplyCsvLine(std::string_view line, int number) {
     case 68: yesNo("delall_w_unread", 1); break;
     case 69:
       yesNo("handprogram", 1);
-      digitsOr("password", cut(3, 4), SettingsRecord::spec(r.id("password")).defaultText);
+      digitsOr("password", cut(3, 4), SettingsRecord::schema(r.id("password")).defaultText);
       break;
     default: {
       static const char* const kChecks[] = {

@@ -82,7 +82,7 @@ void FormState::pubboxlengthExit(FieldId length) {
   // configuration is over the total already. An active folder is cut to what the other
   // active folders leave, but never below one slot; if they alone fill 99 slots, the total
   // test refuses the configuration when it is stored.
-  const int folder = SettingsRecord::spec(length).row;
+  const int folder = SettingsRecord::schema(length).row;
   if (folder < 0 || folder >= kFolders || !record_.checked(folderField("pubboxact", folder)))
     return;
   const int excess = folderExcess(record_);

@@ -65,13 +65,13 @@ std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"
 FieldId editedField(const ScriptedEdit& edit) {
   const auto id = findField(edit.field);
   if (!id) throw EditError("no field named " + quoted(edit.field));
-  const FieldSpec& spec = fieldSpec(*id);
+  const FieldSchema& schema = fieldSchema(*id);
   const FieldKind wanted = kindFor(edit.action);
-  if (spec.kind != wanted)
+  if (schema.kind != wanted)
     throw EditError("--" + std::string(actionName(edit.action)) + " needs a " +
                     std::string(kindName(wanted)) + " field; " + quoted(edit.field) + " is a " +
-                    std::string(kindName(spec.kind)) + " field");
-  if (spec.readOnly) throw EditError(quoted(edit.field) + " is derived and cannot be edited");
+                    std::string(kindName(schema.kind)) + " field");
+  if (schema.readOnly) throw EditError(quoted(edit.field) + " is derived and cannot be edited");
   if (edit.action == Action::Check && edit.value != "yes" && edit.value != "no")
     throw EditError("--check " + edit.field + " takes yes or no, not " + quoted(edit.value));
   return *id;

@@ -10,7 +10,7 @@ namespace {
 
 TEST(FieldSchema, NamesAreUniqueAndDefaultsFitTheirFields) {
   std::set<std::string> names;
-  for (const FieldSpec& f : settingsSchema()) {
+  for (const FieldSchema& f : settingsSchema()) {
     EXPECT_TRUE(names.insert(f.name).second) << "duplicate field " << f.name;
     switch (f.kind) {
       case FieldKind::Text:
@@ -167,7 +167,7 @@ TEST(SettingsRecord, RulesAskForTheFocusOnce) {
 TEST(SettingsRecord, ObserverHearsValueAndFlagChanges) {
   SettingsRecord record;
   std::vector<std::string> heard;
-  record.setObserver([&](FieldId f) { heard.push_back(SettingsRecord::spec(f).name); });
+  record.setObserver([&](FieldId f) { heard.push_back(SettingsRecord::schema(f).name); });
   record.setEnabled("contrast", false);
   record.setEnabled("contrast", false);
   record.setVisible(record.id("urgcalltype"), false);

@@ -105,13 +105,13 @@ TEST(CsvFields, DigitAndHexTests) {
 
 TEST(CsvConverters, EveryExportedItemReadsBackAsItsIndex) {
   SettingsRecord record;
-  for (const FieldSpec& spec : settingsSchema()) {
-    if (spec.kind != FieldKind::Item || spec.page == kPageHardware) continue;
-    if (spec.name.starts_with("autoinc")) continue;  // not carried by the table
-    const FieldId f = fieldId(spec.name);
-    for (int i = 0; i < static_cast<int>(spec.items.size()); ++i) {
-      if (spec.name == "delMenu" || spec.name == "numset") continue;
-      EXPECT_EQ(convertItem(f, spec.items[static_cast<std::size_t>(i)]), i) << spec.name;
+  for (const FieldSchema& schema : settingsSchema()) {
+    if (schema.kind != FieldKind::Item || schema.page == kPageHardware) continue;
+    if (schema.name.starts_with("autoinc")) continue;  // not carried by the table
+    const FieldId f = fieldId(schema.name);
+    for (int i = 0; i < static_cast<int>(schema.items.size()); ++i) {
+      if (schema.name == "delMenu" || schema.name == "numset") continue;
+      EXPECT_EQ(convertItem(f, schema.items[static_cast<std::size_t>(i)]), i) << schema.name;
     }
   }
 }

@@ -54,12 +54,12 @@ TEST(PalorctlDump, JsonListsEveryFieldWithItsStartUpValue) {
   for (std::size_t i = 0; i < fields.size(); ++i) {
     const auto f = static_cast<FieldId>(i);
     const auto& field = fields[i];
-    const FieldSpec& spec = SettingsRecord::spec(f);
-    SCOPED_TRACE(spec.name);
-    EXPECT_EQ(field.at("name"), spec.name);
+    const FieldSchema& schema = SettingsRecord::schema(f);
+    SCOPED_TRACE(schema.name);
+    EXPECT_EQ(field.at("name"), schema.name);
     EXPECT_EQ(field.at("enabled"), record.enabled(f));
     EXPECT_EQ(field.at("visible"), record.visible(f));
-    switch (spec.kind) {
+    switch (schema.kind) {
       case FieldKind::Text:
         EXPECT_EQ(field.at("kind"), "text");
         EXPECT_EQ(field.at("value"), ctl::latin1ToUtf8(record.text(f)));

@@ -252,7 +252,7 @@ TEST(ImageFileOpenRobustness, RandomImagesWithValidChecksums) {
     ASSERT_TRUE(loaded);
     const auto& schema = settingsSchema();
     for (std::size_t i = 0; i < schema.size(); ++i) {
-      const FieldSpec& s = schema[i];
+      const FieldSchema& s = schema[i];
       const auto f = static_cast<FieldId>(i);
       if (s.kind == FieldKind::Item) {
         const int index = target.record().index(f);

@@ -63,7 +63,7 @@ class RandomConfiguration {
   void fill(SettingsRecord& r) {
     const auto& schema = settingsSchema();
     for (std::size_t i = 0; i < schema.size(); ++i) {
-      const FieldSpec& s = schema[i];
+      const FieldSchema& s = schema[i];
       const auto f = static_cast<FieldId>(i);
       // Numbers whose ranges depend on each other are set below.
       if (notInImage(s.name) || s.name.rfind("address", 0) == 0 ||
@@ -97,7 +97,7 @@ class RandomConfiguration {
   }
 
  private:
-  std::string text(const FieldSpec& s) {
+  std::string text(const FieldSchema& s) {
     const std::string& n = s.name;
     if (n == "rangetime") return std::to_string(between(0, 999));
     if (n == "lcdholdtime") return std::to_string(between(0, 255));
@@ -128,7 +128,7 @@ inline std::vector<std::string> differingFields(const SettingsRecord& a, const S
   std::vector<std::string> out;
   const auto& schema = settingsSchema();
   for (std::size_t i = 0; i < schema.size(); ++i) {
-    const FieldSpec& s = schema[i];
+    const FieldSchema& s = schema[i];
     const auto f = static_cast<FieldId>(i);
     if (notInImage(s.name)) continue;
     bool skip = false;

@@ -36,39 +36,39 @@ TEST_F(ViewTest, EveryFieldHasItsWidgetShowingTheRecord) {
   const SettingsRecord& record = form.state().record();
   for (std::size_t i = 0; i < SettingsRecord::size(); ++i) {
     const auto f = static_cast<FieldId>(i);
-    const FieldSpec& spec = SettingsRecord::spec(f);
-    SCOPED_TRACE(spec.name);
-    QWidget* widget = form.findChild<QWidget*>(QString::fromStdString(spec.name));
+    const FieldSchema& schema = SettingsRecord::schema(f);
+    SCOPED_TRACE(schema.name);
+    QWidget* widget = form.findChild<QWidget*>(QString::fromStdString(schema.name));
     ASSERT_NE(widget, nullptr);
     EXPECT_EQ(widget, form.widgetFor(f));
-    switch (spec.kind) {
+    switch (schema.kind) {
       case FieldKind::Text: {
         auto* edit = qobject_cast<QLineEdit*>(widget);
         ASSERT_NE(edit, nullptr);
         EXPECT_EQ(edit->text(), fromBytes(record.text(f)));
-        EXPECT_EQ(edit->maxLength(), spec.maxLength);
+        EXPECT_EQ(edit->maxLength(), schema.maxLength);
         break;
       }
       case FieldKind::Item: {
         auto* box = qobject_cast<QComboBox*>(widget);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->currentIndex(), record.index(f));
-        ASSERT_EQ(box->count(), static_cast<int>(spec.items.size()));
+        ASSERT_EQ(box->count(), static_cast<int>(schema.items.size()));
         for (int k = 0; k < box->count(); ++k)
-          EXPECT_EQ(box->itemText(k), fromBytes(spec.items[static_cast<std::size_t>(k)]));
+          EXPECT_EQ(box->itemText(k), fromBytes(schema.items[static_cast<std::size_t>(k)]));
         break;
       }
       case FieldKind::Check: {
         auto* box = qobject_cast<QCheckBox*>(widget);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->isChecked(), record.checked(f));
-        EXPECT_EQ(box->text(), fromBytes(spec.caption));
+        EXPECT_EQ(box->text(), fromBytes(schema.caption));
         break;
       }
     }
     EXPECT_EQ(widget->isEnabled(), record.enabled(f));
     EXPECT_EQ(widget->isHidden(), !record.visible(f));
-    EXPECT_EQ(widget->toolTip(), fromBytes(spec.tooltip));
+    EXPECT_EQ(widget->toolTip(), fromBytes(schema.tooltip));
   }
 }
 

@@ -146,7 +146,7 @@ int diff(const std::string& a, const std::string& b) {
       const std::string va = describeValue(ra, f);
       const std::string vb = describeValue(rb, f);
       if (va == vb) continue;
-      std::cout << SettingsRecord::spec(f).name << ": " << va << " | " << vb << '\n';
+      std::cout << SettingsRecord::schema(f).name << ": " << va << " | " << vb << '\n';
       differ = true;
     }
     return differ ? kRefused : kDone;

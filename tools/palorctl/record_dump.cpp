@@ -52,7 +52,7 @@ const char* kindName(FieldKind kind) {
 }  // namespace
 
 std::string describeValue(const SettingsRecord& record, FieldId f) {
-  switch (SettingsRecord::spec(f).kind) {
+  switch (SettingsRecord::schema(f).kind) {
     case FieldKind::Text: return quotedBytes(record.text(f));
     case FieldKind::Item: {
       const auto item = record.itemText(f);
@@ -66,10 +66,10 @@ std::string describeValue(const SettingsRecord& record, FieldId f) {
 void printRecordTable(std::ostream& out, const SettingsRecord& record) {
   for (std::size_t i = 0; i < SettingsRecord::size(); ++i) {
     const auto f = static_cast<FieldId>(i);
-    const FieldSpec& spec = SettingsRecord::spec(f);
-    std::string line = spec.name;
+    const FieldSchema& schema = SettingsRecord::schema(f);
+    std::string line = schema.name;
     line.resize(std::max<std::size_t>(line.size() + 1, 20), ' ');
-    line += kindName(spec.kind);
+    line += kindName(schema.kind);
     line.resize(std::max<std::size_t>(line.size() + 1, 26), ' ');
     line += describeValue(record, f);
     if (!record.enabled(f)) line += "  [disabled]";
@@ -82,14 +82,14 @@ nlohmann::ordered_json recordToJson(const SettingsRecord& record) {
   nlohmann::ordered_json fields = nlohmann::ordered_json::array();
   for (std::size_t i = 0; i < SettingsRecord::size(); ++i) {
     const auto f = static_cast<FieldId>(i);
-    const FieldSpec& spec = SettingsRecord::spec(f);
-    nlohmann::ordered_json field = {{"name", spec.name}, {"kind", kindName(spec.kind)}};
-    switch (spec.kind) {
+    const FieldSchema& schema = SettingsRecord::schema(f);
+    nlohmann::ordered_json field = {{"name", schema.name}, {"kind", kindName(schema.kind)}};
+    switch (schema.kind) {
       case FieldKind::Text: field["value"] = latin1ToUtf8(record.text(f)); break;
       case FieldKind::Item: field["value"] = record.index(f); break;
       case FieldKind::Check: field["value"] = record.checked(f); break;
     }
-    const auto item = spec.kind == FieldKind::Item ? record.itemText(f) : std::nullopt;
+    const auto item = schema.kind == FieldKind::Item ? record.itemText(f) : std::nullopt;
     field["item"] = item ? nlohmann::ordered_json(latin1ToUtf8(*item)) : nlohmann::ordered_json();
     field["enabled"] = record.enabled(f);
     field["visible"] = record.visible(f);

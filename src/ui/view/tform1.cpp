@@ -189,7 +189,7 @@ QWidget* TForm1::buildCustomerStrip() {
   layout->addWidget(infoRWPager_);
   layout->addStretch(1);
   const FieldId pagerNumber = field("TxtPagerNumber");
-  QLabel* label = makeFieldLabel(pagerNumber, fromBytes(SettingsRecord::spec(pagerNumber).label));
+  QLabel* label = makeFieldLabel(pagerNumber, fromBytes(SettingsRecord::schema(pagerNumber).label));
   label->setObjectName("LblPagerNumber");
   layout->addWidget(label);
   layout->addWidget(makeFieldWidget(pagerNumber));
@@ -216,8 +216,8 @@ QWidget* TForm1::buildAddressesPage() {
                           "UrgentCall1A", "UrgentCall1B", "UrgentCall1C", "UrgentCall1D"};
   for (int c = 0; c < 13; ++c) {
     const FieldId f = field(headed[c]);
-    const QString heading = fromBytes(SettingsRecord::spec(f).label);
-    auto* label = SettingsRecord::spec(f).hasVisibleFlag ? makeFieldLabel(f, heading)
+    const QString heading = fromBytes(SettingsRecord::schema(f).label);
+    auto* label = SettingsRecord::schema(f).hasVisibleFlag ? makeFieldLabel(f, heading)
                                                          : new QLabel(heading, group);
     grid->addWidget(label, 0, c + 1);
   }
@@ -259,9 +259,9 @@ QWidget* TForm1::buildFoldersPage() {
     auto* grid = new QGridLayout;
     halves->addLayout(grid);
     for (int pair = 0; pair < 2; ++pair) {
-      grid->addWidget(new QLabel(fromBytes(SettingsRecord::spec(field("pubbox0")).label)), 0,
+      grid->addWidget(new QLabel(fromBytes(SettingsRecord::schema(field("pubbox0")).label)), 0,
                       pair * 3 + 1);
-      grid->addWidget(new QLabel(fromBytes(SettingsRecord::spec(field("pubboxlength0")).label)),
+      grid->addWidget(new QLabel(fromBytes(SettingsRecord::schema(field("pubboxlength0")).label)),
                       0, pair * 3 + 2);
     }
     for (int i = 0; i < 8; ++i) {
@@ -281,10 +281,10 @@ QWidget* TForm1::buildFoldersPage() {
 
 void TForm1::addLabelled(QGridLayout* grid, int row, int column, const char* name) {
   const FieldId f = field(name);
-  const FieldSpec& spec = SettingsRecord::spec(f);
-  grid->addWidget(makeFieldLabel(f, fromBytes(spec.label)), row, column * 3);
+  const FieldSchema& schema = SettingsRecord::schema(f);
+  grid->addWidget(makeFieldLabel(f, fromBytes(schema.label)), row, column * 3);
   grid->addWidget(makeFieldWidget(f), row, column * 3 + 1);
-  if (!spec.unit.empty()) grid->addWidget(new QLabel(fromBytes(spec.unit)), row, column * 3 + 2);
+  if (!schema.unit.empty()) grid->addWidget(new QLabel(fromBytes(schema.unit)), row, column * 3 + 2);
 }
 
 QWidget* TForm1::buildSettingsPage() {
@@ -333,11 +333,11 @@ QWidget* TForm1::buildSettingsPage() {
   for (const char* name : third) addLabelled(grid, row++, 2, name);
   // "Channel freq" [channelfreq] "MHz@" [channelspace].
   const FieldId channelfreq = field("channelfreq");
-  grid->addWidget(makeFieldLabel(channelfreq, fromBytes(SettingsRecord::spec(channelfreq).label)),
+  grid->addWidget(makeFieldLabel(channelfreq, fromBytes(SettingsRecord::schema(channelfreq).label)),
                   row, 6);
   auto* channel = new QHBoxLayout;
   channel->addWidget(makeFieldWidget(channelfreq));
-  channel->addWidget(new QLabel(fromBytes(SettingsRecord::spec(channelfreq).unit)));
+  channel->addWidget(new QLabel(fromBytes(SettingsRecord::schema(channelfreq).unit)));
   channel->addWidget(makeFieldWidget(field("channelspace")));
   grid->addLayout(channel, row, 7, 1, 2);
   grid->setColumnStretch(9, 1);
@@ -368,7 +368,7 @@ QWidget* TForm1::buildHardwarePage() {
     auto* grid = new QGridLayout(group);
     int line = 0;
     for (const char* name : names) {
-      if (SettingsRecord::spec(field(name)).kind == FieldKind::Check)
+      if (SettingsRecord::schema(field(name)).kind == FieldKind::Check)
         grid->addWidget(makeFieldWidget(field(name)), line++, 0, 1, 2);
       else
         addLabelled(grid, line++, 0, name);
@@ -388,25 +388,25 @@ QWidget* TForm1::buildHardwarePage() {
 
 QWidget* TForm1::makeFieldWidget(FieldId f) {
   QWidget* widget = nullptr;
-  switch (SettingsRecord::spec(f).kind) {
+  switch (SettingsRecord::schema(f).kind) {
     case FieldKind::Text: widget = makeLineEdit(f); break;
     case FieldKind::Item: widget = makeComboBox(f); break;
     case FieldKind::Check: widget = makeCheckBox(f); break;
   }
-  widget->setObjectName(fromBytes(SettingsRecord::spec(f).name));
-  const std::string& tooltip = SettingsRecord::spec(f).tooltip;
+  widget->setObjectName(fromBytes(SettingsRecord::schema(f).name));
+  const std::string& tooltip = SettingsRecord::schema(f).tooltip;
   if (!tooltip.empty()) widget->setToolTip(fromBytes(tooltip));
   widgets_[toIndex(f)] = widget;
   return widget;
 }
 
 QLineEdit* TForm1::makeLineEdit(FieldId f) {
-  const FieldSpec& spec = SettingsRecord::spec(f);
+  const FieldSchema& schema = SettingsRecord::schema(f);
   auto* edit = new QLineEdit;
-  edit->setMaxLength(spec.maxLength);
-  edit->setReadOnly(spec.readOnly);
+  edit->setMaxLength(schema.maxLength);
+  edit->setReadOnly(schema.readOnly);
   // As wide as its longest text would be, within reason.
-  const int columns = std::clamp(spec.maxLength, 1, 11);
+  const int columns = std::clamp(schema.maxLength, 1, 11);
   edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * columns + 12);
   edit->installEventFilter(this);
   connect(edit, &QLineEdit::textEdited, this, [this, f](const QString& text) {
@@ -431,7 +431,7 @@ QComboBox* TForm1::makeComboBox(FieldId f) {
 }
 
 QCheckBox* TForm1::makeCheckBox(FieldId f) {
-  auto* box = new QCheckBox(fromBytes(SettingsRecord::spec(f).caption));
+  auto* box = new QCheckBox(fromBytes(SettingsRecord::schema(f).caption));
   connect(box, &QCheckBox::clicked, this,
           [this, f](bool checked) { userAction([&] { state_.record().setChecked(f, checked); }); });
   return box;
@@ -439,7 +439,7 @@ QCheckBox* TForm1::makeCheckBox(FieldId f) {
 
 QLabel* TForm1::makeFieldLabel(FieldId f, const QString& text) {
   auto* label = new QLabel(text);
-  if (SettingsRecord::spec(f).hasVisibleFlag) labels_[toIndex(f)].push_back(label);
+  if (SettingsRecord::schema(f).hasVisibleFlag) labels_[toIndex(f)].push_back(label);
   return label;
 }
 
@@ -448,7 +448,7 @@ void TForm1::showField(FieldId f) {
   if (!widget) return;
   const SettingsRecord& record = state_.record();
   const QSignalBlocker blocker(widget);
-  switch (SettingsRecord::spec(f).kind) {
+  switch (SettingsRecord::schema(f).kind) {
     case FieldKind::Text: {
       auto* edit = static_cast<QLineEdit*>(widget);
       const QString text = fromBytes(record.text(f));
@@ -473,7 +473,7 @@ void TForm1::showField(FieldId f) {
       break;
   }
   widget->setEnabled(record.enabled(f));
-  if (SettingsRecord::spec(f).hasVisibleFlag) {
+  if (SettingsRecord::schema(f).hasVisibleFlag) {
     const bool visible = record.visible(f);
     widget->setVisible(visible);
     for (QLabel* label : labels_[toIndex(f)]) label->setVisible(visible);
