@@ -190,7 +190,7 @@ int convertItem(FieldId f, std::string_view text) {
   return c.noMatch;
 }
 
-std::string normaliseChannelFreq(std::string_view text) {
+std::string normaliseChannelFreq(std::string_view text, char separator) {
   std::string digits;
   if (const auto point = text.find('.'); point != std::string_view::npos) {
     digits = std::string(text.substr(0, point)) + std::string(text.substr(point + 1));
@@ -198,7 +198,8 @@ std::string normaliseChannelFreq(std::string_view text) {
     digits = std::string(text);
   }
   if (!passesDigitTest(digits)) digits = "45700000";
-  std::string result = digits.substr(0, 3) + "." + (digits.size() > 3 ? digits.substr(3, 6) : "");
+  std::string result =
+      digits.substr(0, 3) + separator + (digits.size() > 3 ? digits.substr(3, 6) : "");
   return result.substr(0, 9);
 }
 

@@ -208,7 +208,7 @@ void FormState::ApplyCsvLine(std::string_view line, int number) {
     case 51: item("baudrate", 1); break;
     case 52: item("polarity", 1); break;
     case 53:
-      r.setText("channelfreq", csv::normaliseChannelFreq(field(1)));
+      r.setText("channelfreq", csv::normaliseChannelFreq(field(1), decimalSeparator_));
       channelfreqExit();
       item("channelspace", 3);
       break;
