@@ -205,7 +205,8 @@ std::string normaliseChannelFreq(std::string_view text, char separator) {
 
 bool readTableLines(const std::string& path,
                     const std::function<void(std::string_view line, int number)>& apply) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // The open does not wait: a named pipe without a writer would block it.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {

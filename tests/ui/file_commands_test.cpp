@@ -2,6 +2,7 @@
 // and CSV tables saved and opened, dropped files, and saves that must fail without harm.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,6 +34,12 @@ std::string contentOf(const fs::path& p) {
 void writeFile(const fs::path& p, std::string_view content) {
   std::ofstream(p, std::ios::binary) << content;
 }
+
+// A blocked open ends the test process instead of hanging it.
+struct Deadline {
+  Deadline() { ::alarm(30); }
+  ~Deadline() { ::alarm(0); }
+};
 
 // A window as the user first sees it.
 struct Window : FormState {
@@ -300,6 +307,8 @@ TEST_F(FileCommandsTest, ImportAppliesOnlyTheLinesTheFileEnds) {
   std::size_t line46 = 0;
   for (int n = 0; n < 46; ++n) line46 = table.find('\n', line46) + 1;
   fs::create_directory(path("folder.csv"));
+  ASSERT_EQ(::mkfifo(path("pipe.csv").c_str(), 0600), 0);
+  const Deadline deadline;
   struct Case {
     const char* name;
     std::optional<std::string> content;  // nothing: the name is not written
@@ -315,6 +324,7 @@ TEST_F(FileCommandsTest, ImportAppliesOnlyTheLinesTheFileEnds) {
       {"empty.csv", "", {}},
       {"missing.csv", std::nullopt, {}},
       {"folder.csv", std::nullopt, {}},
+      {"pipe.csv", std::nullopt, {}},
   };
   for (const Case& c : cases) {
     Window window;
@@ -453,13 +463,16 @@ TEST_F(FileCommandsTest, ImageSaveThenOpenGivesBackEverySetting) {
 }
 
 // An open by the file's name, length and content: it loads, fails, finds the file
-// corrupted, or passes over the name in silence; all but a load change nothing.
+// corrupted, or passes over the name in silence; all but a load change nothing. A named
+// pipe with no writer is no file to load and must not stop the window.
 TEST_F(FileCommandsTest, ImageOpenByNameLengthAndContent) {
   Window source;
   source.record().setText("address1", "1000");
   const std::string image = saved(source, "source.bin");
   fs::create_directories(dir / "dotted.bin.d");
   fs::create_directories(dir / "folder.eep");
+  ASSERT_EQ(::mkfifo(path("pipe.bin").c_str(), 0600), 0);
+  const Deadline deadline;
   const std::string loads = "loads", failed(msg::kLoadFailed), corrupted(msg::kFileCorrupted);
   struct Case {
     std::string name;
@@ -477,6 +490,7 @@ TEST_F(FileCommandsTest, ImageOpenByNameLengthAndContent) {
       {"empty.bin", "", failed},
       {"missing.bin", std::nullopt, failed},
       {"folder.eep", std::nullopt, failed},
+      {"pipe.bin", std::nullopt, failed},
       {"config.txt", image, ""},
       {"config", image, ""},
       {"dotted.bin.d/config", image, ""},  // a dot before the last separator
