@@ -190,7 +190,7 @@ int convertItem(FieldId f, std::string_view text) {
   return c.noMatch;
 }
 
-std::string normaliseChannelFreq(std::string_view text) {
+std::string normaliseChannelFreq(std::string_view text, char separator) {
   std::string digits;
   if (const auto point = text.find('.'); point != std::string_view::npos) {
     digits = std::string(text.substr(0, point)) + std::string(text.substr(point + 1));
@@ -198,13 +198,15 @@ std::string normaliseChannelFreq(std::string_view text) {
     digits = std::string(text);
   }
   if (!passesDigitTest(digits)) digits = "45700000";
-  std::string result = digits.substr(0, 3) + "." + (digits.size() > 3 ? digits.substr(3, 6) : "");
+  std::string result =
+      digits.substr(0, 3) + separator + (digits.size() > 3 ? digits.substr(3, 6) : "");
   return result.substr(0, 9);
 }
 
 bool readTableLines(const std::string& path,
                     const std::function<void(std::string_view line, int number)>& apply) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // The open does not wait: a named pipe without a writer would block it.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {

@@ -33,8 +33,9 @@ bool passesHexTest(std::string_view text);
 int convertItem(FieldId field, std::string_view text);
 
 // The channel frequency of line 53 brought into the window's "MMM.kkkkk" form: the digits
-// without the point, the first three of them taken as MHz.
-std::string normaliseChannelFreq(std::string_view text);
+// without the point, the first three of them taken as MHz, then the window's decimal
+// separator, so that the frequency rule can read the text back on any PC.
+std::string normaliseChannelFreq(std::string_view text, char separator);
 
 
 // A line longer than this keeps only its first kMaxLineLength characters: no field the

@@ -1,6 +1,7 @@
 // The File menu of the main window: opening and saving image files and CSV tables, and
 // files dropped on the window.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,10 +29,16 @@ std::string extensionOf(std::string_view path) {
   return extension;
 }
 
-// The first bytes of a file, at most `limit` of them; nothing when it cannot be opened.
+// The first bytes of a file, at most `limit` of them; nothing when it cannot be opened as a
+// regular file. The open does not wait: a named pipe without a writer would block it.
 std::optional<std::vector<std::uint8_t>> readFileStart(const std::string& path, std::size_t limit) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return std::nullopt;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return std::nullopt;
+  }
   std::vector<std::uint8_t> bytes(limit);
   std::size_t got = 0;
   while (got < limit) {
@@ -206,7 +213,7 @@ void FormState::ApplyCsvLine(std::string_view line, int number) {
     case 51: item("baudrate", 1); break;
     case 52: item("polarity", 1); break;
     case 53:
-      r.setText("channelfreq", csv::normaliseChannelFreq(field(1)));
+      r.setText("channelfreq", csv::normaliseChannelFreq(field(1), decimalSeparator_));
       channelfreqExit();
       item("channelspace", 3);
       break;

@@ -142,7 +142,11 @@ TEST(CsvChannelFreq, NormalisedToThreeMegahertzDigits) {
       {"4571250000", "457.12500"}, {"45a.00000", "457.00000"}, {"471", "471."},
       {"1.5", "15."},             {"469.9.5", "457.00000"}, {"", "."},
   };
-  for (const auto& [in, out] : cases) EXPECT_EQ(normaliseChannelFreq(in), out) << in;
+  for (const auto& [in, out] : cases) EXPECT_EQ(normaliseChannelFreq(in, '.'), out) << in;
+  // A window whose decimal separator is a comma gets its own separator.
+  EXPECT_EQ(normaliseChannelFreq("457.125", ','), "457,125");
+  EXPECT_EQ(normaliseChannelFreq("471", ','), "471,");
+  EXPECT_EQ(normaliseChannelFreq("4x", ','), "457,00000");
 }
 
 class CsvReadTest : public ::testing::Test {
