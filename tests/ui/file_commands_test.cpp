@@ -49,7 +49,7 @@ struct Window : FormState {
 
 // Any field's value as text: the text, the item index, or "1"/"0" for a check box.
 std::string valueOf(const SettingsRecord& r, const std::string& name) {
-  switch (SettingsRecord::spec(r.id(name)).kind) {
+  switch (SettingsRecord::schema(r.id(name)).kind) {
     case FieldKind::Text: return r.text(name);
     case FieldKind::Item: return std::to_string(r.index(name));
     case FieldKind::Check: return r.checked(name) ? "1" : "0";
@@ -59,7 +59,7 @@ std::string valueOf(const SettingsRecord& r, const std::string& name) {
 
 void setValues(SettingsRecord& r, const Values& values) {
   for (const auto& [name, value] : values) {
-    switch (SettingsRecord::spec(r.id(name)).kind) {
+    switch (SettingsRecord::schema(r.id(name)).kind) {
       case FieldKind::Text: r.setText(name, value); break;
       case FieldKind::Item: r.setIndex(name, std::stoi(value)); break;
       case FieldKind::Check: r.setChecked(name, value == "1"); break;
@@ -70,7 +70,7 @@ void setValues(SettingsRecord& r, const Values& values) {
 // Every field's value and enabled flag, to show that a refused command changed nothing.
 Lines snapshot(const SettingsRecord& r) {
   Lines out;
-  for (const FieldSpec& s : settingsSchema())
+  for (const FieldSchema& s : settingsSchema())
     out.push_back(s.name + "=" + valueOf(r, s.name) + (r.enabled(s.name) ? "" : " (disabled)"));
   return out;
 }
@@ -98,7 +98,7 @@ void fillForTable(FormState& form, std::uint32_t seed) {
   testing::RandomConfiguration random(seed);
   random.fill(r);
   form.msgtypeChange();
-  for (const FieldSpec& s : settingsSchema()) {
+  for (const FieldSchema& s : settingsSchema()) {
     if (s.kind != FieldKind::Text) continue;
     std::string t = r.text(s.name);
     std::replace_if(t.begin(), t.end(), [](char c) { return c == ',' || c == '\n'; }, ';');
@@ -118,7 +118,7 @@ void fillForTable(FormState& form, std::uint32_t seed) {
 // Settings a table does not carry.
 Lines notInTable() {
   Lines out = {"serial", "otaKillCmd"};
-  for (const FieldSpec& s : settingsSchema())
+  for (const FieldSchema& s : settingsSchema())
     if (s.page == kPageHardware) out.push_back(s.name);
   return out;
 }
