@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,12 +25,19 @@ bool writeAll(int fd, std::string_view content) {
 
 }  // namespace
 
-bool saveFileAtomically(const std::string& path, std::string_view content) {
-  if (path.empty()) return false;
-  // A name that is a folder cannot be saved to, and must not be replaced.
+bool saveFileAtomically(const std::string& name, std::string_view content) {
+  if (name.empty()) return false;
+  // Saving through a symbolic link replaces the file it points to and keeps the link.
+  std::string path = name;
+  if (char* resolved = ::realpath(name.c_str(), nullptr)) {
+    path = resolved;
+    std::free(resolved);
+  }
+  // A name that is a folder cannot be saved to, and must not be replaced; nor may a file
+  // its owner made read-only.
   struct stat existing {};
   const bool exists = ::stat(path.c_str(), &existing) == 0;
-  if (exists && !S_ISREG(existing.st_mode)) return false;
+  if (exists && (!S_ISREG(existing.st_mode) || ::access(path.c_str(), W_OK) != 0)) return false;
 
   std::string temporary = path + ".XXXXXX";
   const int fd = ::mkstemp(temporary.data());

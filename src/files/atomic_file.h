@@ -9,7 +9,8 @@ namespace palor {
 
 // Returns true when the whole content is on disk under `path`. On any failure the
 // temporary file is removed, an existing file of that name is left byte for byte as it
-// was, and false is returned.
+// was, and false is returned. A symbolic link is followed: the file it names is replaced.
+// An existing file that may not be written (read-only to this user) is not replaced.
 bool saveFileAtomically(const std::string& path, std::string_view content);
 
 }  // namespace palor

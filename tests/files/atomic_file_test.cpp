@@ -82,6 +82,24 @@ TEST_F(AtomicFileTest, KeepsThePermissionsOfTheFileItReplaces) {
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
+TEST_F(AtomicFileTest, ASymbolicLinkKeepsPointingAtTheSavedFile) {
+  fs::create_symlink(target, dir / "link.bin");
+  ASSERT_TRUE(saveFileAtomically(dir / "link.bin", "through the link"));
+  EXPECT_TRUE(fs::is_symlink(dir / "link.bin"));
+  EXPECT_EQ(contentOf(target), "through the link");
+}
+
+TEST_F(AtomicFileTest, AReadOnlyFileIsNotReplaced) {
+  // The folder lets anyone write: only the file's own permissions stand in the way.
+  fs::permissions(dir, fs::perms::all);
+  fs::permissions(target, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const bool saved = saveInChild(target, "new content", [] {
+    if (::geteuid() == 0 && ::setuid(65534) != 0) ::_exit(2);
+  });
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(contentOf(target), "old content");
+}
+
 TEST_F(AtomicFileTest, APathThatIsAFolderFailsAndStaysAFolder) {
   fs::create_directory(dir / "sub.bin");
   EXPECT_FALSE(saveFileAtomically(dir / "sub.bin", "data"));
