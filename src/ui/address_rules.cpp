@@ -89,13 +89,7 @@ void FormState::msgtypeChange() {
 
   if (privateOrOff == kAddressRows) {
     // No switched-on public address: the whole Folders tab is locked.
-    for (int k = 0; k < kFolders; ++k) {
-      const FieldId active = record_.id(folderField("pubboxact", k));
-      record_.setChecked(active, false);
-      record_.setEnabled(active, false);
-      record_.setEnabled(folderField("pubbox", k), false);
-      record_.setEnabled(folderField("pubboxlength", k), false);
-    }
+    for (int k = 0; k < kFolders; ++k) lockFolder(k);
     return;
   }
   record_.setEnabled(folderField("pubboxact", 0), true);

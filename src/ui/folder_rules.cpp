@@ -18,6 +18,14 @@ int endOfHalf(int folder) { return folder < kFoldersPerHalf ? kFoldersPerHalf : 
 
 }  // namespace
 
+void FormState::lockFolder(int folder) {
+  const FieldId active = record_.id(folderField("pubboxact", folder));
+  record_.setChecked(active, false);  // its own rule runs
+  record_.setEnabled(active, false);
+  record_.setEnabled(folderField("pubbox", folder), false);
+  record_.setEnabled(folderField("pubboxlength", folder), false);
+}
+
 void FormState::attachFolderRules() {
   for (int k = 0; k < kFolders; ++k) {
     record_.setClickRule(record_.id(folderField("pubboxact", k)),
@@ -35,13 +43,7 @@ void FormState::pubboxactClick(int folder) {
   if (!record_.checked(active)) {
     record_.setEnabled(title, false);
     record_.setEnabled(length, false);
-    for (int later = folder + 1; later < endOfHalf(folder); ++later) {
-      const FieldId laterActive = record_.id(folderField("pubboxact", later));
-      record_.setChecked(laterActive, false);
-      record_.setEnabled(laterActive, false);
-      record_.setEnabled(folderField("pubbox", later), false);
-      record_.setEnabled(folderField("pubboxlength", later), false);
-    }
+    for (int later = folder + 1; later < endOfHalf(folder); ++later) lockFolder(later);
     return;
   }
 

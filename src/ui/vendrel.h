@@ -261,6 +261,8 @@ class FormState {
   void changeWindow(Change change);
 
   void attachChannelRules();
+  // Unchecks a folder (its rule runs) and disables its activation, title and length.
+  void lockFolder(int folder);
   // "Saved data to " + path, or "Save failed"; returns `saved`.
   bool logSaveOutcome(bool saved, const std::string& path);
 

@@ -6,30 +6,23 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFocusEvent>
-#include <QMimeData>
-#include <QUrl>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 #include "ui/messages.h"
-#include "ui/view/tform1.h"
+#include "window_test_fixture.h"
 
 namespace palor {
 namespace {
 
-class ViewEditingTest : public ::testing::Test {
+class ViewEditingTest : public WindowTest {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "view_editing_test";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-  }
-
   QLineEdit* edit(const char* name) { return form.findChild<QLineEdit*>(name); }
   QString lastLogLine() {
     return form.findChild<QPlainTextEdit*>("Memo1")->toPlainText().split('\n').last();
@@ -40,7 +33,6 @@ class ViewEditingTest : public ::testing::Test {
     QApplication::sendEvent(widget, &out);
   }
 
-  TForm1 form;
 };
 
 TEST_F(ViewEditingTest, RefusedKeyInAnAddressIsReportedAndLeavesTheText) {

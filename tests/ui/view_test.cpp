@@ -10,26 +10,18 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "ui/view/tform1.h"
+#include "window_test_fixture.h"
 
 namespace palor {
 namespace {
 
-class ViewTest : public ::testing::Test {
+class ViewTest : public WindowTest {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "view_test";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-  }
-
   QAction* action(const char* name) { return form.findChild<QAction*>(name); }
   QStringList logLines() {
     return form.findChild<QPlainTextEdit*>("Memo1")->toPlainText().split('\n');
   }
 
-  TForm1 form;
 };
 
 TEST_F(ViewTest, EveryFieldHasItsWidgetShowingTheRecord) {

@@ -1,0 +1,22 @@
+#pragma once
+// A real main window for each test, in the one application object a process may have.
+#include <QApplication>
+#include <gtest/gtest.h>
+
+#include "ui/view/tform1.h"
+
+namespace palor {
+
+class WindowTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static int argc = 1;
+    static char name[] = "ui_view_test";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) new QApplication(argc, argv);
+  }
+
+  TForm1 form;
+};
+
+}  // namespace palor
