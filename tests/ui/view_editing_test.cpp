@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QDropEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -108,13 +109,14 @@ TEST_F(ViewEditingTest, ConversionErrorShowsTheErrorBoxAndTheProgramGoesOn) {
 
 TEST_F(ViewEditingTest, DroppingTwoFilesOpensOnlyTheFirst) {
   ASSERT_TRUE(form.acceptDrops());
-  const QString dir = QDir::tempPath() + "/palor view drop " + QString::number(QCoreApplication::applicationPid());
+  const QString dir = QDir::tempPath() + QStringLiteral("/palor view drop \u00E9\u20AC ") +
+                      QString::number(QCoreApplication::applicationPid());
   QDir().mkpath(dir);
   FormState source;
   source.startUp();
   source.record().setText("hellomsg1", "DROPPED");
-  ASSERT_TRUE(source.SaveConfigurationFile((dir + "/first one.bin").toStdString()));
-  ASSERT_TRUE(source.SaveConfigurationFile((dir + "/second.bin").toStdString()));
+  ASSERT_TRUE(source.SaveConfigurationFile(QFile::encodeName(dir + "/first one.bin").toStdString()));
+  ASSERT_TRUE(source.SaveConfigurationFile(QFile::encodeName(dir + "/second.bin").toStdString()));
 
   QMimeData data;
   data.setUrls({QUrl::fromLocalFile(dir + "/first one.bin"), QUrl::fromLocalFile(dir + "/second.bin")});

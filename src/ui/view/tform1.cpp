@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStringDecoder>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QTimer>
@@ -49,6 +50,14 @@ std::optional<std::string> toBytes(const QString& text) {
 }
 
 namespace {
+
+// A status-log line: the messages are plain ASCII, but a file name in one is the file
+// system's UTF-8; a line that is no valid UTF-8 shows its bytes as Latin-1.
+QString logText(std::string_view line) {
+  QStringDecoder utf8(QStringDecoder::Utf8);
+  const QString text = utf8(QByteArrayView(line.data(), static_cast<qsizetype>(line.size())));
+  return utf8.hasError() ? fromBytes(line) : text;
+}
 
 // The PC's decimal separator, read once from the system's number format.
 char systemDecimalSeparator() {
@@ -113,7 +122,7 @@ TForm1::TForm1(QWidget* parent)
 
   for (std::size_t i = 0; i < widgets_.size(); ++i) showField(static_cast<FieldId>(i));
   state_.record().setObserver([this](FieldId f) { showField(f); });
-  state_.log().setObserver([this](const std::string& line) { appendLogLine(fromBytes(line)); });
+  state_.log().setObserver([this](const std::string& line) { appendLogLine(logText(line)); });
   state_.setWindowObserver([this] { showWindowState(); });
 
   StartUpEnvironment environment;
