@@ -126,6 +126,28 @@ TEST(ImageFileRoundTrip, SavedConfigurationsOpenAsTheyWereIntoAnyWindow) {
   }
 }
 
+// Synthesizer words that only a foreign or damaged file holds (here 1231.0125 MHz in band 0):
+// the first save stores the nearest step in the right band, and from then on a saved file
+// reopens and saves as it was.
+TEST(ImageFileOpen, FrequencyAboveThreeDigitsSavesAsItReopens) {
+  Window source(3);
+  std::vector<std::uint8_t> file = source.saved();
+  const std::uint8_t words[] = {0x00, 0xBD, 0x00, 0x86};  // 256..259: N = 96769, SM5170
+  std::copy(std::begin(words), std::end(words), file.begin() + 256);
+  ConfigImage foreign;
+  std::copy(file.begin(), file.end(), foreign.begin());
+  fillChecksums(foreign);
+
+  Window first(4);
+  ASSERT_TRUE(first.form.loadImageFile(foreign, "foreign.bin"));
+  EXPECT_EQ(first.record().text("channelfreq"), "1231.0125");
+  const auto saved = first.saved();
+  Window second(5);
+  ASSERT_TRUE(second.form.loadImageFile(saved, "saved.bin"));
+  EXPECT_EQ(second.record().text("channelfreq"), "1231.0000");
+  EXPECT_EQ(second.saved(), saved);
+}
+
 // The window's previous folders and address switches must not cost a loaded folder.
 TEST(ImageFileOpen, LoadedFoldersDoNotDependOnTheWindowBefore) {
   Window source(7);
