@@ -1,10 +1,13 @@
-// Opens arbitrary bytes as an image file, the way File / Open does once a file is read:
+// Opens arbitrary bytes as an image file, the way File / Open does once a file is read, and
+// as a pager read delivers them:
 //
 //   1. the bytes as they are (nearly always refused by the length or checksum test);
 //   2. from 1024 bytes on, the first 1024 with both checksums made to match, so that the
 //      decoder and the loaders' rules see hostile settings; the configuration is then saved
 //      as File / Save would, and saving the reopened save must give the same bytes again;
-//   3. from 2048 bytes on, the next 1024 (checksums fixed too) opened into the same window,
+//   3. the same fixed image as a pager read, with byte 32 (never decoded) as the firmware
+//      version the pager reported; a save afterwards must not throw;
+//   4. from 2048 bytes on, the next 1024 (checksums fixed too) opened into the same window,
 //      so that a loaded configuration meets the state another one left behind.
 //
 // Byte 255, which neither checksum covers and the decoder never reads, chooses the PC's
@@ -71,6 +74,21 @@ void saveAndReopen(FormState& form, char separator) {
   }
 }
 
+// The image as a pager read delivers it: checksum test, decoding with the firmware version
+// the pager reported, the frequency rule and the loaders' rules. The frequency rule
+// completes whatever the decoder showed, so a save or write afterwards never meets a
+// frequency it cannot read.
+void readFromPager(const ConfigImage& image, std::uint8_t version, char separator) {
+  FormState form;
+  form.startUp({{}, separator});
+  form.setFirmwareVersion(version);
+  form.images().readImage = image;
+  if (!palor::checksumTestAndAdopt(form.images())) fail("a pager image with matching checksums was refused");
+  form.decodeImageFromPager();
+  palor::fuzz::checkRecordInvariants(form.record());
+  (void)form.buildImageFile();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -86,10 +104,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (size < kImageSize) return 0;
 
+  const ConfigImage first = withChecksums(input.first(kImageSize));
   FormState form;
   form.startUp({{}, separator});
-  openValid(form, withChecksums(input.first(kImageSize)));
+  openValid(form, first);
   saveAndReopen(form, separator);
+  readFromPager(first, data[32], separator);
 
   if (size >= 2 * kImageSize) {
     openValid(form, withChecksums(input.subspan(kImageSize, kImageSize)));
