@@ -148,6 +148,31 @@ TEST(ImageFileOpen, FrequencyAboveThreeDigitsSavesAsItReopens) {
   EXPECT_EQ(second.saved(), saved);
 }
 
+// A table can leave display times selected beside a hold time that is not 0 (line 42 sets
+// the times after the hold time's rule). Such a file opens alike into any window: the hold
+// time's rule runs for the loaded value whatever the window held before.
+TEST(ImageFileOpen, LoadedDisplayTimesDoNotDependOnTheWindowBefore) {
+  Window source(8);
+  source.record().setText("lcdholdtime", "20");
+  source.record().setIndex("lcd_on_time", 3);
+  source.record().setIndex("lcd_off_time", -1);
+  const auto file = source.saved();
+
+  std::vector<std::vector<std::uint8_t>> saves;
+  for (const char* before : {"20", "5", "0"}) {
+    Window target(9);
+    target.record().setText("lcdholdtime", before);
+    ASSERT_TRUE(target.form.loadImageFile(file, "times.bin"));
+    EXPECT_EQ(target.record().text("lcdholdtime"), "20");
+    EXPECT_EQ(target.record().index("lcd_on_time"), 0) << "window held " << before;
+    EXPECT_EQ(target.record().index("lcd_off_time"), 0) << "window held " << before;
+    EXPECT_FALSE(target.record().enabled("lcd_on_time"));
+    saves.push_back(target.saved());
+  }
+  EXPECT_EQ(saves[1], saves[0]);
+  EXPECT_EQ(saves[2], saves[0]);
+}
+
 // The window's previous folders and address switches must not cost a loaded folder.
 TEST(ImageFileOpen, LoadedFoldersDoNotDependOnTheWindowBefore) {
   Window source(7);
