@@ -53,8 +53,8 @@ void openValid(FormState& form, const ConfigImage& image) {
 void saveAndReopen(FormState& form, char separator) {
   try {
     if (!form.buildImageFile()) return;
-  } catch (const palor::ConversionError&) {
-    if (!form.record().text("channelfreq").empty()) throw;
+  } catch (const palor::ConversionError& e) {
+    if (!e.text().empty() || !form.record().text("channelfreq").empty()) throw;
     return;
   }
   const ConfigImage saved = form.images().writeImage;
