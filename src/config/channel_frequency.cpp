@@ -161,7 +161,12 @@ bool displayFrequency(SettingsRecord& record, const ConfigImage& image, char sep
   record.setText(channelfreq(), "");
   const auto hz = storedFrequencyHz(image, record.index("pll"));
   if (!hz) return false;
-  record.setText(channelfreq(), formatDecimal(static_cast<double>(*hz) * 0.000001, separator));
+  std::string shown = formatDecimal(static_cast<double>(*hz) * 0.000001, separator);
+  // Completion puts the separator after the third character only; a whole number of 1000 MHz
+  // or more (words that only a foreign or damaged image holds) gets it here, so that
+  // completing adds decimals instead of multiplying the frequency.
+  if (shown.size() > 3 && shown.find(separator) == std::string::npos) shown += separator;
+  record.setText(channelfreq(), shown);
   record.setText(channelfreq(), completeFrequencyText(record.text(channelfreq()), separator));
   return true;
 }

@@ -55,7 +55,7 @@ void encodeFrequency(const SettingsRecord& record, ConfigImage& image, char sepa
 std::optional<std::int64_t> storedFrequencyHz(const ConfigImage& image, int pllIndex);
 
 // Display: sets `channelfreq` to the stored frequency (shortest form, cut to 9 characters,
-// completed). When the image holds no frequency that can be shown, `channelfreq` is
+// completed; a whole number above three digits gets its separator first). When the image holds no frequency that can be shown, `channelfreq` is
 // emptied and false is returned.
 bool displayFrequency(SettingsRecord& record, const ConfigImage& image, char separator);
 

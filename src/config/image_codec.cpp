@@ -33,7 +33,14 @@ void showValue(SettingsRecord& r, const MapRow& row, unsigned value) {
     case Coding::Index: r.setIndex(row.field, static_cast<int>(value)); return;
     case Coding::Rev2Index: r.setIndex(row.field, static_cast<int>(rev2(value))); return;
     case Coding::Rev3Index: r.setIndex(row.field, static_cast<int>(rev3(value))); return;
-    case Coding::Number: r.setNumber(row.field, static_cast<int>(value)); return;
+    case Coding::Number:
+      // Emptied first, as the addresses are, so that the field's change rule runs for every
+      // loaded value: what a loaded configuration shows must not depend on whether the
+      // window happened to hold the same number before (lcdholdtime resets the display
+      // times when it is not 0).
+      r.setText(row.field, "");
+      r.setNumber(row.field, static_cast<int>(value));
+      return;
   }
 }
 

@@ -17,7 +17,8 @@ bool encodeImage(SettingsRecord& record, ConfigImage& image, const ImageOptions&
 
 // Sets the record from `image` as a user would set the controls: check fields and texts
 // through their click and change rules, item indexes without rules (the callers run
-// msgtypeChange afterwards). Never fails: a stored value outside an item list selects
+// msgtypeChange afterwards). Number texts are emptied before they are set, so their change
+// rules run whatever the window held. Never fails: a stored value outside an item list selects
 // nothing, and no byte outside the image is read.
 void decodeImage(SettingsRecord& record, const ConfigImage& image, const ImageOptions& options);
 

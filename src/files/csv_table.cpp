@@ -198,6 +198,10 @@ std::string normaliseChannelFreq(std::string_view text, char separator) {
     digits = std::string(text);
   }
   if (!passesDigitTest(digits)) digits = "45700000";
+  // Fewer than three digits are the first ones of three: the frequency rule completes them
+  // as it completes a short typed text. A separator after them would be a second one once
+  // completed ("45." became "45..00000", which no rule can read).
+  if (digits.size() < 3) return digits;
   std::string result =
       digits.substr(0, 3) + separator + (digits.size() > 3 ? digits.substr(3, 6) : "");
   return result.substr(0, 9);

@@ -34,7 +34,8 @@ int convertItem(FieldId field, std::string_view text);
 
 // The channel frequency of line 53 brought into the window's "MMM.kkkkk" form: the digits
 // without the point, the first three of them taken as MHz, then the window's decimal
-// separator, so that the frequency rule can read the text back on any PC.
+// separator, so that the frequency rule can read the text back on any PC. Fewer than three
+// digits are left as they are for the frequency rule to complete (an empty field too).
 std::string normaliseChannelFreq(std::string_view text, char separator);
 
 

@@ -138,6 +138,33 @@ TEST(ChannelFrequency, UnknownStepBandOrChipShowsNoFrequency) {
   }
 }
 
+// Words that only a foreign or damaged image holds can give 1000 MHz or more. A whole
+// number of megahertz is then shown with its separator, so that completing the text adds
+// decimals instead of multiplying it, and the shown text encodes back to the same words.
+TEST(ChannelFrequency, FourDigitFrequenciesKeepTheirValueWhenShown) {
+  struct Case {
+    Bytes bytes;  // 256..261, band code 2, "25 kHz", SM5170
+    char separator;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {{0x02, 0x2F, 0x40, 0x00, 0x01, 0x00}, '.', "1231.0000"},  // N = 24192
+      {{0x02, 0x2F, 0x40, 0x00, 0x01, 0x00}, ',', "1231,0000"},
+      {{0x02, 0x2F, 0x40, 0x80, 0x01, 0x00}, '.', "1231.0500"},  // N = 24193
+      {{0x02, 0x26, 0x34, 0x00, 0x01, 0x00}, '.', "999.40000"},  // N = 19560: three digits
+  };
+  for (const Case& c : cases) {
+    Channel ch("457.00000", 0, 0);
+    for (int i = 0; i < 6; ++i) ch.image[256 + i] = c.bytes[i];
+    ASSERT_TRUE(displayFrequency(ch.record, ch.image, c.separator));
+    EXPECT_EQ(ch.record.text("channelfreq"), c.shown);
+    ConfigImage again{};
+    again[256] = ch.image[256] & 0x0C;
+    encodeFrequency(ch.record, again, c.separator);
+    EXPECT_EQ(synthesizerBytes(again), c.bytes) << c.shown;
+  }
+}
+
 TEST(ChannelFrequency, NoSpacingSelectedWritesNoWordsAndKeepsTheTypedText) {
   Channel ch("457.00000", -1, 0);
   ch.image[257] = 0x11;  // left from before

@@ -140,7 +140,7 @@ TEST(CsvChannelFreq, NormalisedToThreeMegahertzDigits) {
   const std::pair<const char*, const char*> cases[] = {
       {"457.00000", "457.00000"}, {"457.125", "457.125"},   {"45700000", "457.00000"},
       {"4571250000", "457.12500"}, {"45a.00000", "457.00000"}, {"471", "471."},
-      {"1.5", "15."},             {"469.9.5", "457.00000"}, {"", "."},
+      {"1.5", "15"},              {"469.9.5", "457.00000"}, {"", ""},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(normaliseChannelFreq(in, '.'), out) << in;
   // A window whose decimal separator is a comma gets its own separator.

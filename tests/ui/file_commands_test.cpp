@@ -274,6 +274,12 @@ TEST_F(FileCommandsTest, ImportedFieldsTakeTheirTestsAndFallbacks) {
       {53, "Channel freq:,45712500,MHz@,25 kHz,\r\n", "channelfreq", "152.83750", "457.12500"},
       {53, "Channel freq:,4x7.00000,MHz@,25 kHz,\r\n", "channelfreq", "152.83750", "457.00000"},
       {53, "Channel freq:,457.00000,MHz@,12.5 kHz,\r\n", "channelspace", "0", "2"},
+      // Fewer than three digits are the first ones of three, as when typed; an empty field
+      // is completed like an empty text on exit, and the spacing after it still applies.
+      {53, "Channel freq:,45,MHz@,25 kHz,\r\n", "channelfreq", "152.83750", "450.00000"},
+      {53, "Channel freq:,1.5,MHz@,25 kHz,\r\n", "channelfreq", "152.83750", "150.00000"},
+      {53, "Channel freq:,,MHz@,12.5 kHz,\r\n", "channelspace", "0", "2"},
+      {53, "Channel freq:\r\n", "channelspace", "2", "0"},
       // Converters compare the whole text, letter case included.
       {63, "Character set:,U.S.,\r\n", "language", "7", "0"},
       {64, "Menu language:,Dutch,\r\n", "menulanguage", "0", "10"},

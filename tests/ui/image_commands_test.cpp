@@ -126,6 +126,53 @@ TEST(ImageFileRoundTrip, SavedConfigurationsOpenAsTheyWereIntoAnyWindow) {
   }
 }
 
+// Synthesizer words that only a foreign or damaged file holds (here 1231.0125 MHz in band 0):
+// the first save stores the nearest step in the right band, and from then on a saved file
+// reopens and saves as it was.
+TEST(ImageFileOpen, FrequencyAboveThreeDigitsSavesAsItReopens) {
+  Window source(3);
+  std::vector<std::uint8_t> file = source.saved();
+  const std::uint8_t words[] = {0x00, 0xBD, 0x00, 0x86};  // 256..259: N = 96769, SM5170
+  std::copy(std::begin(words), std::end(words), file.begin() + 256);
+  ConfigImage foreign;
+  std::copy(file.begin(), file.end(), foreign.begin());
+  fillChecksums(foreign);
+
+  Window first(4);
+  ASSERT_TRUE(first.form.loadImageFile(foreign, "foreign.bin"));
+  EXPECT_EQ(first.record().text("channelfreq"), "1231.0125");
+  const auto saved = first.saved();
+  Window second(5);
+  ASSERT_TRUE(second.form.loadImageFile(saved, "saved.bin"));
+  EXPECT_EQ(second.record().text("channelfreq"), "1231.0000");
+  EXPECT_EQ(second.saved(), saved);
+}
+
+// A table can leave display times selected beside a hold time that is not 0 (line 42 sets
+// the times after the hold time's rule). Such a file opens alike into any window: the hold
+// time's rule runs for the loaded value whatever the window held before.
+TEST(ImageFileOpen, LoadedDisplayTimesDoNotDependOnTheWindowBefore) {
+  Window source(8);
+  source.record().setText("lcdholdtime", "20");
+  source.record().setIndex("lcd_on_time", 3);
+  source.record().setIndex("lcd_off_time", -1);
+  const auto file = source.saved();
+
+  std::vector<std::vector<std::uint8_t>> saves;
+  for (const char* before : {"20", "5", "0"}) {
+    Window target(9);
+    target.record().setText("lcdholdtime", before);
+    ASSERT_TRUE(target.form.loadImageFile(file, "times.bin"));
+    EXPECT_EQ(target.record().text("lcdholdtime"), "20");
+    EXPECT_EQ(target.record().index("lcd_on_time"), 0) << "window held " << before;
+    EXPECT_EQ(target.record().index("lcd_off_time"), 0) << "window held " << before;
+    EXPECT_FALSE(target.record().enabled("lcd_on_time"));
+    saves.push_back(target.saved());
+  }
+  EXPECT_EQ(saves[1], saves[0]);
+  EXPECT_EQ(saves[2], saves[0]);
+}
+
 // The window's previous folders and address switches must not cost a loaded folder.
 TEST(ImageFileOpen, LoadedFoldersDoNotDependOnTheWindowBefore) {
   Window source(7);
