@@ -1,12 +1,12 @@
 #include "files/csv_table.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
 #include <utility>
+
+#include "files/file_read.h"
 
 namespace palor::csv {
 namespace {
@@ -209,14 +209,8 @@ std::string normaliseChannelFreq(std::string_view text, char separator) {
 
 bool readTableLines(const std::string& path,
                     const std::function<void(std::string_view line, int number)>& apply) {
-  // The open does not wait: a named pipe without a writer would block it.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const int fd = openRegularFile(path);
   if (fd < 0) return false;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    return false;
-  }
   std::string line;
   int number = 0;
   char buffer[8192];

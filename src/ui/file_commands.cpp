@@ -1,16 +1,9 @@
 // The File menu of the main window: opening and saving image files and CSV tables, and
 // files dropped on the window.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <optional>
-#include <vector>
-
 #include "config/image_checksums.h"
 #include "files/atomic_file.h"
 #include "files/csv_table.h"
+#include "files/file_read.h"
 #include "ui/messages.h"
 #include "ui/vendrel.h"
 
@@ -27,29 +20,6 @@ std::string extensionOf(std::string_view path) {
   std::string extension(name.substr(dot));
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return extension;
-}
-
-// The first bytes of a file, at most `limit` of them; nothing when it cannot be opened as a
-// regular file. The open does not wait: a named pipe without a writer would block it.
-std::optional<std::vector<std::uint8_t>> readFileStart(const std::string& path, std::size_t limit) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return std::nullopt;
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    return std::nullopt;
-  }
-  std::vector<std::uint8_t> bytes(limit);
-  std::size_t got = 0;
-  while (got < limit) {
-    const ssize_t n = ::read(fd, bytes.data() + got, limit - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;  // end of file or a read error: a short read fails the load
-    got += static_cast<std::size_t>(n);
-  }
-  ::close(fd);
-  bytes.resize(got);
-  return bytes;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -208,6 +209,10 @@ TEST_F(PalorctlFiles, RefusalsExitWithOne) {
   EXPECT_FALSE(std::filesystem::exists(path("x.bin")));
   EXPECT_EQ(runPalorctl("dump " + path("missing.bin")).status, 1);
   EXPECT_EQ(runPalorctl("check " + path("missing.bin")).status, 1);
+  // A named pipe without a writer is refused at once, not waited on.
+  ASSERT_EQ(::mkfifo(path("pipe.bin").c_str(), 0600), 0);
+  EXPECT_EQ(runPalorctl("check " + path("pipe.bin")).status, 1);
+  EXPECT_EQ(runPalorctl("decode " + path("pipe.bin")).status, 1);
   std::ofstream(path("short.bin"), std::ios::binary) << std::string(1000, '\0');
   EXPECT_EQ(runPalorctl("decode " + path("short.bin")).status, 1);
   // A number field that is no number: the conversion error.

@@ -1,12 +1,11 @@
 #include "commands.h"
 
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 
 #include "config/image_checksums.h"
 #include "files/atomic_file.h"
+#include "files/file_read.h"
 #include "record_dump.h"
 #include "ui/vendrel.h"
 
@@ -59,15 +58,6 @@ void print(const SettingsRecord& record, bool json) {
     printRecordTable(std::cout, record);
 }
 
-std::optional<std::vector<std::uint8_t>> readImageBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::vector<std::uint8_t> bytes(kImageSize);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(static_cast<std::size_t>(in.gcount()));
-  return bytes;
-}
-
 }  // namespace
 
 int dump(const std::optional<std::string>& file, const CommonOptions& options) {
@@ -93,7 +83,7 @@ int encode(const std::string& out, const CommonOptions& options) {
 int decode(const std::string& in, const CommonOptions& options) {
   return guarded([&] {
     Session s;
-    const auto bytes = readImageBytes(in);
+    const auto bytes = readFileStart(in, kImageSize);
     if (!bytes) return refused(in + ": cannot be read");
     if (!s.form.loadImageFile(*bytes, in)) return kRefused;
     print(s.form.record(), options.json);
@@ -112,7 +102,7 @@ int convert(const std::optional<std::string>& in, const std::string& out,
 }
 
 int check(const std::string& file) {
-  const auto bytes = readImageBytes(file);
+  const auto bytes = readFileStart(file, kImageSize);
   if (!bytes) return refused(file + ": cannot be read");
   if (bytes->size() < kImageSize)
     return refused(file + ": " + std::to_string(bytes->size()) + " bytes, an image has " +
