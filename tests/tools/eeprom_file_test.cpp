@@ -1,6 +1,10 @@
 #include "eeprom_file.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include "config/image_checksums.h"
 #include "ui/vendrel.h"
@@ -23,6 +27,23 @@ TEST(SimulatorEeprom, DefaultIsTheProgrammersStartUpImage) {
   EXPECT_EQ(loaded.record().text("hellomsg1"), fresh.record().text("hellomsg1"));
   EXPECT_EQ(loaded.record().text("address8"), "2004056");
   EXPECT_EQ(loaded.record().index("language"), 7);
+}
+
+TEST(SimulatorEeprom, LoadsExactly1024BytesAndSavesThemBack) {
+  const std::string dir = std::filesystem::temp_directory_path() /
+                          ("palor-sim-eeprom-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  Eeprom image = defaultPagerImage();
+  image[500] = 0x5A;
+  saveEeprom(dir + "/pager.bin", image);
+  EXPECT_EQ(loadEeprom(dir + "/pager.bin"), image);
+
+  for (std::size_t size : {0u, 1023u, 1025u}) {
+    std::ofstream(dir + "/wrong.bin", std::ios::binary | std::ios::trunc) << std::string(size, 'x');
+    EXPECT_THROW(loadEeprom(dir + "/wrong.bin"), std::runtime_error) << size;
+  }
+  EXPECT_THROW(loadEeprom(dir + "/missing.bin"), std::runtime_error);
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

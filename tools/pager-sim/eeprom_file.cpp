@@ -1,13 +1,11 @@
 #include "eeprom_file.h"
 
 #include "files/atomic_file.h"
+#include "files/file_read.h"
 #include "ui/vendrel.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -29,24 +27,12 @@ Eeprom defaultPagerImage() {
 }
 
 Eeprom loadEeprom(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw fileError("cannot open", path);
+  // One byte more than an image shows a file that is too long.
+  const auto bytes = readFileStart(path, kImageSize + 1);
+  if (!bytes) throw fileError("cannot open", path);
+  if (bytes->size() != kImageSize) throw std::runtime_error(path + " is not a 1024-byte image");
   Eeprom eeprom{};
-  std::size_t got = 0;
-  std::uint8_t extra = 0;
-  bool failed = false;
-  while (got < eeprom.size()) {
-    const ssize_t n = ::read(fd, eeprom.data() + got, eeprom.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) failed = true;
-    if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  const bool longer = !failed && ::read(fd, &extra, 1) > 0;
-  ::close(fd);
-  if (failed) throw fileError("cannot read", path);
-  if (got != eeprom.size() || longer)
-    throw std::runtime_error(path + " is not a 1024-byte image");
+  std::copy(bytes->begin(), bytes->end(), eeprom.begin());
   return eeprom;
 }
 
