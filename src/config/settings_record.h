@@ -22,13 +22,6 @@
 
 namespace palor {
 
-// Asking for a field the record does not have: a programming error, never a user error.
-class UnknownFieldError : public std::logic_error {
- public:
-  explicit UnknownFieldError(std::string_view name)
-      : std::logic_error("settings record has no field named '" + std::string(name) + "'") {}
-};
-
 // A number field whose text is not a decimal number. It ends the rule in hand; the window
 // shows it in the toolkit's error box.
 class ConversionError : public std::runtime_error {
