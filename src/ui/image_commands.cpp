@@ -1,28 +1,13 @@
 // The main window's work on its image buffer: encoding the settings for a file or the
-// pager, decoding a loaded image, and the channel frequency's own rules.
+// pager, and decoding a loaded image.
 #include <algorithm>
 
-#include "config/channel_frequency.h"
 #include "config/image_checksums.h"
 #include "config/image_codec.h"
 #include "ui/messages.h"
 #include "ui/vendrel.h"
 
 namespace palor {
-
-void FormState::attachChannelRules() {
-  const FieldId channel = record_.id("channelfreq");
-  record_.setKeyRule(channel, [this](FieldId, char key) { return channelfreqKeyPress(key); });
-  record_.setExitRule(channel, [this](FieldId) { channelfreqExit(); });
-}
-
-bool FormState::channelfreqKeyPress(char key) {
-  return palor::channelfreqKeyPress(record_, key, decimalSeparator_);
-}
-
-void FormState::channelfreqExit() {
-  palor::channelfreqExit(record_, images_.writeImage, decimalSeparator_);
-}
 
 bool FormState::encodeWriteImage() {
   if (encodeImage(record_, images_.writeImage, {firmwareVersion_, decimalSeparator_}))
