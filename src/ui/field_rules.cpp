@@ -145,7 +145,7 @@ void FormState::LcdHoldTimeExit() {
   record_.requestFocus(holdTime);
 }
 
-void FormState::RangeTimeExit() { checkRangeTime(record_, firmwareVersion_); }
+void FormState::RangeTimeExit() { checkRangeTime(record_, firmwareVersion()); }
 
 namespace {
 

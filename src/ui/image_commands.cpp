@@ -10,7 +10,7 @@
 namespace palor {
 
 bool FormState::encodeWriteImage() {
-  if (encodeImage(record_, images_.writeImage, {firmwareVersion_, decimalSeparator_}))
+  if (encodeImage(record_, images_.writeImage, {firmwareVersion(), decimalSeparator_}))
     return true;
   log_.append(msg::kPublicMessagesOver99);
   return false;
@@ -18,7 +18,7 @@ bool FormState::encodeWriteImage() {
 
 bool FormState::encodeImageForFile() {
   if (!encodeWriteImage()) return false;
-  images_.writeImage[image::kFirmwareVersion] = firmwareVersion_;
+  images_.writeImage[image::kFirmwareVersion] = firmwareVersion();
   fillChecksums(images_.writeImage);
   return true;
 }
@@ -53,7 +53,7 @@ bool FormState::loadImageFile(std::span<const std::uint8_t> content, std::string
 }
 
 void FormState::decodeImageFromPager() {
-  decodeWriteImage(firmwareVersion_);
+  decodeWriteImage(firmwareVersion());
   channelfreqExit();
   reapplyLoadedRules();
 }

@@ -12,6 +12,7 @@
 
 #include "config/image_layout.h"
 #include "config/settings_record.h"
+#include "link/pager_link.h"
 #include "ui/main_window_state.h"
 #include "ui/status_log.h"
 
@@ -40,10 +41,27 @@ class FormState {
   void setWindowObserver(std::function<void()> observer) { windowObserver_ = std::move(observer); }
 
   // The version byte of the last identified pager; 3 until one reports.
-  std::uint8_t firmwareVersion() const { return firmwareVersion_; }
-  void setFirmwareVersion(std::uint8_t version) { firmwareVersion_ = version; }
+  std::uint8_t firmwareVersion() const { return link_.protocol().firmwareVersion(); }
+  void setFirmwareVersion(std::uint8_t version) { link_.protocol().setFirmwareVersion(version); }
   // The PC's decimal separator as found by the start-up test.
   char decimalSeparator() const { return decimalSeparator_; }
+
+  // The pager link: serial port, frames, protocol and connection watch.
+  PagerLink& link() { return link_; }
+  const PagerLink& link() const { return link_; }
+
+  // The link's timers: the 40 ms protocol tick and the 500 ms connection watch.
+  void Com_clockTimer();
+  void watch_serialTimer();
+  // The link items Read_From_Pager and Write_To_Pager, and the Stop button.
+  void ReadFromPagerClick();
+  // The pre-store checks, the pager number of a new pager, the preliminary read (unless
+  // Help / Repair is checked), the encoder and the checksums, then the write; once it has
+  // started, the addresses advance for the next pager.
+  void WriteToPagerClick();
+  void read_write_stopClick();
+  void SetLinkItems(bool enabled);
+  void SetFileHelp(bool enabled);
 
   // Menu handlers.
   void Exit1Click();
@@ -169,9 +187,31 @@ class FormState {
   void attachAddressRules();
   void attachFolderRules();
   void attachFieldRules();
-  void setLinkItemsEnabled(bool enabled);
+  // What the pager link reports, turned into the window state and the status log.
+  class LinkReports : public PagerProtocol::Owner {
+   public:
+    explicit LinkReports(FormState& form) : form_(form) {}
+    void logMessage(LinkMessage message) override;
+    void SetLinkItems(bool enabled) override { form_.SetLinkItems(enabled); }
+    void SetFileHelp(bool enabled) override { form_.SetFileHelp(enabled); }
+    void setInfoText(BusyInfo info) override;
+    void showProgress(bool shown) override;
+    void setProgressPosition(int position) override;
+    void pagerIdentified(std::uint8_t version, std::uint8_t revision) override;
+    void readAdopted(bool beforeWrite) override;
+
+   private:
+    FormState& form_;
+  };
+  // The link's timers as its watch has left them.
+  void showLinkTimers();
+  // TxtPagerNumber advanced by one for a new pager.
+  void advancePagerNumber();
   template <typename Change>
-  void changeWindow(Change change);
+  void changeWindow(Change change) {
+    change(window_);
+    if (windowObserver_) windowObserver_();
+  }
 
   void attachChannelRules();
   // Unchecks a folder (its rule runs) and disables its activation, title and length.
@@ -184,8 +224,9 @@ class FormState {
   StatusLog log_;
   MainWindowState window_;
   std::function<void()> windowObserver_;
-  std::uint8_t firmwareVersion_ = 3;
   char decimalSeparator_ = '.';
+  LinkReports linkReports_{*this};
+  PagerLink link_{images_, linkReports_};
 };
 
 }  // namespace palor
