@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "commands.h"
+#include "report_pdf.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ std::vector<palor::ScriptedEdit> takeEdits(std::vector<std::string>& args) {
 }
 
 constexpr const char* kDescription =
-    "palorctl: dump, encode, decode, convert, check and compare pager configurations.\n"
+    "palorctl: dump, encode, decode, convert, check, compare and report pager configurations.\n"
     "Files are .bin or .eep images and .csv tables. Field edits, applied in the order given\n"
     "after any file is opened, exactly as a user in the window makes them:\n"
     "  --type FIELD=TEXT     type TEXT into FIELD, character by character\n"
@@ -101,6 +102,15 @@ int main(int argc, char** argv) {
   diff->add_option("A", in, "first file")->required();
   diff->add_option("B", other, "second file")->required();
 
+  // report OUT.pdf|- [FILE] [edits]: the customer report's page, or its labels as text.
+  std::string reportOut;
+  std::optional<std::string> reportFile;
+  auto* report = app.add_subcommand("report", "write the customer report as a PDF page, or "
+                                              "print its labels as \"name: value\" lines (OUT -)");
+  report->add_option("OUT", reportOut, "PDF file to write, or - for the labels")->required();
+  report->add_option("FILE", reportFile, "file to open first");
+  addFirmware(report);
+
   try {
     std::reverse(args.begin(), args.end());  // CLI11 takes the arguments back to front
     app.parse(args);
@@ -121,6 +131,8 @@ int main(int argc, char** argv) {
     if (convertFiles.size() == 2) return palor::ctl::convert(convertFiles[0], convertFiles[1], options);
     return palor::ctl::convert(std::nullopt, convertFiles[0], options);
   }
+  if (report->parsed())
+    return palor::ctl::report(reportOut, reportFile, options, palor::ctl::writeReportPdfOffscreen);
   if (check->parsed()) return palor::ctl::check(in);
   return palor::ctl::diff(in, other);
 }
