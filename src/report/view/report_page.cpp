@@ -20,7 +20,7 @@ constexpr double kBodyPoints = 8;
 constexpr double kSmallestPoints = 4;  // a text too wide for its box shrinks down to this
 
 // Vertical measures, in millimetres.
-constexpr double kLine = 4.8;          // one line of labels
+constexpr double kLine = 5.0;          // one line of labels
 constexpr double kHeadingLine = 6.5;   // a section heading with the space below it
 constexpr double kSectionGap = 2.0;    // between a rule and the next section
 constexpr double kAddressGap = 0.9;    // between the two-line entries of the addresses
@@ -164,14 +164,17 @@ double paintAddresses(Page& page, const TPrintReport& report, double y) {
 double paintFolders(Page& page, const TPrintReport& report, double y) {
   page.text(0, y, page.width(), qtext(kReportFoldersHeading), reportFont(kHeadingPoints, true));
   y += kHeadingLine;
-  const double columnWidth = page.width() / kReportFoldersPerRow;
-  constexpr double kCheckX = 7, kTitleX = 12, kLengthX = 29;
+  // The last column has a little more room, for its "Length" heading.
+  const double columnWidth = (page.width() - 4) / kReportFoldersPerRow;
+  constexpr double kCheckX = 7, kTitleX = 11.5, kLengthX = 31;
   const QFont body = reportFont(kBodyPoints);
   const QFont bold = reportFont(kBodyPoints, true);
   for (int c = 0; c < kReportFoldersPerRow; ++c) {
     const double x = c * columnWidth;
     page.text(x + kTitleX, y, kLengthX - kTitleX, kReportFolderTitleHeading, bold);
-    page.text(x + kLengthX, y, columnWidth - kLengthX, kReportFolderLengthHeading, bold);
+    // The heading may reach over the next column's number, which has no heading above it.
+    const double lengthWidth = std::min(columnWidth - kLengthX + kTitleX - 1, page.width() - x - kLengthX);
+    page.text(x + kLengthX, y, lengthWidth, kReportFolderLengthHeading, bold);
   }
   y += kLine + 0.6;
   const auto& folders = report.folders();
