@@ -38,20 +38,27 @@ QString qtext(std::string_view utf8) {
   return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-// The page in millimetres from the top left of the paint rectangle: the one place where
+// The page in millimetres from the top left corner inside the margins: the one place where
 // millimetres become device units. The painter is never scaled, so fonts keep their points.
+// The toolkit puts the painter's origin at the paint rectangle in whole points (14 pt for
+// 5 mm); the page starts at the exact margin instead.
 class Page {
  public:
   Page(QPainter& painter, const QPageLayout& layout)
       : painter_(painter),
-        width_(layout.paintRect(QPageLayout::Millimeter).width()),
         dotsPerMmX_(painter.device()->logicalDpiX() / 25.4),
-        dotsPerMmY_(painter.device()->logicalDpiY() / 25.4) {}
+        dotsPerMmY_(painter.device()->logicalDpiY() / 25.4) {
+    const QMarginsF margins = layout.margins(QPageLayout::Millimeter);
+    const QRect origin = layout.paintRectPixels(painter.device()->logicalDpiX());
+    width_ = layout.fullRect(QPageLayout::Millimeter).width() - margins.left() - margins.right();
+    left_ = margins.left() * dotsPerMmX_ - origin.left();
+    top_ = margins.top() * dotsPerMmY_ - origin.top();
+  }
 
   double width() const { return width_; }
 
   QRectF box(double x, double y, double w, double h) const {
-    return {x * dotsPerMmX_, y * dotsPerMmY_, w * dotsPerMmX_, h * dotsPerMmY_};
+    return {left_ + x * dotsPerMmX_, top_ + y * dotsPerMmY_, w * dotsPerMmX_, h * dotsPerMmY_};
   }
 
   double textWidth(const QFont& font, const QString& text) const {
@@ -89,15 +96,18 @@ class Page {
   void rule(double y) {
     painter_.save();
     painter_.setPen(QPen(Qt::black, 0.25 * dotsPerMmY_));
-    painter_.drawLine(QPointF(0, y * dotsPerMmY_), QPointF(width_ * dotsPerMmX_, y * dotsPerMmY_));
+    const QRectF line = box(0, y, width_, 0);
+    painter_.drawLine(line.topLeft(), line.topRight());
     painter_.restore();
   }
 
  private:
   QPainter& painter_;
-  double width_;
   double dotsPerMmX_;
   double dotsPerMmY_;
+  double width_;
+  double left_;  // device units from the painter's origin to the margin
+  double top_;
 };
 
 // Title band: the title centred, then the serial and pager numbers. Returns the y below it.
