@@ -15,32 +15,16 @@
 #include <iterator>
 
 #include "record_dump.h"
+#include "run_command.h"
 #include "ui/vendrel.h"
 
 namespace palor {
 namespace {
 
-struct RunResult {
-  std::string out;
-  std::string err;
-  int status = -1;
-};
+using RunResult = testing::CommandResult;
 
 RunResult runPalorctl(const std::string& arguments) {
-  const std::string errPath = "/tmp/palorctl-test-" + std::to_string(::getpid()) + ".err";
-  const std::string command = std::string(PALORCTL_PATH) + " " + arguments + " 2>" + errPath;
-  RunResult result;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return result;
-  std::array<char, 4096> buffer;
-  std::size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), n);
-  const int raw = pclose(pipe);
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  std::ifstream err(errPath, std::ios::binary);
-  result.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
-  std::remove(errPath.c_str());
-  return result;
+  return testing::runCommand(std::string(PALORCTL_PATH) + " " + arguments);
 }
 
 TEST(PalorctlDump, JsonListsEveryFieldWithItsStartUpValue) {

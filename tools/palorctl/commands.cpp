@@ -96,6 +96,32 @@ int check(const std::string& file) {
   return ok ? kDone : kRefused;
 }
 
+int report(const std::string& out, const std::optional<std::string>& file,
+           const CommonOptions& options, const ReportPdfWriter& writePdf) {
+  return guarded([&] {
+    Session s;
+    if (const int status = prepare(s, file, options)) return status;
+    TPrintReport page;
+    page.fill(s.form.record());
+    if (out != "-") return writePdf(out, page) ? kDone : refused(out + ": cannot be written");
+    for (const ReportLabel* label : page.labels()) {
+      std::string line = label->name + ": ";
+      for (char ch : label->text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7F || c == '\\') {
+          char hex[5];
+          std::snprintf(hex, sizeof hex, "\\x%02X", c);
+          line += hex;
+        } else {
+          line += ch;
+        }
+      }
+      std::cout << line << '\n';
+    }
+    return kDone;
+  });
+}
+
 int diff(const std::string& a, const std::string& b) {
   return guarded([&] {
     Session first;

@@ -3,10 +3,12 @@
 // same form-state code as the window, writes status-log lines to standard error and
 // returns the exit status: 0 done, 1 the program refused, 2 usage error.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "report/printrp.h"
 #include "ui/scripted_edit.h"
 
 namespace palor::ctl {
@@ -33,6 +35,13 @@ int convert(const std::optional<std::string>& in, const std::string& out,
             const CommonOptions& options);
 // The checksum test of an image file, each checksum told apart.
 int check(const std::string& file);
+// The customer report of the record after start-up, FILE (if any) and the edits, as
+// Preview fills it: its page written to OUT by `writePdf`, or, when OUT is "-", its labels
+// printed in the report's order, one "name: value" a line (UTF-8; a control character or a
+// backslash in a value shows as \xNN).
+using ReportPdfWriter = std::function<bool(const std::string& out, const TPrintReport& report)>;
+int report(const std::string& out, const std::optional<std::string>& file,
+           const CommonOptions& options, const ReportPdfWriter& writePdf);
 // Opens each file into a fresh window and prints every field whose value differs.
 int diff(const std::string& a, const std::string& b);
 

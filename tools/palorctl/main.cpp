@@ -6,6 +6,7 @@
 
 #include "commands.h"
 #include "link_commands.h"
+#include "report_pdf.h"
 
 namespace {
 
@@ -42,8 +43,8 @@ std::vector<palor::ScriptedEdit> takeEdits(std::vector<std::string>& args) {
 }
 
 constexpr const char* kDescription =
-    "palorctl: dump, encode, decode, convert, check and compare pager configurations, and\n"
-    "read and write the pager in the charger.\n"
+    "palorctl: dump, encode, decode, convert, check, compare and report pager configurations,\n"
+    "and read and write the pager in the charger.\n"
     "Files are .bin or .eep images and .csv tables. Field edits, applied in the order given\n"
     "after any file is opened, exactly as a user in the window makes them:\n"
     "  --type FIELD=TEXT     type TEXT into FIELD, character by character\n"
@@ -126,6 +127,15 @@ int main(int argc, char** argv) {
                     "after a completed write, save the configuration (addresses advanced)");
   addLink(write);
 
+  // report OUT.pdf|- [FILE] [edits]: the customer report's page, or its labels as text.
+  std::string reportOut;
+  std::optional<std::string> reportFile;
+  auto* report = app.add_subcommand("report", "write the customer report as a PDF page, or "
+                                              "print its labels as \"name: value\" lines (OUT -)");
+  report->add_option("OUT", reportOut, "PDF file to write, or - for the labels")->required();
+  report->add_option("FILE", reportFile, "file to open first");
+  addFirmware(report);
+
   try {
     std::reverse(args.begin(), args.end());  // CLI11 takes the arguments back to front
     app.parse(args);
@@ -147,6 +157,8 @@ int main(int argc, char** argv) {
     if (convertFiles.size() == 2) return palor::ctl::convert(convertFiles[0], convertFiles[1], options);
     return palor::ctl::convert(std::nullopt, convertFiles[0], options);
   }
+  if (report->parsed())
+    return palor::ctl::report(reportOut, reportFile, options, palor::ctl::writeReportPdfOffscreen);
   if (check->parsed()) return palor::ctl::check(in);
   if (read->parsed()) return palor::ctl::read(out, raw, link, options);
   if (write->parsed()) return palor::ctl::write(file, repair, thenSave, link, options);

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "config/latin1_text.h"
 #include "config/settings_record.h"
 
 namespace palor::ctl {
@@ -21,7 +22,6 @@ void printRecordTable(std::ostream& out, const SettingsRecord& record);
 // taken as Latin-1 code points.
 nlohmann::ordered_json recordToJson(const SettingsRecord& record);
 
-// Bytes as Latin-1 code points, written in UTF-8.
-std::string latin1ToUtf8(std::string_view bytes);
+using palor::latin1ToUtf8;
 
 }  // namespace palor::ctl

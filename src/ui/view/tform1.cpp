@@ -90,6 +90,8 @@ TForm1::TForm1(QWidget* parent)
   layout->setContentsMargins(4, 0, 4, 4);
   layout->setSpacing(2);
   layout->addWidget(buildCustomerStrip());
+  connect(findChild<QPushButton*>("Preview"), &QPushButton::clicked, this,
+          [this] { userAction([this] { PreviewClick(); }); });
 
   pages_ = new QTabWidget(central);
   pages_->setObjectName("PageControl1");

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <vector>
 
+#include "report/printrp.h"
 #include "ui/vendrel.h"
 
 class QAction;
@@ -31,6 +32,11 @@ class TForm1 : public QMainWindow {
   ~TForm1() override;
 
   FormState& state() { return state_; }
+
+  // The Preview button: fills the report form from the window and opens its print
+  // preview; returns when the preview is closed.
+  void PreviewClick();
+  const TPrintReport& report() const { return report_; }
 
   // The widget that shows a field; its objectName is the field's name.
   QWidget* widgetFor(FieldId field) const { return widgets_[toIndex(field)]; }
@@ -73,6 +79,7 @@ class TForm1 : public QMainWindow {
   std::optional<std::string> askFileName(bool save);
 
   FormState state_;
+  TPrintReport report_;  // the report form, made with the window and living as long
   std::vector<QWidget*> widgets_;
   std::vector<std::vector<QLabel*>> labels_;  // labels that follow a field's visibility
   QTabWidget* pages_ = nullptr;

@@ -1,0 +1,191 @@
+// palorctl report: the customer report's page as a PDF, read back with poppler's tools, and
+// its labels as text.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "report/printrp.h"
+#include "run_command.h"
+#include "ui/vendrel.h"
+
+namespace palor {
+namespace {
+
+using testing::runCommand;
+
+constexpr double kPageWidth = 595.28;   // A4 in points
+constexpr double kPageHeight = 841.89;
+constexpr double kMargin = 14.17;       // 5 mm
+
+struct Word {
+  double xMin, yMin, xMax, yMax;
+  std::string text;
+};
+
+// The words of `pdftotext -bbox` with their boxes, in points from the page's top left.
+std::vector<Word> wordsOf(const std::string& html) {
+  static const std::regex word(
+      R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)">([^<]*)</word>)re");
+  std::vector<Word> words;
+  for (auto it = std::sregex_iterator(html.begin(), html.end(), word); it != std::sregex_iterator(); ++it)
+    words.push_back({std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]),
+                     std::stod((*it)[4]), (*it)[5]});
+  return words;
+}
+
+// Runs of blanks and line ends as one blank, none at either end.
+std::string squeezed(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    const bool blank = c == ' ' || c == '\n' || c == '\t' || c == '\f';
+    if (blank && (out.empty() || out.back() == ' ')) continue;
+    out += blank ? ' ' : c;
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
+int occurrences(const std::string& text, std::string_view sign) {
+  int n = 0;
+  for (auto at = text.find(sign); at != std::string::npos; at = text.find(sign, at + 1)) ++n;
+  return n;
+}
+
+class PalorctlReport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = std::filesystem::temp_directory_path() /
+          ("palorctl-report-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    saveConfiguration();
+  }
+  void TearDown() override { std::filesystem::remove_all(dir); }
+  std::string path(const char* name) const { return (dir / name).string(); }
+
+  // A configuration whose texts are easy to find on the page: named addresses and tones,
+  // one address switched off, urgent calls by type, an active folder.
+  void saveConfiguration() {
+    FormState form;
+    form.startUp();
+    SettingsRecord& r = form.record();
+    r.setText("serial", "SN12AB34");
+    r.setText("hellomsg1", "HELLO CUSTOMER");
+    for (int n = 1; n <= kAddressRows; ++n) {
+      const std::string row = std::to_string(n);
+      r.setText(rowField("Capcode", n, "Name"), "NAME" + row + "XY");
+      for (char t : kToneLetters)
+        r.setText(rowField("Capcode", n, std::string("Tone") + t), "T" + row + t + "RING");
+    }
+    r.setChecked("permission2", true);
+    r.pickItem(r.id("msgtype2"), 1);
+    r.setChecked("pubboxact0", true);
+    r.setText("pubbox0", "NEWSDESK");
+    r.setChecked("method28a", false);
+    r.setIndex("urgcalltype", 1);
+    r.setChecked("addr6en", false);
+    ASSERT_TRUE(form.PreStoreChecks());
+    ASSERT_TRUE(form.SaveConfigurationFile(path("customer.bin")));
+
+    // What the report of the opened file holds.
+    FormState opened;
+    opened.startUp();
+    ASSERT_TRUE(opened.OpenConfigurationFile(path("customer.bin")));
+    expected.fill(opened.record());
+  }
+
+  std::filesystem::path dir;
+  TPrintReport expected;
+};
+
+TEST_F(PalorctlReport, OneA4PageWithEveryValueInsideTheMargins) {
+#ifndef PALORCTL_REPORT_PDF
+  GTEST_SKIP() << "palorctl is built without Qt and draws no page";
+#endif
+  if (runCommand("command -v pdftotext pdfinfo").status != 0)
+    GTEST_SKIP() << "poppler-utils (pdftotext, pdfinfo) is not installed";
+  const auto run = runCommand(std::string(PALORCTL_PATH) + " report " + path("report.pdf") + " " +
+                              path("customer.bin"));
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  const std::string info = runCommand("pdfinfo " + path("report.pdf")).out;
+  EXPECT_NE(info.find("Pages:           1\n"), std::string::npos) << info;
+  std::smatch size;
+  ASSERT_TRUE(std::regex_search(info, size, std::regex(R"(Page size:\s+([0-9.]+) x ([0-9.]+) pts)")));
+  EXPECT_NEAR(std::stod(size[1]), kPageWidth, 1.0);
+  EXPECT_NEAR(std::stod(size[2]), kPageHeight, 1.0);
+
+  const auto text = runCommand("pdftotext -enc UTF-8 " + path("report.pdf") + " -");
+  ASSERT_EQ(text.status, 0);
+  const std::string page = " " + squeezed(text.out) + " ";
+  EXPECT_NE(page.find(std::string(kReportTitle)), std::string::npos);
+  int checks = 0, crosses = 0;
+  for (const ReportLabel* label : expected.labels()) {
+    if (label->mark) {
+      (label->text == kReportCheckMark ? checks : crosses) += 1;
+      continue;
+    }
+    const std::string value = squeezed(label->text);
+    if (value.empty()) continue;
+    EXPECT_NE(page.find(" " + value + " "), std::string::npos) << label->name << ": " << value;
+  }
+  EXPECT_EQ(occurrences(text.out, kReportCheckMark), checks);
+  EXPECT_EQ(occurrences(text.out, kReportCross), crosses);
+  // The configuration has both signs in numbers (the disabled address alone has six crosses).
+  EXPECT_GT(checks, 10);
+  EXPECT_GT(crosses, 30);
+
+  // Every word inside the 5 mm margins; title, then the three sections down the page.
+  ASSERT_EQ(runCommand("pdftotext -bbox " + path("report.pdf") + " " + path("words.html")).status, 0);
+  std::ifstream in(path("words.html"));
+  const std::vector<Word> words =
+      wordsOf(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+  ASSERT_GT(words.size(), 300u);
+  constexpr double kTolerance = 0.1;  // poppler rounds the boxes
+  for (const Word& w : words) {
+    EXPECT_GE(w.xMin, kMargin - kTolerance) << w.text;
+    EXPECT_GE(w.yMin, kMargin - kTolerance) << w.text;
+    EXPECT_LE(w.xMax, kPageWidth - kMargin + kTolerance) << w.text;
+    EXPECT_LE(w.yMax, kPageHeight - kMargin + kTolerance) << w.text;
+  }
+  auto top = [&](const char* text) {
+    for (const Word& w : words)
+      if (w.text == text) return w.yMin;
+    ADD_FAILURE() << "no word " << text;
+    return -1.0;
+  };
+  EXPECT_LT(top("PALOR"), top("Addresses"));
+  EXPECT_LT(top("Addresses"), top("NAME8XY"));
+  EXPECT_LT(top("NAME8XY"), top("Folders"));
+  EXPECT_LT(top("Folders"), top("NEWSDESK"));
+  EXPECT_LT(top("NEWSDESK"), top("Settings"));
+  EXPECT_LT(top("Settings"), top("OTA"));
+}
+
+TEST_F(PalorctlReport, LabelsAsTextInTheReportsOrder) {
+  const auto run = runCommand(std::string(PALORCTL_PATH) + " report - " + path("customer.bin") +
+                              " --set TxtPagerNumber=00000042");
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::string lines;
+  for (const ReportLabel* label : expected.labels())
+    lines += label->name + ": " + (label->name == "LblPagerNumberTxt" ? "00000042" : label->text) + "\n";
+  EXPECT_EQ(run.out, lines);
+}
+
+TEST_F(PalorctlReport, RefusedWhenTheFileCannotBeOpenedOrWritten) {
+  const std::string palorctl = std::string(PALORCTL_PATH) + " report ";
+  EXPECT_EQ(runCommand(palorctl + "- " + path("missing.bin")).status, 1);
+  EXPECT_EQ(runCommand(palorctl + path("no-such-folder/report.pdf")).status, 1);
+  EXPECT_FALSE(std::filesystem::exists(path("no-such-folder")));
+  EXPECT_EQ(runCommand(palorctl).status, 2);
+}
+
+}  // namespace
+}  // namespace palor

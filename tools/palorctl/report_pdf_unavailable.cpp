@@ -1,0 +1,13 @@
+// palorctl built without Qt: the report's labels print, its page cannot be drawn.
+#include <iostream>
+
+#include "report_pdf.h"
+
+namespace palor::ctl {
+
+bool writeReportPdfOffscreen(const std::string&, const TPrintReport&) {
+  std::cerr << "palorctl: built without Qt, so only \"report -\" is available\n";
+  return false;
+}
+
+}  // namespace palor::ctl
