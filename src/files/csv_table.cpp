@@ -207,26 +207,81 @@ std::string normaliseChannelFreq(std::string_view text, char separator) {
   return result.substr(0, 9);
 }
 
+namespace {
+
+// Cuts a stream of characters into lines and hands lines 0..kLastAppliedLine on. The first
+// line end decides how the file ends its lines: by LF, with or without a CR before it, as
+// this program and most others write, or by CR alone, as older spreadsheets do. In a file
+// of LF lines a CR is text, as it always was, so that a text holding one reads back as it
+// was written; in a file of CR lines a CR LF or an LF ends a line too.
+class LineSplitter {
+ public:
+  using Apply = std::function<void(std::string_view line, int number)>;
+  explicit LineSplitter(const Apply& apply) : apply_(apply) {}
+
+  bool wantsMore() const { return number_ <= kLastAppliedLine; }
+
+  void put(char c) {
+    if (crPending_) {  // a CR ended the line unless an LF follows it
+      crPending_ = false;
+      if (c == '\n') {
+        if (ends_ == Ends::Unknown) ends_ = Ends::Lf;
+        return end("\r\n");
+      }
+      ends_ = Ends::Cr;
+      end("\r");
+      if (!wantsMore()) return;
+    }
+    if (c == '\n') {
+      if (ends_ == Ends::Unknown) ends_ = Ends::Lf;
+      return end("\n");
+    }
+    if (c == '\r' && ends_ != Ends::Lf) {
+      crPending_ = true;
+      return;
+    }
+    if (line_.size() < kMaxLineLength) line_ += c;
+  }
+
+  // The end of the file: a CR there ends its line; other characters after the last line
+  // end are never handed on.
+  void finish() {
+    if (crPending_ && wantsMore()) end("\r");
+    crPending_ = false;
+  }
+
+ private:
+  enum class Ends { Unknown, Lf, Cr };
+
+  // The line is handed on with its line end, however long it was.
+  void end(std::string_view lineEnd) {
+    line_ += lineEnd;
+    apply_(line_, number_++);
+    line_.clear();
+  }
+
+  const Apply& apply_;
+  std::string line_;
+  int number_ = 0;
+  Ends ends_ = Ends::Unknown;
+  bool crPending_ = false;
+};
+
+}  // namespace
+
 bool readTableLines(const std::string& path,
                     const std::function<void(std::string_view line, int number)>& apply) {
   const int fd = openRegularFile(path);
   if (fd < 0) return false;
-  std::string line;
-  int number = 0;
+  LineSplitter lines(apply);
   char buffer[8192];
-  while (number <= kLastAppliedLine) {
+  while (lines.wantsMore()) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;  // end of file, or a read error: what was read so far is the file
-    for (ssize_t i = 0; i < n && number <= kLastAppliedLine; ++i) {
-      if (line.size() < kMaxLineLength) line += buffer[i];
-      if (buffer[i] == '\n') {
-        if (line.back() != '\n') line += '\n';
-        apply(line, number++);
-        line.clear();
-      }
-    }
+    for (ssize_t i = 0; i < n && lines.wantsMore(); ++i) lines.put(buffer[i]);
   }
+  lines.finish();
   ::close(fd);
   return true;
 }

@@ -43,10 +43,12 @@ std::string normaliseChannelFreq(std::string_view text, char separator);
 // table carries comes anywhere near it, and it keeps the reader's memory bounded.
 inline constexpr std::size_t kMaxLineLength = 64 * 1024;
 
-// Reads the file as lines, each with its line feed, and hands lines 0..kLastAppliedLine to
-// `apply` with their numbers. Characters after the last line feed are never handed on, and
-// reading stops after the last line that can be applied, so the file's size does not
-// matter. Returns false when the file cannot be opened as a regular file.
+// Reads the file as lines, each with its line end, and hands lines 0..kLastAppliedLine to
+// `apply` with their numbers. Lines end in CR LF or LF, or in CR alone when the file's
+// first line does (then CR LF and LF end lines too); in a file of LF lines a CR is text.
+// Characters after the last line end are never handed on, and reading stops after the last
+// line that can be applied, so the file's size does not matter. Returns false when the file
+// cannot be opened as a regular file.
 bool readTableLines(const std::string& path,
                     const std::function<void(std::string_view line, int number)>& apply);
 

@@ -310,6 +310,11 @@ TEST_F(FileCommandsTest, ImportAppliesOnlyTheLinesTheFileEnds) {
   const Values whole = {{"hellomsg1", "HELLO THERE   "}, {"alerttime", "6"}, {"msgInfoMode", "1"}};
   setValues(source.record(), whole);
   const std::string table = csv::exportTable(source.record());
+  std::string crLines, lfLines;  // the same table with other line ends
+  for (char c : table) {
+    if (c != '\n') crLines += c;
+    if (c != '\r') lfLines += c;
+  }
   std::size_t line46 = 0;
   for (int n = 0; n < 46; ++n) line46 = table.find('\n', line46) + 1;
   fs::create_directory(path("folder.csv"));
@@ -325,6 +330,9 @@ TEST_F(FileCommandsTest, ImportAppliesOnlyTheLinesTheFileEnds) {
       {"whole.csv", table, whole},
       {"no end.csv", table.substr(0, table.size() - 2), all81},
       {"CR alone.csv", table.substr(0, table.size() - 1), all81},
+      {"CR lines.csv", crLines, whole},
+      {"CR lines no end.csv", crLines.substr(0, crLines.size() - 1), all81},
+      {"LF lines.csv", lfLines, whole},
       {"half.csv", table.substr(0, line46), {{"hellomsg1", "HELLO THERE   "}, {"alerttime", "1"}}},
       {"no LF.csv", std::string(5000, 'x'), {}},
       {"empty.csv", "", {}},
