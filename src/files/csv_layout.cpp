@@ -105,7 +105,7 @@ class LayoutBuilder {
   Line& line(int number, std::vector<Cell> cells, std::size_t width = 0) {
     if (number != static_cast<int>(lines.size()))
       throw std::logic_error("CSV table: line " + std::to_string(number) + " out of order");
-    lines.push_back({std::move(cells), width, std::nullopt});
+    lines.push_back({std::move(cells), width, std::nullopt, std::nullopt});
     return lines.back();
   }
   // A list with its label: "Alert time:,8 sec,".
@@ -198,9 +198,12 @@ std::vector<Line> buildLayout() {
   t.listLine(50, "pubcallno");
   t.listLine(51, "baudrate");
   t.listLine(52, "polarity");
-  // The frequency rule runs before the spacing is set.
+  // The frequency rule runs on the frequency before the spacing is set, and on the
+  // frequency again once it is, so that the channel lands on the raster of the spacing
+  // the line names rather than that of the spacing the window held.
   t.line(53, {label("channelfreq"), frequency("channelfreq"), fixed(schema("channelfreq").unit),
-              item("channelspace")});
+              item("channelspace")})
+      .readAgain = 1;
   t.line(54, {label("otaKillMsg"), fixedLength("otaKillMsg", 40)});
   t.listLine(55, "backlight");
   // delMenu and numset have commas in their item texts; the table writes them without.

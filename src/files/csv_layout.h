@@ -77,6 +77,9 @@ struct Line {
   std::vector<Cell> cells;  // field i of the line is cells[i]
   // The export adds empty fields until the line holds this many.
   std::size_t width = 0;
+  // The import reads this field once more after the others, with its rule: the channel
+  // frequency, once the line has set the spacing it is rounded to.
+  std::optional<std::size_t> readAgain;
   // Run by the import after the line.
   std::optional<RuleCall> after;
 };

@@ -149,6 +149,7 @@ void importLine(SettingsRecord& record, std::string_view line, int number, char 
     readCell(declared.cells[index], record, field(line, static_cast<int>(index)), separator, run);
   };
   for (std::size_t i = 0; i < declared.cells.size(); ++i) read(i);
+  if (declared.readAgain) read(*declared.readAgain);
   if (declared.after) run(*declared.after);
 }
 

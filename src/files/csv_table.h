@@ -22,8 +22,9 @@ std::string exportTable(const SettingsRecord& record);
 using RuleRunner = std::function<void(const RuleCall&)>;
 
 // Applies line `number` of a table (the line as read, with its line end) to the record:
-// its fields from left to right, each field's rule once it is read, then the line's own
-// rule. Header lines and numbers beyond the table change nothing. `separator` is the
+// its fields from left to right, each field's rule once it is read, the field the line
+// reads once more, then the line's own rule. Header lines and numbers beyond the table
+// change nothing. `separator` is the
 // window's decimal separator. A rule's ConversionError ends the line.
 void importLine(SettingsRecord& record, std::string_view line, int number, char separator,
                 const RuleRunner& run);
