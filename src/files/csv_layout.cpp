@@ -12,11 +12,10 @@ const FieldSchema& schema(std::string_view name) { return fieldSchema(fieldId(na
 // Fields, as the lines below declare them. How each kind is written and read back is in
 // csv_table.cpp, the two halves side by side.
 
-Cell fixed(std::string_view text) {
-  Cell c;
-  c.text = std::string(text);
-  return c;
-}
+using Kind = Cell::Kind;
+constexpr std::size_t kWhole = std::string::npos;
+
+Cell fixed(std::string_view text) { return {.text = std::string(text)}; }
 Cell empty() { return fixed(""); }
 // The window's column heading of a field: "PN".
 Cell heading(std::string_view name) { return fixed(schema(name).label); }
@@ -25,51 +24,31 @@ Cell label(std::string_view name) { return fixed(schema(name).label + ":"); }
 // The caption of a check box with a colon: "Auto backlight:".
 Cell caption(std::string_view name) { return fixed(schema(name).caption + ":"); }
 
-Cell text(std::string_view name, std::size_t cut = std::string::npos) {
-  Cell c;
-  c.kind = Cell::Kind::Text;
-  c.field = fieldId(name);
-  c.cut = cut;
-  return c;
-}
+Cell text(std::string_view name) { return {.kind = Kind::Text, .field = fieldId(name)}; }
 // A text of fixed length: read, it is cut to `cut` and then filled with blanks.
 Cell fixedLength(std::string_view name, std::size_t cut) {
-  Cell c = text(name, cut);
-  c.rule = RuleCall{FormRule::FixedString, 0, c.field};
-  return c;
+  const FieldId f = fieldId(name);
+  return {.kind = Kind::Text, .field = f, .cut = cut,
+          .rule = RuleCall{FormRule::FixedString, 0, f}};
 }
 // A number: read, it is cut to `cut` and must be digits; `rule` runs only when it is.
-Cell digits(std::string_view name, std::string_view fallback,
-            std::size_t cut = std::string::npos, std::optional<FormRule> rule = {}) {
-  Cell c = text(name, cut);
-  c.test = TextTest::Digits;
-  c.fallback = std::string(fallback);
-  if (rule) c.rule = RuleCall{*rule};
-  return c;
+Cell digits(std::string_view name, std::string_view fallback, std::size_t cut = kWhole,
+            std::optional<FormRule> rule = {}) {
+  return {.kind = Kind::Text, .field = fieldId(name), .cut = cut, .test = TextTest::Digits,
+          .fallback = std::string(fallback),
+          .rule = rule ? std::optional(RuleCall{*rule}) : std::nullopt};
 }
 // A tone pattern: read, it is cut to 4 characters and must be hexadecimal digits.
 Cell hex(std::string_view name, std::string_view fallback) {
-  Cell c = text(name, 4);
-  c.test = TextTest::Hex;
-  c.fallback = std::string(fallback);
-  return c;
+  return {.kind = Kind::Text, .field = fieldId(name), .cut = 4, .test = TextTest::Hex,
+          .fallback = std::string(fallback)};
 }
 Cell item(std::string_view name, int noMatch = 0, std::string_view alias = {},
           int aliasIndex = 0) {
-  Cell c;
-  c.kind = Cell::Kind::Item;
-  c.field = fieldId(name);
-  c.noMatch = noMatch;
-  c.alias = std::string(alias);
-  c.aliasIndex = aliasIndex;
-  return c;
+  return {.kind = Kind::Item, .field = fieldId(name), .noMatch = noMatch,
+          .alias = std::string(alias), .aliasIndex = aliasIndex};
 }
-Cell yesNo(std::string_view name) {
-  Cell c;
-  c.kind = Cell::Kind::YesNo;
-  c.field = fieldId(name);
-  return c;
-}
+Cell yesNo(std::string_view name) { return {.kind = Kind::YesNo, .field = fieldId(name)}; }
 // Folder k's switch. Within a half a folder opens only after the one before it; folders
 // [1] and [9] start the halves.
 Cell folderSwitch(int k) {
@@ -78,20 +57,13 @@ Cell folderSwitch(int k) {
   return c;
 }
 Cell choice(std::string_view name, std::string_view on, std::string_view off) {
-  Cell c;
-  c.kind = Cell::Kind::Choice;
-  c.field = fieldId(name);
-  c.text = std::string(on);
-  c.offText = std::string(off);
-  return c;
+  return {.kind = Kind::Choice, .text = std::string(on), .field = fieldId(name),
+          .offText = std::string(off)};
 }
 // The channel frequency; once read, the frequency rule runs.
 Cell frequency(std::string_view name) {
-  Cell c;
-  c.kind = Cell::Kind::Frequency;
-  c.field = fieldId(name);
-  c.rule = RuleCall{FormRule::ChannelFrequency};
-  return c;
+  return {.kind = Kind::Frequency, .field = fieldId(name),
+          .rule = RuleCall{FormRule::ChannelFrequency}};
 }
 
 // ---------------------------------------------------------------------------------------
@@ -105,7 +77,7 @@ class LayoutBuilder {
   Line& line(int number, std::vector<Cell> cells, std::size_t width = 0) {
     if (number != static_cast<int>(lines.size()))
       throw std::logic_error("CSV table: line " + std::to_string(number) + " out of order");
-    lines.push_back({std::move(cells), width, std::nullopt, std::nullopt});
+    lines.push_back({.cells = std::move(cells), .width = width});
     return lines.back();
   }
   // A list with its label: "Alert time:,8 sec,".

@@ -54,34 +54,34 @@ struct Cell {
     Frequency,  // the text of `field`; read: brought into the window's number form
   };
   Kind kind = Kind::Fixed;
-  std::string text;
+  std::string text{};
   FieldId field{};
 
   std::size_t cut = std::string::npos;
   TextTest test = TextTest::None;
-  std::string fallback;
+  std::string fallback{};
 
   int noMatch = 0;
-  std::string alias;
+  std::string alias{};
   int aliasIndex = 0;
 
-  std::string offText;
+  std::string offText{};
 
-  std::optional<FieldId> chainedTo;
+  std::optional<FieldId> chainedTo{};
 
   // Run by the import once the field is read; after a failed test it is not.
-  std::optional<RuleCall> rule;
+  std::optional<RuleCall> rule{};
 };
 
 struct Line {
-  std::vector<Cell> cells;  // field i of the line is cells[i]
+  std::vector<Cell> cells{};  // field i of the line is cells[i]
   // The export adds empty fields until the line holds this many.
   std::size_t width = 0;
   // The import reads this field once more after the others, with its rule: the channel
   // frequency, once the line has set the spacing it is rounded to.
-  std::optional<std::size_t> readAgain;
+  std::optional<std::size_t> readAgain{};
   // Run by the import after the line.
-  std::optional<RuleCall> after;
+  std::optional<RuleCall> after{};
 };
 
 // The whole table, line 0 first.
