@@ -4,122 +4,12 @@
 
 #include <cctype>
 #include <cerrno>
-#include <utility>
+#include <map>
+#include <stdexcept>
 
 #include "files/file_read.h"
 
 namespace palor::csv {
-namespace {
-
-const FieldSchema& schema(std::string_view name) { return SettingsRecord::schema(fieldId(name)); }
-
-std::string labelOf(std::string_view name) { return schema(name).label + ":"; }
-std::string captionOf(std::string_view name) { return schema(name).caption + ":"; }
-
-class TableWriter {
- public:
-  // Writes one line: each field followed by a comma, then empty fields until the line
-  // holds `width` fields, then CR LF.
-  void line(std::initializer_list<std::string_view> fields, std::size_t width = 0) {
-    std::size_t n = 0;
-    for (std::string_view f : fields) {
-      out_ += f;
-      out_ += ',';
-      ++n;
-    }
-    for (; n < width; ++n) out_ += ',';
-    out_ += "\r\n";
-  }
-  std::string take() { return std::move(out_); }
-
- private:
-  std::string out_;
-};
-
-constexpr std::size_t kWide = 13;
-
-}  // namespace
-
-std::string exportTable(const SettingsRecord& r) {
-  auto text = [&](const std::string& name) -> std::string_view { return r.text(name); };
-  auto item = [&](const std::string& name) -> std::string_view {
-    return r.itemText(fieldId(name)).value_or(std::string_view{});
-  };
-  auto yesNo = [&](const std::string& name) -> std::string_view {
-    return r.checked(name) ? "Yes" : "No";
-  };
-  const std::string& enabled = schema("autospace").items.at(1);
-
-  TableWriter t;
-  t.line({kPageAddresses}, kWide);
-  t.line({"Capcode", enabled, schema("address1").label, schema("permission1").label,
-          schema("msgtype1").label, schema("addr1formatA").label, schema("UrgentCall1A").label,
-          schema("addr1formatB").label, schema("UrgentCall1B").label, schema("addr1formatC").label,
-          schema("UrgentCall1C").label, schema("addr1formatD").label, schema("UrgentCall1D").label});
-  for (int n = 1; n <= kAddressRows; ++n) {
-    auto f = [n](std::string_view prefix, std::string_view suffix = {}) {
-      return rowField(prefix, n, suffix);
-    };
-    t.line({schema(f("addr", "en")).caption, yesNo(f("addr", "en")), text(f("address")),
-            yesNo(f("permission")), item(f("msgtype")), item(f("addr", "formatA")),
-            yesNo(f("UrgentCall", "A")), item(f("addr", "formatB")), yesNo(f("UrgentCall", "B")),
-            item(f("addr", "formatC")), yesNo(f("UrgentCall", "C")), item(f("addr", "formatD")),
-            yesNo(f("UrgentCall", "D"))});
-    // The names line of address 1 carries one more empty field than the others.
-    t.line({"Name", "", text(f("Capcode", "Name")), "", "", text(f("Capcode", "ToneA")), "",
-            text(f("Capcode", "ToneB")), "", text(f("Capcode", "ToneC")), "",
-            text(f("Capcode", "ToneD")), ""},
-           n == 1 ? kWide + 1 : kWide);
-  }
-  t.line({}, kWide);
-
-  t.line({kPageFolders}, kWide);
-  t.line({"Folder Num", enabled, schema("pubbox0").label, schema("pubboxlength0").label}, kWide);
-  for (int k = 0; k < kFolders; ++k)
-    t.line({schema(folderField("pubboxact", k)).caption, yesNo(folderField("pubboxact", k)),
-            text(folderField("pubbox", k)), text(folderField("pubboxlength", k))},
-           kWide);
-  t.line({}, kWide);
-
-  t.line({kPageSettings}, kWide);
-  t.line({schema("hellomsg1").group + ":", text("hellomsg1")}, kWide);
-  t.line({schema("tonepatternA").group + ":", labelOf("tonepatternA"), text("tonepatternA"),
-          labelOf("tonepatternB"), text("tonepatternB"), labelOf("tonepatternC"),
-          text("tonepatternC"), labelOf("tonepatternD"), text("tonepatternD")},
-         kWide);
-  t.line({"", labelOf("tonepatternPon"), text("tonepatternPon"), labelOf("tonepatternLcell"),
-          text("tonepatternLcell"), labelOf("tonepatternUcall"), text("tonepatternUcall")},
-         kWide);
-  t.line({labelOf("lcdholdtime"), text("lcdholdtime"), labelOf("lcd_on_time"), item("lcd_on_time")});
-  t.line({captionOf("contrastUnlock"), text("contrast"), labelOf("lcd_off_time"),
-          item("lcd_off_time")});
-  for (const char* name : {"dateformat", "autospace", "msgdisptime", "alerttime", "lowcell"})
-    t.line({labelOf(name), item(name)});
-  t.line({labelOf("rangetime"), text("rangetime"), schema("rangetime").unit});
-  for (const char* name : {"pubcallno", "baudrate", "polarity"}) t.line({labelOf(name), item(name)});
-  t.line({labelOf("channelfreq"), text("channelfreq"), schema("channelfreq").unit,
-          item("channelspace")});
-  t.line({labelOf("otaKillMsg"), text("otaKillMsg")});
-  t.line({labelOf("backlight"), item("backlight")});
-  // delMenu and numset have commas in their item texts; the table writes them without.
-  t.line({captionOf("privateFunControl"), yesNo("privateFunControl"),
-          r.index("delMenu") != 0 ? "Del all del protect" : "Protect del del all"});
-  for (const char* name : {"urgcallmode", "urgcalltype", "pubfoldermode", "repeatcallcheck",
-                           "repeatcallreject"})
-    t.line({labelOf(name), item(name)});
-  t.line({labelOf("numset"), r.index("numset") != 0 ? "0-9 ABCDE'SP'" : "0-9 'NL'U'SP'-]["});
-  for (const char* name : {"language", "menulanguage", "cmbNameDisplay"})
-    t.line({labelOf(name), item(name)});
-  for (const char* name : {"capcodeNameDisplay", "autobacklight", "delall_w_unread"})
-    t.line({captionOf(name), yesNo(name)});
-  t.line({captionOf("handprogram"), yesNo("handprogram"), labelOf("password"), text("password")});
-  for (const char* name : {"method28a", "unreadRemind", "ota", "qsound", "outrangespecial",
-                           "lowbatteryspecial", "chargerBeepRemind", "lockVibrate",
-                           "mostRecentMsg", "showPowerOffMenu", "rejectBadMsg",
-                           "useInternalBuzzer", "msgInfoMode"})
-    t.line({captionOf(name), yesNo(name)});
-  return t.take();
-}
 
 std::string_view field(std::string_view line, int index) {
   for (int i = 0; i < index; ++i) {
@@ -158,38 +48,6 @@ bool passesHexTest(std::string_view text) {
   return true;
 }
 
-namespace {
-
-struct Converter {
-  std::vector<std::pair<std::string, int>> texts;
-  int noMatch = 0;
-};
-
-// Every list field reads back the texts the table writes for its items; the item that
-// stands for "no match" is left out of its own list.
-Converter converterFor(FieldId f) {
-  const FieldSchema& s = SettingsRecord::schema(f);
-  const std::string& name = s.name;
-  Converter c;
-  if (name == "delMenu") return {{{"Del all del protect", 1}}, 0};
-  if (name == "numset") return {{{"0-9 ABCDE'SP'", 1}}, 0};
-  if (name.starts_with("msgtype")) return {{{"Private", 0}}, 1};
-  if (name.starts_with("addr") && name.find("format") != std::string::npos) c.noMatch = 3;
-  for (int i = 0; i < static_cast<int>(s.items.size()); ++i)
-    if (i != c.noMatch) c.texts.emplace_back(s.items[static_cast<std::size_t>(i)], i);
-  if (name == "lowcell") c.texts.emplace_back("120 sec", 1);  // newer firmware's second item
-  return c;
-}
-
-}  // namespace
-
-int convertItem(FieldId f, std::string_view text) {
-  const Converter c = converterFor(f);
-  for (const auto& [itemText, index] : c.texts)
-    if (text == itemText) return index;
-  return c.noMatch;
-}
-
 std::string normaliseChannelFreq(std::string_view text, char separator) {
   std::string digits;
   if (const auto point = text.find('.'); point != std::string_view::npos) {
@@ -207,26 +65,184 @@ std::string normaliseChannelFreq(std::string_view text, char separator) {
   return result.substr(0, 9);
 }
 
+namespace {
+
+bool passes(TextTest test, std::string_view text) {
+  switch (test) {
+    case TextTest::None: return true;
+    case TextTest::Digits: return passesDigitTest(text);
+    case TextTest::Hex: return passesHexTest(text);
+  }
+  return true;
+}
+
+// A list's table text as its item index: each item's text but the no-match item's own, in
+// item order, and the cell's alias; anything else is the no-match index.
+int readItem(const Cell& c, std::string_view text) {
+  if (c.kind == Cell::Kind::Choice) return text == c.text ? 1 : 0;
+  const std::vector<std::string>& items = fieldSchema(c.field).items;
+  for (std::size_t i = 0; i < items.size(); ++i)
+    if (static_cast<int>(i) != c.noMatch && text == items[i]) return static_cast<int>(i);
+  if (!c.alias.empty() && text == c.alias) return c.aliasIndex;
+  return c.noMatch;
+}
+
+// ---------------------------------------------------------------------------------------
+// Each kind of field, as the export writes it and as the import reads it back.
+
+std::string_view writeCell(const Cell& c, const SettingsRecord& r) {
+  switch (c.kind) {
+    case Cell::Kind::Fixed: return c.text;
+    case Cell::Kind::Text:
+    case Cell::Kind::Frequency: return r.text(c.field);
+    case Cell::Kind::Item: return r.itemText(c.field).value_or(std::string_view{});
+    case Cell::Kind::YesNo: return r.checked(c.field) ? "Yes" : "No";
+    case Cell::Kind::Choice: return r.index(c.field) != 0 ? c.text : c.offText;
+  }
+  return {};
+}
+
+void readCell(const Cell& c, SettingsRecord& r, std::string_view text, char separator,
+              const RuleRunner& run) {
+  switch (c.kind) {
+    case Cell::Kind::Fixed: return;
+    case Cell::Kind::Text: {
+      text = text.substr(0, c.cut);
+      const bool pass = passes(c.test, text);
+      r.setText(c.field, pass ? text : std::string_view(c.fallback));
+      if (pass && c.rule) run(*c.rule);
+      return;
+    }
+    case Cell::Kind::Frequency:
+      r.setText(c.field, normaliseChannelFreq(text, separator));
+      if (c.rule) run(*c.rule);
+      return;
+    case Cell::Kind::Item:
+    case Cell::Kind::Choice: r.setIndex(c.field, readItem(c, text)); return;
+    case Cell::Kind::YesNo:
+      r.setChecked(c.field, (!c.chainedTo || r.checked(*c.chainedTo)) && isYes(text));
+      return;
+  }
+}
+
+}  // namespace
+
+std::string exportTable(const SettingsRecord& record) {
+  std::string out;
+  for (const Line& line : tableLayout()) {
+    for (const Cell& cell : line.cells) {
+      out += writeCell(cell, record);
+      out += ',';
+    }
+    for (std::size_t n = line.cells.size(); n < line.width; ++n) out += ',';
+    out += "\r\n";
+  }
+  return out;
+}
+
+void importLine(SettingsRecord& record, std::string_view line, int number, char separator,
+                const RuleRunner& run) {
+  const auto& layout = tableLayout();
+  if (number < 0 || number >= static_cast<int>(layout.size())) return;
+  const Line& declared = layout[static_cast<std::size_t>(number)];
+  auto read = [&](std::size_t index) {
+    readCell(declared.cells[index], record, field(line, static_cast<int>(index)), separator, run);
+  };
+  for (std::size_t i = 0; i < declared.cells.size(); ++i) read(i);
+  if (declared.readAgain) read(*declared.readAgain);
+  if (declared.after) run(*declared.after);
+}
+
+int convertItem(FieldId f, std::string_view text) {
+  static const std::map<FieldId, const Cell*> lists = [] {
+    std::map<FieldId, const Cell*> found;
+    for (const Line& line : tableLayout())
+      for (const Cell& cell : line.cells)
+        if (cell.kind == Cell::Kind::Item || cell.kind == Cell::Kind::Choice)
+          found.emplace(cell.field, &cell);
+    return found;
+  }();
+  const auto list = lists.find(f);
+  if (list == lists.end())
+    throw std::logic_error("the CSV table carries no list " + fieldSchema(f).name);
+  return readItem(*list->second, text);
+}
+
+namespace {
+
+// Cuts a stream of characters into lines and hands lines 0..kLastAppliedLine on. The first
+// line end decides how the file ends its lines: by LF, with or without a CR before it, as
+// this program and most others write, or by CR alone, as older spreadsheets do. In a file
+// of LF lines a CR is text, as it always was, so that a text holding one reads back as it
+// was written; in a file of CR lines a CR LF or an LF ends a line too.
+class LineSplitter {
+ public:
+  using Apply = std::function<void(std::string_view line, int number)>;
+  explicit LineSplitter(const Apply& apply) : apply_(apply) {}
+
+  bool wantsMore() const { return number_ <= kLastAppliedLine; }
+
+  void put(char c) {
+    if (crPending_) {  // a CR ended the line unless an LF follows it
+      crPending_ = false;
+      if (c == '\n') {
+        if (ends_ == Ends::Unknown) ends_ = Ends::Lf;
+        return end("\r\n");
+      }
+      ends_ = Ends::Cr;
+      end("\r");
+      if (!wantsMore()) return;
+    }
+    if (c == '\n') {
+      if (ends_ == Ends::Unknown) ends_ = Ends::Lf;
+      return end("\n");
+    }
+    if (c == '\r' && ends_ != Ends::Lf) {
+      crPending_ = true;
+      return;
+    }
+    if (line_.size() < kMaxLineLength) line_ += c;
+  }
+
+  // The end of the file: a CR there ends its line; other characters after the last line
+  // end are never handed on.
+  void finish() {
+    if (crPending_ && wantsMore()) end("\r");
+    crPending_ = false;
+  }
+
+ private:
+  enum class Ends { Unknown, Lf, Cr };
+
+  // The line is handed on with its line end, however long it was.
+  void end(std::string_view lineEnd) {
+    line_ += lineEnd;
+    apply_(line_, number_++);
+    line_.clear();
+  }
+
+  const Apply& apply_;
+  std::string line_;
+  int number_ = 0;
+  Ends ends_ = Ends::Unknown;
+  bool crPending_ = false;
+};
+
+}  // namespace
+
 bool readTableLines(const std::string& path,
                     const std::function<void(std::string_view line, int number)>& apply) {
   const int fd = openRegularFile(path);
   if (fd < 0) return false;
-  std::string line;
-  int number = 0;
+  LineSplitter lines(apply);
   char buffer[8192];
-  while (number <= kLastAppliedLine) {
+  while (lines.wantsMore()) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;  // end of file, or a read error: what was read so far is the file
-    for (ssize_t i = 0; i < n && number <= kLastAppliedLine; ++i) {
-      if (line.size() < kMaxLineLength) line += buffer[i];
-      if (buffer[i] == '\n') {
-        if (line.back() != '\n') line += '\n';
-        apply(line, number++);
-        line.clear();
-      }
-    }
+    for (ssize_t i = 0; i < n && lines.wantsMore(); ++i) lines.put(buffer[i]);
   }
+  lines.finish();
   ::close(fd);
   return true;
 }

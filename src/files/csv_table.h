@@ -1,13 +1,14 @@
 #pragma once
 // The comma-separated configuration table: 83 lines that mirror the window's Addresses,
 // Folders and Settings tabs, every field followed by a comma, lines ended with CR LF, no
-// quoting. The line's position alone identifies it; the label texts are for people.
+// quoting. The line's position alone identifies it; the label texts are for people. What
+// each line holds is declared once (csv_layout.h); the export and the import walk it.
 #include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "config/settings_record.h"
+#include "files/csv_layout.h"
 
 namespace palor::csv {
 
@@ -16,6 +17,17 @@ inline constexpr int kLastAppliedLine = 82;
 
 // The whole table for the settings as they are now.
 std::string exportTable(const SettingsRecord& record);
+
+// Carries out one of the form's rules for the import.
+using RuleRunner = std::function<void(const RuleCall&)>;
+
+// Applies line `number` of a table (the line as read, with its line end) to the record:
+// its fields from left to right, each field's rule once it is read, the field the line
+// reads once more, then the line's own rule. Header lines and numbers beyond the table
+// change nothing. `separator` is the
+// window's decimal separator. A rule's ConversionError ends the line.
+void importLine(SettingsRecord& record, std::string_view line, int number, char separator,
+                const RuleRunner& run);
 
 // Field i of a line: the text before the (i+1)-th comma, after the i-th. A field number
 // beyond the line's last comma reads as empty.
@@ -29,7 +41,9 @@ bool passesDigitTest(std::string_view text);
 // The same for 0..9 and A..F, letters of either case.
 bool passesHexTest(std::string_view text);
 
-// The item index a list field's table text stands for, or the field's no-match index.
+// The item index a list field's table text stands for, or the field's no-match index, by
+// the converter its line declares. A field the table does not carry is a programming error
+// (std::logic_error).
 int convertItem(FieldId field, std::string_view text);
 
 // The channel frequency of line 53 brought into the window's "MMM.kkkkk" form: the digits
@@ -43,10 +57,12 @@ std::string normaliseChannelFreq(std::string_view text, char separator);
 // table carries comes anywhere near it, and it keeps the reader's memory bounded.
 inline constexpr std::size_t kMaxLineLength = 64 * 1024;
 
-// Reads the file as lines, each with its line feed, and hands lines 0..kLastAppliedLine to
-// `apply` with their numbers. Characters after the last line feed are never handed on, and
-// reading stops after the last line that can be applied, so the file's size does not
-// matter. Returns false when the file cannot be opened as a regular file.
+// Reads the file as lines, each with its line end, and hands lines 0..kLastAppliedLine to
+// `apply` with their numbers. Lines end in CR LF or LF, or in CR alone when the file's
+// first line does (then CR LF and LF end lines too); in a file of LF lines a CR is text.
+// Characters after the last line end are never handed on, and reading stops after the last
+// line that can be applied, so the file's size does not matter. Returns false when the file
+// cannot be opened as a regular file.
 bool readTableLines(const std::string& path,
                     const std::function<void(std::string_view line, int number)>& apply);
 

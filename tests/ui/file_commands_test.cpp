@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,6 +16,7 @@
 #include "random_configuration.h"
 #include "rules_fixture.h"
 
+#include "config/channel_frequency.h"
 #include "files/csv_table.h"
 #include "ui/messages.h"
 #include "ui/vendrel.h"
@@ -91,8 +93,8 @@ std::string tableWith(const SettingsRecord& record, const std::map<int, std::str
 
 // A random configuration that a user could have made and a table can carry whole: no
 // comma or line feed in its texts, every folder chain unbroken, the fixed-length texts
-// filled as leaving them fills them, and a channel on the 25 kHz raster of the 300-500 MHz
-// band, which the frequency rule of any window keeps as it is.
+// filled as leaving them fills them, and a channel in any band on the raster of the
+// configuration's own spacing, which the frequency rule keeps as it is.
 void fillForTable(FormState& form, std::uint32_t seed) {
   SettingsRecord& r = form.record();
   testing::RandomConfiguration random(seed);
@@ -109,9 +111,20 @@ void fillForTable(FormState& form, std::uint32_t seed) {
       r.setChecked(folderField("pubboxact", k), false);
   form.FixedStringExit(r.id("hellomsg1"));
   form.FixedStringExit(r.id("otaKillMsg"));
-  const int tenHz = 2140000 + 2500 * random.between(11144, 19143);  // MHz × 100000
-  char channel[16];
-  std::snprintf(channel, sizeof channel, "%d.%05d", tenHz / 100000, tenHz % 100000);
+  // Band 0..2 from 100, 300 and 500 MHz; a raster of 3.125 kHz steps by two, so that
+  // every channel has a text of five decimals.
+  const int band = random.between(0, 2);
+  const std::int64_t lowHz = std::array{100'000'000, 300'000'000, 500'000'000}[band];
+  const std::int64_t highHz = std::array{300'000'000, 500'000'000, 1'000'000'000}[band];
+  std::int64_t rasterHz = *synthesizerStepHz(r.index("channelspace")) * *bandFactor(band);
+  if (rasterHz % 10 != 0) rasterHz *= 2;
+  const std::int64_t first = (lowHz - kIntermediateFrequencyHz + rasterHz - 1) / rasterHz;
+  const std::int64_t last = (highHz - 1 - kIntermediateFrequencyHz) / rasterHz;
+  const std::int64_t tenHz =
+      (kIntermediateFrequencyHz + rasterHz * random.between(int(first), int(last))) / 10;
+  char channel[32];
+  std::snprintf(channel, sizeof channel, "%03lld.%05lld", static_cast<long long>(tenHz / 100000),
+                static_cast<long long>(tenHz % 100000));
   r.setText("channelfreq", channel);
 }
 
@@ -274,6 +287,10 @@ TEST_F(FileCommandsTest, ImportedFieldsTakeTheirTestsAndFallbacks) {
       {53, "Channel freq:,45712500,MHz@,25 kHz,\r\n", "channelfreq", "152.83750", "457.12500"},
       {53, "Channel freq:,4x7.00000,MHz@,25 kHz,\r\n", "channelfreq", "152.83750", "457.00000"},
       {53, "Channel freq:,457.00000,MHz@,12.5 kHz,\r\n", "channelspace", "0", "2"},
+      // The frequency is rounded to the raster of the spacing its line names, not to that of
+      // the spacing the window held before.
+      {53, "Channel freq:,152.83125,MHz@,6.25 kHz,\r\n", "channelfreq", "152.83750", "152.83125"},
+      {53, "Channel freq:,152.83250,MHz@,5 kHz,\r\n", "channelfreq", "152.83750", "152.83250"},
       // Fewer than three digits are the first ones of three, as when typed; an empty field
       // is completed like an empty text on exit, and the spacing after it still applies.
       {53, "Channel freq:,45,MHz@,25 kHz,\r\n", "channelfreq", "152.83750", "450.00000"},
@@ -310,6 +327,11 @@ TEST_F(FileCommandsTest, ImportAppliesOnlyTheLinesTheFileEnds) {
   const Values whole = {{"hellomsg1", "HELLO THERE   "}, {"alerttime", "6"}, {"msgInfoMode", "1"}};
   setValues(source.record(), whole);
   const std::string table = csv::exportTable(source.record());
+  std::string crLines, lfLines;  // the same table with other line ends
+  for (char c : table) {
+    if (c != '\n') crLines += c;
+    if (c != '\r') lfLines += c;
+  }
   std::size_t line46 = 0;
   for (int n = 0; n < 46; ++n) line46 = table.find('\n', line46) + 1;
   fs::create_directory(path("folder.csv"));
@@ -325,6 +347,9 @@ TEST_F(FileCommandsTest, ImportAppliesOnlyTheLinesTheFileEnds) {
       {"whole.csv", table, whole},
       {"no end.csv", table.substr(0, table.size() - 2), all81},
       {"CR alone.csv", table.substr(0, table.size() - 1), all81},
+      {"CR lines.csv", crLines, whole},
+      {"CR lines no end.csv", crLines.substr(0, crLines.size() - 1), all81},
+      {"LF lines.csv", lfLines, whole},
       {"half.csv", table.substr(0, line46), {{"hellomsg1", "HELLO THERE   "}, {"alerttime", "1"}}},
       {"no LF.csv", std::string(5000, 'x'), {}},
       {"empty.csv", "", {}},
