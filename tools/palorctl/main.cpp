@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "commands.h"
+#include "palor_version.h"
 
 namespace {
 
@@ -65,6 +66,7 @@ int main(int argc, char** argv) {
 
   CLI::App app{kDescription};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("palorctl ") + palor::kVersion);
   std::optional<std::string> file;
   std::string in, out, other;
   int firmware = -1;  // none given
