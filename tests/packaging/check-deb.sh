@@ -15,7 +15,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # A relative rules directory lies under the package's prefix, /usr.
 case "$rules_dir" in /*) rules_dir=${rules_dir#/} ;; *) rules_dir=usr/$rules_dir ;; esac
 
-if ! cpack --config "$build/CPackConfig.cmake" -G DEB -B "$scratch/out" >"$scratch/cpack.log" 2>&1; then
+if ! "${CPACK:-cpack}" --config "$build/CPackConfig.cmake" -G DEB -B "$scratch/out" >"$scratch/cpack.log" 2>&1; then
   cat "$scratch/cpack.log"
   echo "FAIL: cpack did not build the package"
   exit 1
