@@ -8,7 +8,7 @@
 #include <fstream>
 #include <map>
 
-#include "../ui/random_configuration.h"
+#include "random_configuration.h"
 
 namespace palor::csv {
 namespace {

@@ -18,6 +18,7 @@
 
 #include "charger_device.h"
 #include "eeprom_file.h"
+#include "palor_version.h"
 #include "pseudo_terminal.h"
 
 namespace {
@@ -63,6 +64,7 @@ sends, from 1.)";
 void parse(CLI::App& app, Options& o, int argc, char** argv) {
   app.description("Simulated desk charger (Dururovera) with a pager in it, on a pseudo-terminal.");
   app.footer(kFooter);
+  app.set_version_flag("--version", std::string("palor-pager-sim ") + palor::kVersion);
   int version = 3, revision = 3;
   int delay = 0, writeTime = 300, verifyTime = 200;
   std::vector<unsigned> drop, corrupt;

@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "link_commands.h"
 #include "report_pdf.h"
+#include "palor_version.h"
 
 namespace {
 
@@ -68,6 +69,7 @@ int main(int argc, char** argv) {
 
   CLI::App app{kDescription};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("palorctl ") + palor::kVersion);
   std::optional<std::string> file;
   std::string in, out, other;
   int firmware = -1;  // none given
