@@ -165,6 +165,37 @@ TEST_F(PalorctlFiles, ExportedTableConvertsToAnImageWithNoDifference) {
   EXPECT_EQ(runPalorctl("check " + path("cfg.bin")).status, 0);
 }
 
+// Each refusal of a file names it and says what is wrong with it.
+TEST_F(PalorctlFiles, FileRefusalsSayWhy) {
+  std::ofstream(path("short.bin"), std::ios::binary) << std::string(1000, '\0');
+  std::filesystem::create_directory(path("folder.bin"));
+  const struct {
+    std::string arguments;
+    std::string file;
+    const char* says;
+  } cases[] = {
+      {"dump", "missing.bin", "the file does not exist"},
+      {"decode", "missing.bin", "the file does not exist"},
+      {"check", "missing.bin", "the file does not exist"},
+      {"dump", "short.bin", "the file has 1000 bytes; an image has 1024 bytes"},
+      {"decode", "short.bin", "the file has 1000 bytes; an image has 1024 bytes"},
+      {"check", "short.bin", "the file has 1000 bytes; an image has 1024 bytes"},
+      {"dump", "folder.bin", "it is a folder, not a file"},
+      {"check", "folder.bin", "it is a folder, not a file"},
+      {"encode", "folder.bin", "it is a folder, not a file"},
+      {"convert", "folder.bin", "it is a folder, not a file"},
+      {"encode", "no-folder/x.bin", "cannot be written: No such file or directory"},
+  };
+  for (const auto& c : cases) {
+    const std::string file = path(c.file.c_str());
+    const RunResult run = runPalorctl(c.arguments + " " + file);
+    EXPECT_EQ(run.status, 1) << c.arguments << " " << c.file;
+    EXPECT_NE(("\n" + run.err).find("\npalorctl: " + file + ": " + c.says + "\n"),
+              std::string::npos)
+        << c.arguments << " " << c.file << ": " << run.err;
+  }
+}
+
 TEST_F(PalorctlFiles, DiffListsExactlyTheFieldsThatDiffer) {
   ASSERT_EQ(runPalorctl("encode " + path("a.bin")).status, 0);
   ASSERT_EQ(runPalorctl("convert " + path("a.bin") + " " + path("b.bin") +
