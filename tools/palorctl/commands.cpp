@@ -1,5 +1,10 @@
 #include "commands.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 
@@ -141,10 +146,12 @@ int check(const std::string& file) {
 }
 
 int diff(const std::string& a, const std::string& b) {
-  return guarded([&] {
+  // As diff(1): 1 says "different", so every trouble is 2, a number field of a table that
+  // no rule can read included.
+  try {
     Session first;
     Session second;
-    if (openInto(first, a) || openInto(second, b)) return kRefused;
+    if (openInto(first, a) || openInto(second, b)) return kDiffTrouble;
     const SettingsRecord& ra = first.form.record();
     const SettingsRecord& rb = second.form.record();
     bool differ = false;
@@ -157,7 +164,45 @@ int diff(const std::string& a, const std::string& b) {
       differ = true;
     }
     return differ ? kRefused : kDone;
-  });
+  } catch (const ConversionError& e) {
+    std::cerr << "palorctl: " << e.what() << '\n';
+    return kDiffTrouble;
+  }
+}
+
+bool isImageFileName(const std::string& name) {
+  const auto slash = name.rfind('/');
+  const auto dot = name.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+  std::string extension = name.substr(dot);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension == ".bin" || extension == ".eep";
+}
+
+void occupyClosedStandardStreams() {
+  for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // Opened for reading only: a write to the stand-in fails as one to the closed stream.
+    const int standIn = ::open("/dev/null", O_RDONLY);
+    if (standIn >= 0 && standIn != fd) {
+      ::dup2(standIn, fd);
+      ::close(standIn);
+    }
+  }
+}
+
+int writeStandardOutput(std::string_view text, int status, int failureStatus) {
+  while (!text.empty()) {
+    const ssize_t n = ::write(STDOUT_FILENO, text.data(), text.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const std::string why = n < 0 ? systemText(errno) : "nothing was written";
+      std::cerr << "palorctl: cannot write the output: " << why << '\n';
+      return failureStatus;
+    }
+    text.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return status;
 }
 
 }  // namespace palor::ctl
