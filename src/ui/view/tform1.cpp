@@ -33,6 +33,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "ui/file_menu.h"
+
 namespace palor {
 
 QString fromBytes(std::string_view bytes) {
