@@ -1,13 +1,17 @@
 #include "link/serial_transport.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
+#include <vector>
 
 namespace palor {
 namespace {
@@ -31,22 +35,90 @@ void setLine(int fd, termios& line) {
   ::tcsetattr(fd, TCSANOW, &line);  // as on every driver, the outcome is not tested
 }
 
+// The name of the group that owns the device node, or empty.
+std::string owningGroup(const std::string& path) {
+  struct stat node {};
+  if (::stat(path.c_str(), &node) != 0) return {};
+  long size = ::sysconf(_SC_GETGR_R_SIZE_MAX);
+  std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 1024);
+  for (;;) {
+    group entry{};
+    group* found = nullptr;
+    const int error = ::getgrgid_r(node.st_gid, &entry, buffer.data(), buffer.size(), &found);
+    if (error == ERANGE && buffer.size() < (1u << 20)) {
+      buffer.resize(buffer.size() * 2);
+      continue;
+    }
+    return error == 0 && found && found->gr_name ? std::string(found->gr_name) : std::string();
+  }
+}
+
+// Why opening, locking or configuring `path` failed with the system's `error`.
+PortOpenError openFailure(const std::string& path, int error) {
+  using Kind = PortOpenError::Kind;
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENODEV:
+    case ENXIO:
+      return {Kind::NotFound, {}};
+    case EBUSY:
+    case EWOULDBLOCK:  // the lock of another opener
+      return {Kind::Busy, {}};
+    case EACCES:
+    case EPERM:
+      return {Kind::NoPermission, owningGroup(path)};
+    case ENOTTY:
+    case EISDIR:
+    case EINVAL:
+      return {Kind::NotATerminal, {}};
+    default:
+      return {Kind::Other, std::generic_category().message(error)};
+  }
+}
+
 }  // namespace
+
+std::string describe(const PortOpenError& error) {
+  using Kind = PortOpenError::Kind;
+  switch (error.kind) {
+    case Kind::NotFound:
+      return "the port does not exist";
+    case Kind::Busy:
+      return "the port is in use by another program";
+    case Kind::NoPermission:
+      if (error.detail.empty()) return "permission denied";
+      return "permission denied (the port belongs to group " + error.detail +
+             "; add your user to that group and log in again)";
+    case Kind::NotATerminal:
+      return "not a serial port";
+    case Kind::AlreadyOpen:
+      return "another port is open already";
+    case Kind::Other:
+      return error.detail;
+  }
+  return error.detail;
+}
 
 SerialTransport::~SerialTransport() { close(); }
 
-bool SerialTransport::open(const std::string& path) {
-  if (fd_ >= 0) return false;
+PortOpenOutcome SerialTransport::open(const std::string& path) {
+  if (fd_ >= 0) return PortOpenError{PortOpenError::Kind::AlreadyOpen, {}};
+  if (path.empty()) return PortOpenError{PortOpenError::Kind::NotFound, {}};
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return openFailure(path, errno);
   termios line{};
-  // The advisory lock keeps out every other opener that locks too, root included; TIOCEXCL
-  // keeps out ordinary users that do not lock.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::tcgetattr(fd, &line) != 0) {
+  // The terminal test comes first, so that a file or another device is told apart from a
+  // port that someone else holds. The advisory lock keeps out every other opener that
+  // locks too, root included; TIOCEXCL keeps out ordinary users that do not lock.
+  if (::tcgetattr(fd, &line) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
     ::close(fd);
-    return false;
+    return openFailure(path, error);
   }
-  ::ioctl(fd, TIOCEXCL);
+  // Some emulated terminals (umockdev's) refuse TIOCEXCL while taking every termios call;
+  // the lock above still keeps out every opener that locks, so the port is used anyway.
+  (void)::ioctl(fd, TIOCEXCL);
   setLine(fd, line);
   ::tcflush(fd, TCIOFLUSH);
 
@@ -54,7 +126,7 @@ bool SerialTransport::open(const std::string& path) {
   path_ = path;
   suppressed_ = false;
   worker_ = std::make_unique<ReceiveThread>(fd_, ring_);
-  return true;
+  return {};
 }
 
 bool SerialTransport::transmit(std::span<const std::uint8_t> bytes) {

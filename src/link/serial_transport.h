@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -14,6 +15,39 @@
 #include "link/receive_thread.h"
 
 namespace palor {
+
+// Why a port did not open, as a value the port watch can put in words.
+struct PortOpenError {
+  enum class Kind {
+    NotFound,      // no such device node, or no device behind it
+    Busy,          // another opener holds it (its lock, or its exclusive use)
+    NoPermission,  // the device node's rights keep this user out
+    NotATerminal,  // the name is no serial port: a file, a folder, another device
+    AlreadyOpen,   // this transport has a port open already
+    Other,
+  };
+  Kind kind = Kind::Other;
+  // NoPermission: the group that owns the device node ("dialout"), empty when unknown;
+  // Other: the system's text.
+  std::string detail;
+};
+
+// The reason in words, to follow "Cannot open /dev/ttyUSB0: ": "the port does not exist",
+// "permission denied (the port belongs to group dialout; ...)".
+std::string describe(const PortOpenError& error);
+
+// open's answer: success, or why the port did not open. Tests true on success.
+class [[nodiscard]] PortOpenOutcome {
+ public:
+  PortOpenOutcome() = default;
+  PortOpenOutcome(PortOpenError error) : error_(std::move(error)) {}  // NOLINT: converts
+  explicit operator bool() const { return !error_; }
+  // Only on failure.
+  const PortOpenError& error() const { return *error_; }
+
+ private:
+  std::optional<PortOpenError> error_;
+};
 
 class SerialTransport {
  public:
@@ -23,9 +57,9 @@ class SerialTransport {
   SerialTransport& operator=(const SerialTransport&) = delete;
 
   // Fails, changing nothing, when a port is already open; fails with the transport closed
-  // when the path is missing, busy, not a terminal or not accessible. Clears the
-  // transmission-suppressed flag and starts the receive worker on success.
-  bool open(const std::string& path);
+  // when the path is missing, busy, not a terminal or not accessible, and says which.
+  // Clears the transmission-suppressed flag and starts the receive worker on success.
+  PortOpenOutcome open(const std::string& path);
   // Sends the bytes unless transmission is suppressed, no port is open or the link was
   // lost; returns whether all of them were handed to the port. Does not wait for them to
   // go out on the line.

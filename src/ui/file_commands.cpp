@@ -32,17 +32,19 @@ void FormState::FilesDropped(const std::vector<std::string>& paths) {
   if (!paths.empty()) (void)OpenConfigurationFile(paths.front());
 }
 
-bool FormState::OpenConfigurationFile(const std::string& path) {
+FileCommandOutcome FormState::OpenConfigurationFile(const std::string& path) {
   const std::string extension = extensionOf(path);
   if (extension == ".csv") return ImportCsv(path);
-  if (extension != ".bin" && extension != ".eep") return false;
+  if (extension != ".bin" && extension != ".eep") return {};
 
-  const auto content = readFileStart(path, kImageSize);
-  if (!content) {
+  const FileRead read = readImageFile(path);
+  if (!read.opened) {
     log_.append(msg::kLoadFailed);
-    return false;
+    return {false, read.error};
   }
-  return loadImageFile(*content, path);
+  // A short or failed read is refused here too, after the method28a rule.
+  const bool loaded = loadImageFile(read.bytes, path);
+  return {loaded, read.error};
 }
 
 void FormState::Save1Click(const FileNameDialog& askSaveFileName) {
@@ -52,24 +54,24 @@ void FormState::Save1Click(const FileNameDialog& askSaveFileName) {
   (void)SaveConfigurationFile(*path);
 }
 
-bool FormState::SaveConfigurationFile(const std::string& path) {
+FileCommandOutcome FormState::SaveConfigurationFile(const std::string& path) {
   if (extensionOf(path) == ".csv") return ExportCsv(path);
-  if (!encodeImageForFile()) return false;
+  if (!encodeImageForFile()) return {};
   const std::string_view bytes(reinterpret_cast<const char*>(images_.writeImage.data()),
                                images_.writeImage.size());
   return logSaveOutcome(saveFileAtomically(path, bytes), path);
 }
 
-bool FormState::ExportCsv(const std::string& path) {
+FileCommandOutcome FormState::ExportCsv(const std::string& path) {
   return logSaveOutcome(saveFileAtomically(path, csv::exportTable(record_)), path);
 }
 
-bool FormState::logSaveOutcome(bool saved, const std::string& path) {
+FileCommandOutcome FormState::logSaveOutcome(const FileOutcome& saved, const std::string& path) {
   log_.append(saved ? msg::savedDataTo(path) : std::string(msg::kSaveFailed));
-  return saved;
+  return {static_cast<bool>(saved), saved.failure()};
 }
 
-bool FormState::ImportCsv(const std::string& path) {
+FileCommandOutcome FormState::ImportCsv(const std::string& path) {
   // A value that no rule can read as a number ends that line's rules, as it ends any rule;
   // the other lines still apply, and the first such error is shown once the import is done.
   std::optional<ConversionError> firstError;
@@ -82,11 +84,11 @@ bool FormState::ImportCsv(const std::string& path) {
   });
   if (!opened) {
     log_.append(msg::kLoadFailed);
-    return false;
+    return {};
   }
   log_.append(msg::loadedDataFrom(path));
   if (firstError) throw *firstError;
-  return true;
+  return {true, std::nullopt};
 }
 
 namespace {

@@ -12,6 +12,7 @@
 
 #include "config/image_layout.h"
 #include "config/settings_record.h"
+#include "files/file_error.h"
 #include "link/pager_link.h"
 #include "ui/main_window_state.h"
 #include "ui/status_log.h"
@@ -20,6 +21,15 @@ namespace palor {
 
 // The address range test: 8..2007663, 2007672..2045055 and 2045064..2097143 are valid.
 bool isValidAddress(int value);
+
+// What a file command came to. When the file itself could not be read or written,
+// `fileError` says why (the status log says only "Load failed" or "Save failed"); a refusal
+// for another reason (a corrupted image, a name that is no configuration file) has none.
+struct FileCommandOutcome {
+  bool done = false;
+  std::optional<FileError> fileError;
+  explicit operator bool() const { return done; }
+};
 
 class FormState {
  public:
@@ -167,14 +177,14 @@ class FormState {
   void Save1Click(const FileNameDialog& askSaveFileName);
   // Opens a file by its extension: ".csv" a table, ".bin" and ".eep" an image; any other
   // name is ignored without a message. True when the file was loaded.
-  bool OpenConfigurationFile(const std::string& path);
+  FileCommandOutcome OpenConfigurationFile(const std::string& path);
   // Saves by the name's extension: ".csv" a table, anything else an image. The file is
   // replaced only when the whole new content is on disk. True when it was saved.
-  bool SaveConfigurationFile(const std::string& path);
+  FileCommandOutcome SaveConfigurationFile(const std::string& path);
   // Files dropped on the window: the first opens as File / Open opens it.
   void FilesDropped(const std::vector<std::string>& paths);
-  bool ExportCsv(const std::string& path);
-  bool ImportCsv(const std::string& path);
+  FileCommandOutcome ExportCsv(const std::string& path);
+  FileCommandOutcome ImportCsv(const std::string& path);
   // One line of a table, with its line end, applied to the settings.
   void ApplyCsvLine(std::string_view line, int number);
 
@@ -216,8 +226,8 @@ class FormState {
   void attachChannelRules();
   // Unchecks a folder (its rule runs) and disables its activation, title and length.
   void lockFolder(int folder);
-  // "Saved data to " + path, or "Save failed"; returns `saved`.
-  bool logSaveOutcome(bool saved, const std::string& path);
+  // "Saved data to " + path, or "Save failed".
+  FileCommandOutcome logSaveOutcome(const FileOutcome& saved, const std::string& path);
 
   SettingsRecord record_;
   ImageBuffer images_;

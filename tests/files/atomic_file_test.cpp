@@ -11,6 +11,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "../support/as_nobody.h"
+
 namespace palor {
 namespace {
 
@@ -102,13 +104,102 @@ TEST_F(AtomicFileTest, AReadOnlyFileIsNotReplaced) {
 
 TEST_F(AtomicFileTest, APathThatIsAFolderFailsAndStaysAFolder) {
   fs::create_directory(dir / "sub.bin");
-  EXPECT_FALSE(saveFileAtomically(dir / "sub.bin", "data"));
+  const FileOutcome saved = saveFileAtomically(dir / "sub.bin", "data");
+  ASSERT_FALSE(saved);
+  EXPECT_EQ(saved.error().kind, FileError::Kind::NotRegularFile);
+  EXPECT_EQ(describe(saved.error()), "it is a folder, not a file");
   EXPECT_TRUE(fs::is_directory(dir / "sub.bin"));
 }
 
 TEST_F(AtomicFileTest, AMissingFolderFails) {
-  EXPECT_FALSE(saveFileAtomically(dir / "missing" / "x.bin", "data"));
+  const FileOutcome saved = saveFileAtomically(dir / "missing" / "x.bin", "data");
+  ASSERT_FALSE(saved);
+  EXPECT_EQ(describe(saved.error()), "cannot be written: No such file or directory");
   EXPECT_FALSE(saveFileAtomically("", "data"));
+}
+
+// A link whose target does not exist yet: the save creates the target and the link stays.
+// A loop of links is refused and left alone.
+TEST_F(AtomicFileTest, ADanglingLinkGetsItsTargetCreated) {
+  const struct {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> links;  // name, target
+    std::string created;                                     // empty: the save fails
+  } cases[] = {
+      {"absolute", {{"link.bin", (dir / "made.bin").string()}}, "made.bin"},
+      {"relative", {{"link.bin", "made.bin"}}, "made.bin"},
+      {"into a folder", {{"link.bin", "sub/made.bin"}}, "sub/made.bin"},
+      {"chain", {{"link.bin", "second.bin"}, {"second.bin", "made.bin"}}, "made.bin"},
+      {"loop", {{"link.bin", "second.bin"}, {"second.bin", "link.bin"}}, ""},
+  };
+  fs::create_directory(dir / "sub");
+  for (const auto& c : cases) {
+    for (const auto& [name, to] : c.links) fs::create_symlink(to, dir / name);
+    const bool saved = static_cast<bool>(saveFileAtomically(dir / "link.bin", "new"));
+    EXPECT_EQ(saved, !c.created.empty()) << c.what;
+    for (const auto& link : c.links)
+      EXPECT_TRUE(fs::is_symlink(dir / link.first)) << c.what << ": " << link.first;
+    if (!c.created.empty()) {
+      EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir / c.created))) << c.what;
+      EXPECT_EQ(contentOf(dir / "link.bin"), "new") << c.what;
+    }
+    for (const auto& link : c.links) fs::remove(dir / link.first);
+    if (!c.created.empty()) fs::remove(dir / c.created);
+  }
+}
+
+// Root may give the new file the old one's owner and group; the permissions stay too.
+TEST_F(AtomicFileTest, AReplacedFileKeepsItsOwnerAndGroup) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root may give a file to another user";
+  ASSERT_EQ(::chown(target.c_str(), test::kNobody, test::kNogroup), 0);
+  ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+  ASSERT_TRUE(saveFileAtomically(target, "new"));
+  struct stat info {};
+  ASSERT_EQ(::stat(target.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, test::kNobody);
+  EXPECT_EQ(info.st_gid, test::kNogroup);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_EQ(contentOf(target), "new");
+}
+
+// A folder that refuses the temporary file, holding a file this user may write: the file is
+// written in place, cut to the new length, and a failing write is reported.
+TEST_F(AtomicFileTest, AWritableFileInAFolderThatRefusesNewFilesIsWrittenInPlace) {
+  const struct {
+    const char* what;
+    std::string content;
+    bool sizeLimit;  // the system refuses the write half-way, as on a full disk
+    bool saved;
+  } cases[] = {
+      {"shorter", "new", false, true},
+      {"longer", std::string(3000, 'x'), false, true},
+      {"write fails", std::string(64 * 1024, 'x'), true, false},
+  };
+  fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                           fs::perms::others_read | fs::perms::others_exec);
+  for (const auto& c : cases) {
+    std::ofstream(target, std::ios::binary | std::ios::trunc) << "old content";
+    fs::permissions(target, fs::perms::all & ~(fs::perms::owner_exec | fs::perms::group_exec |
+                                               fs::perms::others_exec));
+    const auto status = test::runAsNobody([&] {
+      if (c.sizeLimit) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1000, 1000};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+      }
+      return saveFileAtomically(target, c.content) ? 0 : 1;
+    });
+    if (!status) GTEST_SKIP() << "needs root to act as another user";
+    EXPECT_EQ(*status == 0, c.saved) << c.what;
+    if (c.saved) {
+      EXPECT_EQ(contentOf(target), c.content) << c.what;
+    }
+    struct stat info {};
+    ASSERT_EQ(::stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 0u) << c.what << ": the file stays its owner's";
+    EXPECT_EQ(info.st_mode & 0777, 0666u) << c.what;
+    expectNoLeftovers();
+  }
 }
 
 TEST_F(AtomicFileTest, AReadOnlyFolderFailsAndLeavesTheOldFile) {

@@ -40,7 +40,7 @@ class Link {
       got_.push_back({f.code(), Bytes(f.data().begin(), f.data().end()), f.checksumOk()});
     });
   }
-  bool open(const std::string& path) { return transport_.open(path); }
+  PortOpenOutcome open(const std::string& path) { return transport_.open(path); }
 
   std::optional<Frame> next(std::chrono::milliseconds limit = 3s) {
     const auto deadline = std::chrono::steady_clock::now() + limit;

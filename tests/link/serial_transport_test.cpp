@@ -1,7 +1,9 @@
 #include "link/serial_transport.h"
 
 #include <dirent.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
@@ -9,6 +11,7 @@
 #include <cstdio>
 #include <numeric>
 
+#include "../support/as_nobody.h"
 #include "test_support.h"
 
 namespace palor {
@@ -18,6 +21,14 @@ using namespace std::chrono_literals;
 using test::Bytes;
 using test::PtyPair;
 using test::waitUntil;
+using Kind = PortOpenError::Kind;
+
+// The reason of a failed open, or nothing when it opened.
+std::optional<Kind> openFailure(SerialTransport& t, const std::string& path) {
+  const PortOpenOutcome opened = t.open(path);
+  if (opened) return std::nullopt;
+  return opened.error().kind;
+}
 
 Bytes ringBytes(const ReceiveRing& ring, std::uint16_t from, std::size_t count) {
   Bytes bytes;
@@ -93,16 +104,16 @@ TEST(SerialTransport, SecondOpenFailsAndLeavesTheFirstOpen) {
   SerialTransport first;
   ASSERT_TRUE(first.open(pty.slavePath()));
 
-  EXPECT_FALSE(first.open(other.slavePath())) << "one port at a time";
+  EXPECT_EQ(openFailure(first, other.slavePath()), Kind::AlreadyOpen) << "one port at a time";
   SerialTransport second;
-  EXPECT_FALSE(second.open(pty.slavePath())) << "the port is held exclusively";
+  EXPECT_EQ(openFailure(second, pty.slavePath()), Kind::Busy) << "held exclusively";
   EXPECT_FALSE(second.isOpen());
 
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     SerialTransport stranger;
-    ::_exit(stranger.open(pty.slavePath()) ? 1 : 0);
+    ::_exit(openFailure(stranger, pty.slavePath()) == Kind::Busy ? 0 : 1);
   }
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -125,14 +136,47 @@ TEST(SerialTransport, PathsThatAreNoPortFailAndLeaveItClosed) {
   const int fd = ::mkstemp(regular);
   ASSERT_GE(fd, 0);
   ::close(fd);
-  for (const std::string& path : {std::string("/dev/palor-no-such-port"), std::string(),
-                                  std::string(regular), std::string("/tmp")}) {
+  const struct {
+    std::string path;
+    Kind kind;
+  } cases[] = {
+      {"/dev/palor-no-such-port", Kind::NotFound},
+      {"", Kind::NotFound},
+      {"/tmp/palor-no-such-folder/ttyUSB0", Kind::NotFound},
+      {regular, Kind::NotATerminal},
+      {"/tmp", Kind::NotATerminal},
+      {"/dev/zero", Kind::NotATerminal},  // once told as "cannot open /dev/zero: Success"
+  };
+  for (const auto& c : cases) {
     SerialTransport t;
-    EXPECT_FALSE(t.open(path)) << path;
-    EXPECT_FALSE(t.isOpen()) << path;
-    EXPECT_FALSE(t.transmit(test::hex("7E 7E 32 00 63 F7"))) << "closed: " << path;
+    EXPECT_EQ(openFailure(t, c.path), c.kind) << c.path;
+    EXPECT_FALSE(t.isOpen()) << c.path;
+    EXPECT_FALSE(t.transmit(test::hex("7E 7E 32 00 63 F7"))) << "closed: " << c.path;
   }
   ::unlink(regular);
+}
+
+// A port whose device node keeps this user out names the group that owns it, so that the
+// user can be told which group to join.
+TEST(SerialTransport, APortWithoutPermissionNamesItsGroup) {
+  PtyPair pty;
+  const group* dialout = ::getgrnam("dialout");
+  const gid_t owner = dialout ? dialout->gr_gid : 5;
+  ASSERT_EQ(::chown(pty.slavePath().c_str(), 0, owner), 0);
+  ASSERT_EQ(::chmod(pty.slavePath().c_str(), 0660), 0);
+  const std::string group = ::getgrgid(owner) ? ::getgrgid(owner)->gr_name : "";
+
+  const auto named = test::runAsNobody([&] {
+    SerialTransport t;
+    const PortOpenOutcome opened = t.open(pty.slavePath());
+    if (opened || opened.error().kind != Kind::NoPermission) return 1;
+    return opened.error().detail == group && !t.isOpen() ? 0 : 2;
+  });
+  if (!named) GTEST_SKIP() << "needs root to act as another user";
+  EXPECT_EQ(*named, 0) << "1: not refused for permission, 2: not the node's group";
+  EXPECT_EQ(describe(PortOpenError{Kind::NoPermission, "dialout"}).find(
+                "permission denied (the port belongs to group dialout;"),
+            0u);
 }
 
 TEST(SerialTransport, SuppressedTransmissionSendsNothingUntilTheNextOpen) {

@@ -43,6 +43,31 @@ TEST(SimulatorEeprom, LoadsExactly1024BytesAndSavesThemBack) {
     EXPECT_THROW(loadEeprom(dir + "/wrong.bin"), std::runtime_error) << size;
   }
   EXPECT_THROW(loadEeprom(dir + "/missing.bin"), std::runtime_error);
+
+  // Each refusal says why, in the words of the file's own fault.
+  const struct {
+    std::string path;
+    const char* says;
+  } refusals[] = {
+      {"/dev/zero", "/dev/zero: it is a device, not a file"},
+      {dir + "/missing.bin", "missing.bin: the file does not exist"},
+      {dir + "/wrong.bin", "wrong.bin: the file is longer than an image; an image has 1024 bytes"},
+  };
+  for (const auto& r : refusals) {
+    try {
+      (void)loadEeprom(r.path);
+      ADD_FAILURE() << r.path << " loaded";
+    } catch (const std::runtime_error& e) {
+      EXPECT_NE(std::string(e.what()).find(r.says), std::string::npos) << e.what();
+    }
+  }
+  try {
+    saveEeprom(dir, image);
+    ADD_FAILURE() << "saved over a folder";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("it is a folder, not a file"), std::string::npos)
+        << e.what();
+  }
   std::filesystem::remove_all(dir);
 }
 

@@ -85,6 +85,36 @@ TEST(Palorctl, UsageErrorsExitWithTwo) {
     EXPECT_EQ(runPalorctl(arguments).status, 2) << arguments;
 }
 
+// Each command's help names the program and lists the field edits it takes.
+TEST(Palorctl, HelpNamesTheProgramAndTheEdits) {
+  EXPECT_NE(runPalorctl("--help").out.find("Usage: palorctl [OPTIONS] SUBCOMMAND"),
+            std::string::npos);
+  for (const char* command : {"dump", "encode", "convert"}) {
+    const RunResult run = runPalorctl(std::string(command) + " --help");
+    EXPECT_EQ(run.status, 0) << command;
+    EXPECT_NE(run.out.find("Usage: palorctl " + std::string(command) + " "), std::string::npos)
+        << run.out;
+    for (const char* option : {"--type FIELD=TEXT", "--leave FIELD", "--set FIELD=TEXT",
+                               "--check FIELD=yes|no", "--pick FIELD=ITEM",
+                               "into the text as\n                        it stands (use --set "
+                               "FIELD= first to replace it)"})
+      EXPECT_NE(run.out.find(option), std::string::npos) << command << ": " << option;
+  }
+}
+
+// Output that cannot be written (a full disk, a closed standard output) is a failure with
+// a message, never a silent success.
+TEST(Palorctl, OutputThatCannotBeWrittenFails) {
+  for (const char* arguments : {"dump >/dev/full", "dump --json >&-", "--help >/dev/full"}) {
+    const RunResult run = runPalorctl(arguments);
+    EXPECT_EQ(run.status, 1) << arguments;
+    EXPECT_NE(run.err.find("palorctl: "), std::string::npos) << arguments << ": " << run.err;
+  }
+  EXPECT_NE(runPalorctl("dump >/dev/full").err.find(
+                "palorctl: cannot write the output: No space left on device\n"),
+            std::string::npos);
+}
+
 TEST(PalorctlEdits, TypedAddressIsReportedOnceAndZeroFilledOnLeaving) {
   const RunResult run =
       runPalorctl("dump --json --set address1= --type address1=123 --leave address1");
@@ -147,6 +177,68 @@ TEST_F(PalorctlFiles, ExportedTableConvertsToAnImageWithNoDifference) {
   EXPECT_EQ(same.status, 0);
   EXPECT_EQ(same.out, "");
   EXPECT_EQ(runPalorctl("check " + path("cfg.bin")).status, 0);
+  EXPECT_EQ(runPalorctl("diff " + path("cfg.csv") + " " + path("cfg.bin") + " >/dev/full").status, 0)
+      << "no differences: nothing to write";
+}
+
+// As for diff(1), trouble is 2, never "different": a file that cannot be opened, or
+// differences that cannot be written.
+TEST_F(PalorctlFiles, DiffTroubleIsTwo) {
+  ASSERT_EQ(runPalorctl("encode " + path("a.bin")).status, 0);
+  ASSERT_EQ(runPalorctl("encode " + path("b.bin") + " --check qsound=yes").status, 0);
+  std::filesystem::create_directory(path("folder.bin"));
+  for (const std::string& other : {path("missing.bin"), path("folder.bin"), path("x.txt")}) {
+    EXPECT_EQ(runPalorctl("diff " + path("a.bin") + " " + other).status, 2) << other;
+    EXPECT_EQ(runPalorctl("diff " + other + " " + path("a.bin")).status, 2) << other;
+  }
+  EXPECT_EQ(runPalorctl("diff " + path("a.bin") + " " + path("b.bin")).status, 1);
+  const RunResult full = runPalorctl("diff " + path("a.bin") + " " + path("b.bin") + " >/dev/full");
+  EXPECT_EQ(full.status, 2);
+  EXPECT_NE(full.err.find("palorctl: cannot write the output"), std::string::npos) << full.err;
+}
+
+// Each refusal of a file names it and says what is wrong with it.
+TEST_F(PalorctlFiles, FileRefusalsSayWhy) {
+  std::ofstream(path("short.bin"), std::ios::binary) << std::string(1000, '\0');
+  std::filesystem::create_directory(path("folder.bin"));
+  const struct {
+    std::string arguments;
+    std::string file;
+    const char* says;
+  } cases[] = {
+      {"dump", "missing.bin", "the file does not exist"},
+      {"decode", "missing.bin", "the file does not exist"},
+      {"check", "missing.bin", "the file does not exist"},
+      {"dump", "short.bin", "the file has 1000 bytes; an image has 1024 bytes"},
+      {"decode", "short.bin", "the file has 1000 bytes; an image has 1024 bytes"},
+      {"check", "short.bin", "the file has 1000 bytes; an image has 1024 bytes"},
+      {"dump", "folder.bin", "it is a folder, not a file"},
+      {"check", "folder.bin", "it is a folder, not a file"},
+      {"encode", "folder.bin", "it is a folder, not a file"},
+      {"convert", "folder.bin", "it is a folder, not a file"},
+      {"encode", "no-folder/x.bin", "cannot be written: No such file or directory"},
+  };
+  for (const auto& c : cases) {
+    const std::string file = path(c.file.c_str());
+    const RunResult run = runPalorctl(c.arguments + " " + file);
+    EXPECT_EQ(run.status, 1) << c.arguments << " " << c.file;
+    EXPECT_NE(("\n" + run.err).find("\npalorctl: " + file + ": " + c.says + "\n"),
+              std::string::npos)
+        << c.arguments << " " << c.file << ": " << run.err;
+  }
+}
+
+// encode writes an image whatever else it is told: a name that is no image file name is a
+// usage error, and nothing is written.
+TEST_F(PalorctlFiles, EncodeToANameThatIsNoImageFileIsAUsageError) {
+  for (const char* name : {"x.csv", "x.txt", "x", "x.bin.old"}) {
+    EXPECT_EQ(runPalorctl("encode " + path(name)).status, 2) << name;
+    EXPECT_FALSE(std::filesystem::exists(path(name))) << name;
+  }
+  for (const char* name : {"X.BIN", "y.Eep"}) {
+    EXPECT_EQ(runPalorctl("encode " + path(name)).status, 0) << name;
+    EXPECT_EQ(std::filesystem::file_size(path(name)), 1024u) << name;
+  }
 }
 
 TEST_F(PalorctlFiles, DiffListsExactlyTheFieldsThatDiffer) {

@@ -5,15 +5,13 @@
 #include "ui/vendrel.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <stdexcept>
 
 namespace palor::sim {
 namespace {
 
-std::runtime_error fileError(const std::string& what, const std::string& path) {
-  return std::runtime_error(what + " " + path + ": " + std::strerror(errno));
+std::runtime_error fileError(const std::string& path, const FileError& error) {
+  return std::runtime_error(path + ": " + describe(error));
 }
 
 }  // namespace
@@ -28,17 +26,23 @@ Eeprom defaultPagerImage() {
 
 Eeprom loadEeprom(const std::string& path) {
   // One byte more than an image shows a file that is too long.
-  const auto bytes = readFileStart(path, kImageSize + 1);
-  if (!bytes) throw fileError("cannot open", path);
-  if (bytes->size() != kImageSize) throw std::runtime_error(path + " is not a 1024-byte image");
+  const FileRead read = readFileStart(path, kImageSize + 1);
+  if (!read) throw fileError(path, *read.error);
+  const std::string imageSize = "an image has " + std::to_string(kImageSize) + " bytes";
+  if (read.bytes.size() > kImageSize)
+    throw std::runtime_error(path + ": the file is longer than an image; " + imageSize);
+  if (read.bytes.size() < kImageSize)
+    throw std::runtime_error(path + ": the file has " + std::to_string(read.bytes.size()) +
+                             " bytes; " + imageSize);
   Eeprom eeprom{};
-  std::copy(bytes->begin(), bytes->end(), eeprom.begin());
+  std::copy(read.bytes.begin(), read.bytes.end(), eeprom.begin());
   return eeprom;
 }
 
 void saveEeprom(const std::string& path, const Eeprom& eeprom) {
   const std::string_view bytes(reinterpret_cast<const char*>(eeprom.data()), eeprom.size());
-  if (!saveFileAtomically(path, bytes)) throw fileError("cannot write", path);
+  if (const FileOutcome saved = saveFileAtomically(path, bytes); !saved)
+    throw fileError(path, saved.error());
 }
 
 }  // namespace palor::sim

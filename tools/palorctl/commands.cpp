@@ -1,5 +1,10 @@
 #include "commands.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 
@@ -12,10 +17,27 @@
 
 namespace palor::ctl {
 
+namespace {
+
+// Opens FILE as File / Open does. A refusal names the file's own fault when there is one;
+// a corrupted image has its status-log line already, and only a name that is no
+// configuration file is refused without any line.
+int openInto(Session& s, const std::string& file) {
+  const std::size_t logged = s.form.log().lines().size();
+  const FileCommandOutcome opened = s.form.OpenConfigurationFile(file);
+  if (opened) return kDone;
+  if (opened.fileError) return refused(file, *opened.fileError);
+  if (s.form.log().lines().size() > logged) return refused(file + ": not loaded");
+  return refused(file + ": not loaded (a .bin, .eep or .csv file is needed)");
+}
+
+}  // namespace
+
 int prepare(Session& s, const std::optional<std::string>& file, const CommonOptions& options) {
   if (options.firmware) s.form.setFirmwareVersion(*options.firmware);
-  if (file && !s.form.OpenConfigurationFile(*file))
-    return refused(*file + ": not loaded (a .bin, .eep or .csv file is needed)");
+  if (file) {
+    if (const int status = openInto(s, *file)) return status;
+  }
   for (const ScriptedEdit& edit : options.edits) {
     applyEdit(s.form, edit);
     (void)s.form.record().takeFocusRequest();
@@ -50,16 +72,18 @@ int encode(const std::string& out, const CommonOptions& options) {
     if (!s.form.buildImageFile()) return refused("the configuration was refused");
     const ConfigImage& image = s.form.images().writeImage;
     const std::string_view bytes(reinterpret_cast<const char*>(image.data()), image.size());
-    return saveFileAtomically(out, bytes) ? kDone : refused(out + ": cannot be written");
+    const FileOutcome saved = saveFileAtomically(out, bytes);
+    return saved ? kDone : refused(out, saved.error());
   });
 }
 
 int decode(const std::string& in, const CommonOptions& options) {
   return guarded([&] {
     Session s;
-    const auto bytes = readFileStart(in, kImageSize);
-    if (!bytes) return refused(in + ": cannot be read");
-    if (!s.form.loadImageFile(*bytes, in)) return kRefused;
+    const FileRead read = readImageFile(in);
+    if (!read.opened) return refused(in, *read.error);
+    // A short or failed read goes through the load too, which logs it as the window does.
+    if (!s.form.loadImageFile(read.bytes, in)) return read.error ? refused(in, *read.error) : kRefused;
     print(s.form.record(), options.json);
     return kDone;
   });
@@ -71,18 +95,17 @@ int convert(const std::optional<std::string>& in, const std::string& out,
     Session s;
     if (const int status = prepare(s, in, options)) return status;
     if (!s.form.PreStoreChecks()) return refused("the configuration was refused");
-    return s.form.SaveConfigurationFile(out) ? kDone : kRefused;
+    const FileCommandOutcome saved = s.form.SaveConfigurationFile(out);
+    if (saved) return kDone;
+    return saved.fileError ? refused(out, *saved.fileError) : kRefused;
   });
 }
 
 int check(const std::string& file) {
-  const auto bytes = readFileStart(file, kImageSize);
-  if (!bytes) return refused(file + ": cannot be read");
-  if (bytes->size() < kImageSize)
-    return refused(file + ": " + std::to_string(bytes->size()) + " bytes, an image has " +
-                   std::to_string(kImageSize));
+  const FileRead read = readImageFile(file);
+  if (!read) return refused(file, *read.error);
   ConfigImage image;
-  std::copy(bytes->begin(), bytes->end(), image.begin());
+  std::copy(read.bytes.begin(), read.bytes.end(), image.begin());
   bool ok = true;
   auto report = [&](const char* name, std::uint16_t stored, std::uint16_t computed) {
     char line[96];
@@ -123,11 +146,12 @@ int report(const std::string& out, const std::optional<std::string>& file,
 }
 
 int diff(const std::string& a, const std::string& b) {
-  return guarded([&] {
+  // As diff(1): 1 says "different", so every trouble is 2, a number field of a table that
+  // no rule can read included.
+  try {
     Session first;
     Session second;
-    if (!first.form.OpenConfigurationFile(a)) return refused(a + ": not loaded");
-    if (!second.form.OpenConfigurationFile(b)) return refused(b + ": not loaded");
+    if (openInto(first, a) || openInto(second, b)) return kDiffTrouble;
     const SettingsRecord& ra = first.form.record();
     const SettingsRecord& rb = second.form.record();
     bool differ = false;
@@ -140,7 +164,45 @@ int diff(const std::string& a, const std::string& b) {
       differ = true;
     }
     return differ ? kRefused : kDone;
-  });
+  } catch (const ConversionError& e) {
+    std::cerr << "palorctl: " << e.what() << '\n';
+    return kDiffTrouble;
+  }
+}
+
+bool isImageFileName(const std::string& name) {
+  const auto slash = name.rfind('/');
+  const auto dot = name.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+  std::string extension = name.substr(dot);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension == ".bin" || extension == ".eep";
+}
+
+void occupyClosedStandardStreams() {
+  for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // Opened for reading only: a write to the stand-in fails as one to the closed stream.
+    const int standIn = ::open("/dev/null", O_RDONLY);
+    if (standIn >= 0 && standIn != fd) {
+      ::dup2(standIn, fd);
+      ::close(standIn);
+    }
+  }
+}
+
+int writeStandardOutput(std::string_view text, int status, int failureStatus) {
+  while (!text.empty()) {
+    const ssize_t n = ::write(STDOUT_FILENO, text.data(), text.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const std::string why = n < 0 ? systemText(errno) : "nothing was written";
+      std::cerr << "palorctl: cannot write the output: " << why << '\n';
+      return failureStatus;
+    }
+    text.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return status;
 }
 
 }  // namespace palor::ctl

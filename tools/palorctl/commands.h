@@ -1,7 +1,8 @@
 #pragma once
 // The commands of palorctl. Each starts from the program's own start-up state, runs the
 // same form-state code as the window, writes status-log lines to standard error and
-// returns the exit status: 0 done, 1 the program refused, 2 usage error.
+// returns the exit status: 0 done, 1 the program refused, 2 usage error. What a command
+// prints goes to std::cout.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -16,6 +17,8 @@ namespace palor::ctl {
 inline constexpr int kDone = 0;
 inline constexpr int kRefused = 1;
 inline constexpr int kUsageError = 2;
+// diff, as diff(1): 0 equal, 1 different, 2 trouble (a file not loaded, output not written).
+inline constexpr int kDiffTrouble = 2;
 
 struct CommonOptions {
   std::vector<ScriptedEdit> edits;        // applied in order, after any file is opened
@@ -44,5 +47,15 @@ int report(const std::string& out, const std::optional<std::string>& file,
            const CommonOptions& options, const ReportPdfWriter& writePdf);
 // Opens each file into a fresh window and prints every field whose value differs.
 int diff(const std::string& a, const std::string& b);
+
+// A name that encode may write: its extension is .bin or .eep, in any letter case.
+bool isImageFileName(const std::string& name);
+
+// A standard stream the caller left closed gets a stand-in that refuses writes, so that no
+// file opened later takes its number (and with it the output or the messages).
+void occupyClosedStandardStreams();
+// Writes `text` to standard output. Returns `status`, or, with a message, `failureStatus`
+// when the output cannot be written (a full disk, a closed standard output).
+int writeStandardOutput(std::string_view text, int status, int failureStatus);
 
 }  // namespace palor::ctl

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <iostream>
+#include <sstream>
 
 #include "commands.h"
 #include "link_commands.h"
@@ -43,22 +44,29 @@ std::vector<palor::ScriptedEdit> takeEdits(std::vector<std::string>& args) {
   return edits;
 }
 
-constexpr const char* kDescription =
-    "palorctl: dump, encode, decode, convert, check, compare and report pager configurations,\n"
-    "and read and write the pager in the charger.\n"
-    "Files are .bin or .eep images and .csv tables. Field edits, applied in the order given\n"
-    "after any file is opened, exactly as a user in the window makes them:\n"
-    "  --type FIELD=TEXT     type TEXT into FIELD, character by character\n"
+constexpr const char* kEdits =
+    "Field edits, applied in the order given after any file is opened, exactly as a user in\n"
+    "the window makes them:\n"
+    "  --type FIELD=TEXT     type TEXT into FIELD, character by character, into the text as\n"
+    "                        it stands (use --set FIELD= first to replace it)\n"
     "  --leave FIELD         leave FIELD (its exit rule runs)\n"
     "  --set FIELD=TEXT      set FIELD's text as a program step\n"
     "  --check FIELD=yes|no  click a check box into that state\n"
-    "  --pick FIELD=ITEM     pick an item by its text, or by its index\n"
-    "Status-log lines go to standard error. Exit status: 0 done, 1 refused, 2 usage error.";
+    "  --pick FIELD=ITEM     pick an item by its text, or by its index";
 
-}  // namespace
+std::string description() {
+  return std::string(
+             "palorctl: dump, encode, decode, convert, check, compare and report pager\n"
+             "configurations, and read and write the pager in the charger.\n"
+             "Files are .bin or .eep images and .csv tables.\n") +
+         kEdits +
+         "\nStatus-log lines go to standard error. Exit status: 0 done, 1 refused, 2 usage "
+         "error;\ndiff: 0 equal, 1 different, 2 trouble.";
+}
 
-int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+// Runs the command of the arguments; `writeFailure` is set to the status a failing write of
+// its output ends with.
+int runCommand(std::vector<std::string> args, int& writeFailure) {
   palor::ctl::CommonOptions options;
   try {
     options.edits = takeEdits(args);
@@ -67,7 +75,7 @@ int main(int argc, char** argv) {
     return kUsageError;
   }
 
-  CLI::App app{kDescription};
+  CLI::App app{description(), "palorctl"};
   app.require_subcommand(1);
   app.set_version_flag("--version", std::string("palorctl ") + palor::kVersion);
   std::optional<std::string> file;
@@ -85,10 +93,12 @@ int main(int argc, char** argv) {
   dump->add_option("FILE", file, "file to open first");
   addJson(dump);
   addFirmware(dump);
+  dump->footer(kEdits);
 
   auto* encode = app.add_subcommand("encode", "write the image a write to the pager would carry");
   encode->add_option("OUT", out, "image file to write")->required();
   addFirmware(encode);
+  encode->footer(kEdits);
 
   auto* decode = app.add_subcommand("decode", "decode an image file and print the record");
   decode->add_option("IN", in, "image file")->required();
@@ -98,6 +108,7 @@ int main(int argc, char** argv) {
   auto* convert = app.add_subcommand("convert", "open IN (if given), edit, save as OUT");
   convert->add_option("FILES", convertFiles, "[IN] OUT")->required()->expected(1, 2);
   addFirmware(convert);
+  convert->footer(kEdits);
 
   auto* check = app.add_subcommand("check", "test the checksums of an image file");
   check->add_option("FILE", in, "image file")->required();
@@ -105,6 +116,7 @@ int main(int argc, char** argv) {
   auto* diff = app.add_subcommand("diff", "print the fields whose values differ");
   diff->add_option("A", in, "first file")->required();
   diff->add_option("B", other, "second file")->required();
+  for (CLI::App* command : {decode, check, diff}) command->footer("This command takes no field edits.");
 
   palor::ctl::LinkOptions link;
   auto addLink = [&](CLI::App* command) {
@@ -128,6 +140,7 @@ int main(int argc, char** argv) {
   write->add_option("--then-save", thenSave,
                     "after a completed write, save the configuration (addresses advanced)");
   addLink(write);
+  write->footer(kEdits);
 
   // report OUT.pdf|- [FILE] [edits]: the customer report's page, or its labels as text.
   std::string reportOut;
@@ -137,6 +150,7 @@ int main(int argc, char** argv) {
   report->add_option("OUT", reportOut, "PDF file to write, or - for the labels")->required();
   report->add_option("FILE", reportFile, "file to open first");
   addFirmware(report);
+  report->footer(kEdits);
 
   try {
     std::reverse(args.begin(), args.end());  // CLI11 takes the arguments back to front
@@ -152,6 +166,11 @@ int main(int argc, char** argv) {
     return kUsageError;
   }
 
+  if (encode->parsed() && !palor::ctl::isImageFileName(out)) {
+    std::cerr << "palorctl: " << out << ": an image file name ends in .bin or .eep\n";
+    return kUsageError;
+  }
+
   if (dump->parsed()) return palor::ctl::dump(file, options);
   if (encode->parsed()) return palor::ctl::encode(out, options);
   if (decode->parsed()) return palor::ctl::decode(in, options);
@@ -164,5 +183,21 @@ int main(int argc, char** argv) {
   if (check->parsed()) return palor::ctl::check(in);
   if (read->parsed()) return palor::ctl::read(out, raw, link, options);
   if (write->parsed()) return palor::ctl::write(file, repair, thenSave, link, options);
+  writeFailure = palor::ctl::kDiffTrouble;
   return palor::ctl::diff(in, other);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  palor::ctl::occupyClosedStandardStreams();
+  // Standard output is collected and written at the end, where a failing write is seen.
+  std::ostringstream output;
+  struct Redirect {
+    std::streambuf* console;
+    ~Redirect() { std::cout.rdbuf(console); }
+  } redirect{std::cout.rdbuf(output.rdbuf())};
+  int writeFailure = palor::ctl::kRefused;
+  const int status = runCommand(std::vector<std::string>(argv + 1, argv + argc), writeFailure);
+  return palor::ctl::writeStandardOutput(output.str(), status, writeFailure);
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "commands.h"
+#include "files/file_error.h"
 #include "ui/vendrel.h"
 
 namespace palor::ctl {
@@ -22,6 +23,10 @@ struct Session {
 inline int refused(const std::string& why) {
   std::cerr << "palorctl: " << why << '\n';
   return kRefused;
+}
+
+inline int refused(const std::string& file, const FileError& error) {
+  return refused(file + ": " + describe(error));
 }
 
 // Runs one step of a command: the errors a step can end with become exit statuses.
