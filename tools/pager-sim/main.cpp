@@ -97,7 +97,7 @@ const CLI::Validator kRegularFile(
       if (!S_ISREG(st.st_mode)) return path + " is not a regular file";
       return {};
     },
-    "FILE");
+    "");
 
 void parse(CLI::App& app, Options& o, int argc, char** argv) {
   app.description("Simulated desk charger (Dururovera) with a pager in it, on a pseudo-terminal.");
@@ -110,19 +110,24 @@ void parse(CLI::App& app, Options& o, int argc, char** argv) {
   app.add_option("--image", o.imagePath,
                  "EEPROM image file (exactly 1024 bytes); without it the EEPROM holds "
                  "the programmer's start-up settings")
+      ->type_name("FILE")
       ->check(kRegularFile);
   app.add_flag("--save", o.save,
                "write the EEPROM back to the --image file after each write (atomically)")
       ->needs("--image");
   app.add_option("--link", o.linkPath,
                  "also make a symbolic link at this path to the device (an existing "
-                 "symbolic link is replaced, anything else is refused)");
+                 "symbolic link is replaced, anything else is refused)")
+      ->type_name("PATH");
   app.add_option("--control", o.controlPath,
-                 "read commands from this FIFO as well (made when missing)");
+                 "read commands from this FIFO as well (made when missing)")
+      ->type_name("PATH");
   app.add_option("--firmware", version, "pager firmware version reported (default 3)")
+      ->type_name("V")
       ->check(CLI::Range(0, 255));
   auto* revisionOption =
       app.add_option("--revision", revision, "pager firmware revision reported (default 3)")
+          ->type_name("R")
           ->check(CLI::Range(0, 255));
   app.add_flag("--no-revision", noRevision,
                "identification reply without the revision byte (two data bytes)")
@@ -132,24 +137,31 @@ void parse(CLI::App& app, Options& o, int argc, char** argv) {
   app.add_flag("--no-pager", noPager, "start with the charger empty");
   app.add_flag("--no-pace", noPace, "send at once instead of at the line rate");
   app.add_option("--delay", delay, "delay every reply by this many milliseconds (default 0)")
+      ->type_name("MS")
       ->check(CLI::Range(0, 600000));
   app.add_option("--write-time", writeTime,
                  "milliseconds the pager takes to write its EEPROM (default 300)")
+      ->type_name("MS")
       ->check(CLI::Range(0, 600000));
   app.add_option("--verify-time", verifyTime,
                  "milliseconds the pager takes to verify it (default 200)")
+      ->type_name("MS")
       ->check(CLI::Range(0, 600000));
   app.add_option("--drop-frame", drop, "do not send the Nth frame (repeatable)")
+      ->type_name("N")
       ->check(CLI::Range(1u, 1000000u));
   app.add_option("--corrupt-frame", corrupt,
                  "send the Nth frame with a broken checksum (repeatable)")
+      ->type_name("N")
       ->check(CLI::Range(1u, 1000000u));
   app.add_option("--wrong-block", wrongBlock,
                  "answer the read request and acknowledge the write of block B as block "
                  "B+1 (block 15 as block 0)")
+      ->type_name("B")
       ->check(CLI::Range(0u, 15u));
   app.add_option("--pull-at-block", pullAt,
                  "take the pager out, unasked, when block B is requested or written (once)")
+      ->type_name("B")
       ->check(CLI::Range(0u, 15u));
   auto* refuse = app.add_flag("--refuse-write", o.device.refuseWrite,
                               "report write-impossible (4B) instead of writing the EEPROM");
