@@ -4,7 +4,6 @@
 #include <stdexcept>
 #include <unordered_map>
 
-#include "config/settings_record.h"
 
 namespace palor {
 namespace {

@@ -7,11 +7,19 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace palor {
+
+// Asking for a field the record does not have: a programming error, never a user error.
+class UnknownFieldError : public std::logic_error {
+ public:
+  explicit UnknownFieldError(std::string_view name)
+      : std::logic_error("settings record has no field named '" + std::string(name) + "'") {}
+};
 
 enum class FieldKind { Text, Item, Check };
 

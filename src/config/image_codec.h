@@ -22,4 +22,11 @@ bool encodeImage(SettingsRecord& record, ConfigImage& image, const ImageOptions&
 // nothing, and no byte outside the image is read.
 void decodeImage(SettingsRecord& record, const ConfigImage& image, const ImageOptions& options);
 
+// The hardware refresh before a write: the controls of the pager's own hardware take the
+// values decoded from `image` exactly as decodeImage decodes them, in this order: contrast
+// (only while contrastUnlock is unchecked), pll, overheatVoltage, lcd_opa, lcd_fosc, lcd_tc,
+// lcd_bias, bs2_option, end_of_msg, clko, bs3, bs1, filter_strength, error_rate. All other
+// controls keep their values.
+void refreshHardware(SettingsRecord& record, const ConfigImage& image, const ImageOptions& options);
+
 }  // namespace palor

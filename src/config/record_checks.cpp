@@ -12,6 +12,12 @@ void fillLeft(SettingsRecord& record, FieldId field, char fill) {
   while (record.text(field).size() < width) record.setText(field, fill + record.text(field));
 }
 
+std::string zeroFilled(const SettingsRecord& record, FieldId field) {
+  const auto width = static_cast<std::size_t>(SettingsRecord::schema(field).maxLength);
+  const std::string& text = record.text(field);
+  return text.size() >= width ? text : std::string(width - text.size(), '0') + text;
+}
+
 void checkRangeTime(SettingsRecord& record, std::uint8_t firmwareVersion) {
   const FieldId rangetime = SettingsRecord::id("rangetime");
   if (record.text(rangetime).empty()) {

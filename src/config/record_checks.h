@@ -2,6 +2,7 @@
 // Checks and fills on the settings record that both the editing rules and the image
 // encoder run: the same steps whether the user leaves a field or the encoder prepares it.
 #include <cstdint>
+#include <string>
 
 #include "config/settings_record.h"
 
@@ -13,6 +14,8 @@ namespace palor {
 void fillRight(SettingsRecord& record, FieldId field, char fill);
 // The same with the fill character put in front. (FixedNumberExit.)
 void fillLeft(SettingsRecord& record, FieldId field, char fill);
+// The field's text as fillLeft with '0' would leave it, without changing the field.
+std::string zeroFilled(const SettingsRecord& record, FieldId field);
 
 // RangeTimeExit: an empty rangetime becomes "30"; with pager firmware version 2 or lower a
 // value above 255 becomes "255".

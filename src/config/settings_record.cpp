@@ -175,23 +175,57 @@ std::optional<FieldId> SettingsRecord::takeFocusRequest() {
   return request;
 }
 
-void SettingsRecord::setClickRule(FieldId f, Rule rule) {
-  at(f, FieldKind::Check).clickRule = std::move(rule);
+void SettingsRecord::setClickRule(FieldId f, Rule rule, std::string name) {
+  Field& field = at(f, FieldKind::Check);
+  field.clickRule = std::move(rule);
+  field.clickName = std::move(name);
 }
 
-void SettingsRecord::setChangeRule(FieldId f, Rule rule) {
+void SettingsRecord::setChangeRule(FieldId f, Rule rule, std::string name) {
   const FieldKind kind = schema(f).kind;
   if (kind == FieldKind::Check)
     throw std::logic_error("settings field '" + schema(f).name + "' takes a click rule");
-  fields_[toIndex(f)].changeRule = std::move(rule);
+  Field& field = fields_[toIndex(f)];
+  field.changeRule = std::move(rule);
+  field.changeName = std::move(name);
 }
 
-void SettingsRecord::setExitRule(FieldId f, Rule rule) {
-  at(f, FieldKind::Text).exitRule = std::move(rule);
+void SettingsRecord::setExitRule(FieldId f, Rule rule, std::string name) {
+  Field& field = at(f, FieldKind::Text);
+  field.exitRule = std::move(rule);
+  field.exitName = std::move(name);
 }
 
-void SettingsRecord::setKeyRule(FieldId f, KeyRule rule) {
-  at(f, FieldKind::Text).keyRule = std::move(rule);
+void SettingsRecord::setKeyRule(FieldId f, KeyRule rule, std::string name) {
+  Field& field = at(f, FieldKind::Text);
+  field.keyRule = std::move(rule);
+  field.keyName = std::move(name);
+}
+
+bool SettingsRecord::runRule(std::string_view name, std::optional<FieldId> only) {
+  if (name.empty()) return false;
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    const auto f = static_cast<FieldId>(i);
+    if (only && *only != f) continue;
+    // Copies: a rule may replace rules while it runs.
+    const Field& field = fields_[i];
+    Rule rule = field.clickName == name    ? field.clickRule
+                : field.changeName == name ? field.changeRule
+                : field.exitName == name   ? field.exitRule
+                                           : Rule{};
+    if (!rule) continue;
+    rule(f);
+    return true;
+  }
+  return false;
+}
+
+std::vector<std::string> SettingsRecord::ruleNames(FieldId f) const {
+  const Field& field = fields_[toIndex(f)];
+  std::vector<std::string> names;
+  for (const std::string* n : {&field.clickName, &field.changeName, &field.exitName, &field.keyName})
+    if (!n->empty()) names.push_back(*n);
+  return names;
 }
 
 }  // namespace palor

@@ -22,13 +22,6 @@
 
 namespace palor {
 
-// Asking for a field the record does not have: a programming error, never a user error.
-class UnknownFieldError : public std::logic_error {
- public:
-  explicit UnknownFieldError(std::string_view name)
-      : std::logic_error("settings record has no field named '" + std::string(name) + "'") {}
-};
-
 // A number field whose text is not a decimal number. It ends the rule in hand; the window
 // shows it in the toolkit's error box.
 class ConversionError : public std::runtime_error {
@@ -104,11 +97,18 @@ class SettingsRecord {
   void requestFocus(FieldId f) { focusRequest_ = f; }
   std::optional<FieldId> takeFocusRequest();
 
-  // Attaching the editing rules.
-  void setClickRule(FieldId f, Rule rule);
-  void setChangeRule(FieldId f, Rule rule);
-  void setExitRule(FieldId f, Rule rule);
-  void setKeyRule(FieldId f, KeyRule rule);
+  // Attaching the editing rules, each under its own name ("addr3enClick", "AddressExit");
+  // rules of a shared role carry the same name on every field they are attached to.
+  void setClickRule(FieldId f, Rule rule, std::string name = {});
+  void setChangeRule(FieldId f, Rule rule, std::string name = {});
+  void setExitRule(FieldId f, Rule rule, std::string name = {});
+  void setKeyRule(FieldId f, KeyRule rule, std::string name = {});
+
+  // The click, change or exit rule of that name, run as its event would run it: on
+  // `field` when given, else on the first field that carries it. False when there is none.
+  bool runRule(std::string_view name, std::optional<FieldId> field = std::nullopt);
+  // The names of the rules attached to a field, in the order click, change, exit, key.
+  std::vector<std::string> ruleNames(FieldId f) const;
 
   void setObserver(Observer observer) { observer_ = std::move(observer); }
 
@@ -136,6 +136,7 @@ class SettingsRecord {
     Rule changeRule;
     Rule exitRule;
     KeyRule keyRule;
+    std::string clickName, changeName, exitName, keyName;
   };
 
   Field& at(FieldId f, FieldKind kind);

@@ -2,6 +2,7 @@
 // lock the Folders tab, the urgent-call display and the address advance after a write.
 #include <string>
 
+#include "config/field_groups.h"
 #include "ui/messages.h"
 #include "ui/vendrel.h"
 
@@ -13,54 +14,53 @@ bool isValidAddress(int value) {
 }
 
 void FormState::attachAddressRules() {
-  for (int row = 1; row <= kAddressRows; ++row) {
-    record_.setClickRule(record_.id(rowField("addr", row, "en")),
-                         [this, row](FieldId) { addrEnClick(row); });
-    const FieldId address = record_.id(rowField("address", row));
-    record_.setChangeRule(address, [this](FieldId f) { AddressChange(f); });
-    record_.setExitRule(address, [this](FieldId f) { AddressExit(f); });
-    record_.setChangeRule(record_.id(rowField("msgtype", row)),
-                          [this](FieldId) { msgtypeChange(); });
-    for (char tone : kToneLetters)
-      record_.setChangeRule(record_.id(rowField("addr", row, std::string("format") + tone)),
-                            [this, row, tone](FieldId) { addrFormatChange(row, tone); });
+  for (const AddressRow& r : addressRows()) {
+    const std::string n = std::to_string(r.row);
+    const int row = r.row;
+    record_.setClickRule(r.enabled, [this, row](FieldId) { addrEnClick(row); },
+                         "addr" + n + "enClick");
+    record_.setChangeRule(r.address, [this](FieldId f) { AddressChange(f); }, "AddressChange");
+    record_.setExitRule(r.address, [this](FieldId f) { AddressExit(f); }, "AddressExit");
+    record_.setChangeRule(r.msgtype, [this](FieldId) { msgtypeChange(); }, "msgtypeChange");
+    for (const ToneColumn& t : r.tones) {
+      const char tone = t.letter;
+      record_.setChangeRule(t.format, [this, row, tone](FieldId) { addrFormatChange(row, tone); },
+                            "addr" + n + "format" + tone + "Change");
+    }
   }
-  record_.setClickRule(record_.id("method28a"), [this](FieldId) { Method28aClick(); });
+  record_.setClickRule(record_.id("method28a"), [this](FieldId) { Method28aClick(); },
+                       "Method28aClick");
 }
 
 void FormState::addrEnClick(int row) {
-  const bool on = record_.checked(rowField("addr", row, "en"));
-  const std::string switched[] = {
-      rowField("address", row),         rowField("autoinc", row),
-      rowField("permission", row),      rowField("msgtype", row),
-      rowField("addr", row, "formatA"), rowField("addr", row, "formatB"),
-      rowField("addr", row, "formatC"), rowField("addr", row, "formatD"),
-      rowField("UrgentCall", row, "A"), rowField("UrgentCall", row, "B"),
-      rowField("UrgentCall", row, "C"), rowField("UrgentCall", row, "D"),
-      rowField("Capcode", row, "Name")};
-  for (const std::string& name : switched) record_.setEnabled(name, on);
+  const AddressRow& r = addressRow(row);
+  const bool on = record_.checked(r.enabled);
+  for (FieldId f : {r.address, r.autoinc, r.permission, r.msgtype, r.name})
+    record_.setEnabled(f, on);
+  for (const ToneColumn& t : r.tones) {
+    record_.setEnabled(t.format, on);
+    record_.setEnabled(t.urgentCall, on);
+  }
 
   if (on) {
     for (char tone : kToneLetters) addrFormatChange(row, tone);
   } else {
-    for (char tone : kToneLetters)
-      record_.setEnabled(rowField("Capcode", row, std::string("Tone") + tone), false);
+    for (const ToneColumn& t : r.tones) record_.setEnabled(t.toneName, false);
   }
   msgtypeChange();
 }
 
 void FormState::addrFormatChange(int row, char tone) {
   constexpr int kAlpha = 1;  // only Alpha messages carry a tone name
-  const bool alpha = record_.index(rowField("addr", row, std::string("format") + tone)) == kAlpha;
-  record_.setEnabled(rowField("Capcode", row, std::string("Tone") + tone), alpha);
+  const ToneColumn& t = addressRow(row).tones[static_cast<std::size_t>(tone - 'A')];
+  record_.setEnabled(t.toneName, record_.index(t.format) == kAlpha);
 }
 
 void FormState::AddressChange(FieldId address) {
-  const FieldSchema& schema = SettingsRecord::schema(address);
-  const int row = schema.row;
-  if (row < 1 || row > kAddressRows || schema.name != rowField("address", row)) return;
+  const int row = SettingsRecord::schema(address).row;
+  if (row < 1 || row > kAddressRows || addressRow(row).address != address) return;
 
-  const FieldId frame = record_.id(rowField("frame", row));
+  const FieldId frame = addressRow(row).frame;
   if (record_.text(address).empty()) {
     record_.setText(frame, "");
     return;
@@ -82,34 +82,31 @@ void FormState::AddressExit(FieldId address) {
 void FormState::msgtypeChange() {
   constexpr int kPrivate = 0;
   int privateOrOff = 0;
-  for (int row = 1; row <= kAddressRows; ++row) {
-    const FieldId type = record_.id(rowField("msgtype", row));
-    if (record_.index(type) == kPrivate || !record_.enabled(type)) ++privateOrOff;
-  }
+  for (const AddressRow& r : addressRows())
+    if (record_.index(r.msgtype) == kPrivate || !record_.enabled(r.msgtype)) ++privateOrOff;
 
   if (privateOrOff == kAddressRows) {
     // No switched-on public address: the whole Folders tab is locked.
     for (int k = 0; k < kFolders; ++k) lockFolder(k);
     return;
   }
-  record_.setEnabled(folderField("pubboxact", 0), true);
-  record_.setEnabled(folderField("pubboxact", 8), true);
+  record_.setEnabled(folderFields(0).active, true);
+  record_.setEnabled(folderFields(8).active, true);
 }
 
 void FormState::Method28aClick() {
   const bool perTone = record_.checked("method28a");
-  for (int row = 1; row <= kAddressRows; ++row)
-    for (char tone : kToneLetters)
-      record_.setVisible(record_.id(rowField("UrgentCall", row, std::string(1, tone))), perTone);
+  for (const AddressRow& r : addressRows())
+    for (const ToneColumn& t : r.tones) record_.setVisible(t.urgentCall, perTone);
   record_.setVisible(record_.id("urgcalltype"), !perTone);
 }
 
 void FormState::AdvanceAddresses() {
-  for (int row = 1; row <= kAddressRows; ++row) {
-    const FieldId address = record_.id(rowField("address", row));
+  for (const AddressRow& r : addressRows()) {
+    const FieldId address = r.address;
     // The step is the number the list shows ("0".."8"); a list with nothing selected
     // shows no number and adds nothing.
-    const auto step = record_.itemText(record_.id(rowField("autoinc", row)));
+    const auto step = record_.itemText(r.autoinc);
     const int increment = step ? toInteger(*step) : 0;
     record_.setNumber(address, record_.number(address) + increment);
     AddressExit(address);

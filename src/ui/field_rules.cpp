@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "config/field_groups.h"
 #include "config/record_checks.h"
 #include "ui/messages.h"
 #include "ui/vendrel.h"
@@ -18,10 +19,6 @@ bool isControl(char key) { return static_cast<unsigned char>(key) < 32; }
 bool isDigit(char key) { return key >= '0' && key <= '9'; }
 bool isHexLetter(char key) { return (key >= 'A' && key <= 'F') || (key >= 'a' && key <= 'f'); }
 bool isLetter(char key) { return (key >= 'A' && key <= 'Z') || (key >= 'a' && key <= 'z'); }
-
-const char* const kTonePatterns[] = {"tonepatternA",    "tonepatternB",   "tonepatternC",
-                                     "tonepatternD",    "tonepatternPon", "tonepatternLcell",
-                                     "tonepatternUcall"};
 
 // Orders strings ignoring the letter case of ASCII letters.
 struct CaseInsensitiveLess {
@@ -36,46 +33,47 @@ struct CaseInsensitiveLess {
 }  // namespace
 
 void FormState::attachFieldRules() {
-  auto key = [this](std::string_view name, bool (FormState::*rule)(char)) {
-    record_.setKeyRule(record_.id(name),
-                       [this, rule](FieldId, char ch) { return (this->*rule)(ch); });
+  auto key = [this](FieldId f, bool (FormState::*rule)(char), const char* name) {
+    record_.setKeyRule(f, [this, rule](FieldId, char ch) { return (this->*rule)(ch); }, name);
   };
-  auto exit = [this](std::string_view name, void (FormState::*rule)(FieldId)) {
-    record_.setExitRule(record_.id(name), [this, rule](FieldId f) { (this->*rule)(f); });
+  auto exit = [this](FieldId f, void (FormState::*rule)(FieldId), const char* name) {
+    record_.setExitRule(f, [this, rule](FieldId left) { (this->*rule)(left); }, name);
   };
+  auto id = [](std::string_view name) { return SettingsRecord::id(name); };
 
-  for (int row = 1; row <= kAddressRows; ++row)
-    key(rowField("address", row), &FormState::LengthKeyPress);
-  for (int k = 0; k < kFolders; ++k) {
-    key(folderField("pubboxlength", k), &FormState::LengthKeyPress);
-    exit(folderField("pubbox", k), &FormState::FixedStringExit);
+  for (const AddressRow& r : addressRows()) key(r.address, &FormState::LengthKeyPress, "LengthKeyPress");
+  for (const FolderFields& f : folders()) {
+    key(f.length, &FormState::LengthKeyPress, "LengthKeyPress");
+    exit(f.title, &FormState::FixedStringExit, "FixedStringExit");
   }
   for (const char* name :
        {"contrast", "lcdholdtime", "password", "rangetime", "bs1", "bs3", "TxtPagerNumber"})
-    key(name, &FormState::LengthKeyPress);
-  for (const char* name : kTonePatterns) {
-    key(name, &FormState::TonePatternKeyPress);
-    exit(name, &FormState::FixedCodeExit);
+    key(id(name), &FormState::LengthKeyPress, "LengthKeyPress");
+  for (FieldId f : tonePatternFields()) {
+    key(f, &FormState::TonePatternKeyPress, "TonePatternKeyPress");
+    exit(f, &FormState::FixedCodeExit, "FixedCodeExit");
   }
-  key("overheatVoltage", &FormState::HexKeyPress);
-  key("serial", &FormState::SerialKeyPress);
+  key(id("overheatVoltage"), &FormState::HexKeyPress, "HexKeyPress");
+  key(id("serial"), &FormState::SerialKeyPress, "SerialKeyPress");
 
   for (const char* name : {"hellomsg1", "serial", "otaKillMsg"})
-    exit(name, &FormState::FixedStringExit);
-  exit("password", &FormState::FixedCodeExit);
+    exit(id(name), &FormState::FixedStringExit, "FixedStringExit");
+  exit(id("password"), &FormState::FixedCodeExit, "FixedCodeExit");
 
-  record_.setExitRule(record_.id("contrast"), [this](FieldId) { ContrastExit(); });
-  record_.setChangeRule(record_.id("lcdholdtime"), [this](FieldId) { LcdHoldTimeChange(); });
-  record_.setExitRule(record_.id("lcdholdtime"), [this](FieldId) { LcdHoldTimeExit(); });
-  record_.setExitRule(record_.id("bs1"), [this](FieldId) { Bs1Exit(); });
-  record_.setExitRule(record_.id("bs3"), [this](FieldId) { Bs3Exit(); });
+  record_.setExitRule(id("contrast"), [this](FieldId) { ContrastExit(); }, "ContrastExit");
+  record_.setChangeRule(id("lcdholdtime"), [this](FieldId) { LcdHoldTimeChange(); },
+                        "LcdHoldTimeChange");
+  record_.setExitRule(id("lcdholdtime"), [this](FieldId) { LcdHoldTimeExit(); }, "LcdHoldTimeExit");
+  record_.setExitRule(id("bs1"), [this](FieldId) { Bs1Exit(); }, "Bs1Exit");
+  record_.setExitRule(id("bs3"), [this](FieldId) { Bs3Exit(); }, "Bs3Exit");
 
-  record_.setClickRule(record_.id("contrastUnlock"), [this](FieldId) { ContrastUnlockClick(); });
-  record_.setClickRule(record_.id("privateFunControl"),
-                       [this](FieldId) { PrivateFunControlClick(); });
-  record_.setChangeRule(record_.id("repeatcallcheck"),
-                        [this](FieldId) { RepeatCallCheckChange(); });
-  record_.setClickRule(record_.id("otaKillCmd"), [this](FieldId) { OtaKillCmdClick(); });
+  record_.setClickRule(id("contrastUnlock"), [this](FieldId) { ContrastUnlockClick(); },
+                       "ContrastUnlockClick");
+  record_.setClickRule(id("privateFunControl"), [this](FieldId) { PrivateFunControlClick(); },
+                       "PrivateFunControlClick");
+  record_.setChangeRule(id("repeatcallcheck"), [this](FieldId) { RepeatCallCheckChange(); },
+                        "RepeatCallCheckChange");
+  record_.setClickRule(id("otaKillCmd"), [this](FieldId) { OtaKillCmdClick(); }, "OtaKillCmdClick");
 }
 
 // Key rules. Control characters always pass, so backspace and the clipboard keys work.
@@ -109,8 +107,7 @@ void FormState::FixedCodeExit(FieldId field) { fillRight(record_, field, '0'); }
 void FormState::FixedNumberExit(FieldId field) { fillLeft(record_, field, '0'); }
 
 void FormState::ZeroFillAddresses() {
-  for (int row = 1; row <= kAddressRows; ++row)
-    FixedNumberExit(record_.id(rowField("address", row)));
+  for (const AddressRow& r : addressRows()) FixedNumberExit(r.address);
 }
 
 // Range rules.
@@ -148,7 +145,7 @@ void FormState::LcdHoldTimeExit() {
   record_.requestFocus(holdTime);
 }
 
-void FormState::RangeTimeExit() { checkRangeTime(record_, firmwareVersion_); }
+void FormState::RangeTimeExit() { checkRangeTime(record_, firmwareVersion()); }
 
 namespace {
 
@@ -202,9 +199,10 @@ void FormState::OtaKillCmdClick() {
 // Checks before storing.
 
 bool FormState::AddressesAreUnique() const {
+  // Addresses are compared as they will be stored, zero-filled to seven digits: "04000"
+  // and "4000" are the same capcode.
   std::set<std::string, CaseInsensitiveLess> texts;
-  for (int row = 1; row <= kAddressRows; ++row)
-    texts.insert(record_.text(rowField("address", row)));
+  for (const AddressRow& r : addressRows()) texts.insert(zeroFilled(record_, r.address));
   return texts.size() == static_cast<std::size_t>(kAddressRows);
 }
 
@@ -214,12 +212,21 @@ bool FormState::PreStoreChecks() {
   ContrastExit();
 
   // An empty frame marks an empty or invalid address, reported while it was typed.
-  for (int row = 1; row <= kAddressRows; ++row)
-    if (record_.text(rowField("frame", row)).empty()) return false;
+  for (const AddressRow& r : addressRows())
+    if (record_.text(r.frame).empty()) return false;
 
   if (!AddressesAreUnique()) {
     log_.append(msg::kAddressAlreadyUsed);
     return false;
+  }
+  // An active folder of no length would be stored as the slot range 0..255 (only an
+  // imported table can hold one: the length rule refuses 0 while typing).
+  for (const FolderFields& f : folders()) {
+    if (!record_.checked(f.active) || record_.text(f.length).empty()) continue;
+    if (record_.number(f.length) <= 0) {
+      log_.append(msg::kLengthOneOrGreater);
+      return false;
+    }
   }
   ZeroFillAddresses();
   return true;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 
+#include "config/field_groups.h"
 #include "config/record_checks.h"
 #include "ui/messages.h"
 #include "ui/vendrel.h"
@@ -19,26 +20,25 @@ int endOfHalf(int folder) { return folder < kFoldersPerHalf ? kFoldersPerHalf : 
 }  // namespace
 
 void FormState::lockFolder(int folder) {
-  const FieldId active = record_.id(folderField("pubboxact", folder));
-  record_.setChecked(active, false);  // its own rule runs
-  record_.setEnabled(active, false);
-  record_.setEnabled(folderField("pubbox", folder), false);
-  record_.setEnabled(folderField("pubboxlength", folder), false);
+  const FolderFields& f = folderFields(folder);
+  record_.setChecked(f.active, false);  // its own rule runs
+  record_.setEnabled(f.active, false);
+  record_.setEnabled(f.title, false);
+  record_.setEnabled(f.length, false);
 }
 
 void FormState::attachFolderRules() {
-  for (int k = 0; k < kFolders; ++k) {
-    record_.setClickRule(record_.id(folderField("pubboxact", k)),
-                         [this, k](FieldId) { pubboxactClick(k); });
-    record_.setExitRule(record_.id(folderField("pubboxlength", k)),
-                        [this](FieldId f) { pubboxlengthExit(f); });
+  for (const FolderFields& f : folders()) {
+    const int k = f.folder;
+    record_.setClickRule(f.active, [this, k](FieldId) { pubboxactClick(k); },
+                         std::string("pubboxact") + folderDigit(k) + "Click");
+    record_.setExitRule(f.length, [this](FieldId length) { pubboxlengthExit(length); },
+                        "pubboxlengthExit");
   }
 }
 
 void FormState::pubboxactClick(int folder) {
-  const FieldId active = record_.id(folderField("pubboxact", folder));
-  const FieldId title = record_.id(folderField("pubbox", folder));
-  const FieldId length = record_.id(folderField("pubboxlength", folder));
+  const auto [k, active, title, length] = folderFields(folder);
 
   if (!record_.checked(active)) {
     record_.setEnabled(title, false);
@@ -60,9 +60,8 @@ void FormState::pubboxactClick(int folder) {
   record_.setEnabled(length, true);
   const int next = folder + 1;
   if (next < endOfHalf(folder)) {
-    record_.setEnabled(folderField("pubboxact", next), true);
-    record_.setEnabled(folderField("pubbox", next), true);
-    record_.setEnabled(folderField("pubboxlength", next), true);
+    for (FieldId f : {folderFields(next).active, folderFields(next).title, folderFields(next).length})
+      record_.setEnabled(f, true);
   }
   if (excess > 0) {
     record_.setNumber(length, slots - excess);
@@ -85,7 +84,7 @@ void FormState::pubboxlengthExit(FieldId length) {
   // active folders leave, but never below one slot; if they alone fill 99 slots, the total
   // test refuses the configuration when it is stored.
   const int folder = SettingsRecord::schema(length).row;
-  if (folder < 0 || folder >= kFolders || !record_.checked(folderField("pubboxact", folder)))
+  if (folder < 0 || folder >= kFolders || !record_.checked(folderFields(folder).active))
     return;
   const int excess = folderExcess(record_);
   if (excess <= 0) return;

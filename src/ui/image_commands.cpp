@@ -1,8 +1,7 @@
 // The main window's work on its image buffer: encoding the settings for a file or the
-// pager, decoding a loaded image, and the channel frequency's own rules.
+// pager, and decoding a loaded image.
 #include <algorithm>
 
-#include "config/channel_frequency.h"
 #include "config/image_checksums.h"
 #include "config/image_codec.h"
 #include "ui/messages.h"
@@ -10,22 +9,8 @@
 
 namespace palor {
 
-void FormState::attachChannelRules() {
-  const FieldId channel = record_.id("channelfreq");
-  record_.setKeyRule(channel, [this](FieldId, char key) { return channelfreqKeyPress(key); });
-  record_.setExitRule(channel, [this](FieldId) { channelfreqExit(); });
-}
-
-bool FormState::channelfreqKeyPress(char key) {
-  return palor::channelfreqKeyPress(record_, key, decimalSeparator_);
-}
-
-void FormState::channelfreqExit() {
-  palor::channelfreqExit(record_, images_.writeImage, decimalSeparator_);
-}
-
 bool FormState::encodeWriteImage() {
-  if (encodeImage(record_, images_.writeImage, {firmwareVersion_, decimalSeparator_}))
+  if (encodeImage(record_, images_.writeImage, {firmwareVersion(), decimalSeparator_}))
     return true;
   log_.append(msg::kPublicMessagesOver99);
   return false;
@@ -33,7 +18,7 @@ bool FormState::encodeWriteImage() {
 
 bool FormState::encodeImageForFile() {
   if (!encodeWriteImage()) return false;
-  images_.writeImage[image::kFirmwareVersion] = firmwareVersion_;
+  images_.writeImage[image::kFirmwareVersion] = firmwareVersion();
   fillChecksums(images_.writeImage);
   return true;
 }
@@ -68,7 +53,7 @@ bool FormState::loadImageFile(std::span<const std::uint8_t> content, std::string
 }
 
 void FormState::decodeImageFromPager() {
-  decodeWriteImage(firmwareVersion_);
+  decodeWriteImage(firmwareVersion());
   channelfreqExit();
   reapplyLoadedRules();
 }

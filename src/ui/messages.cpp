@@ -15,4 +15,31 @@ std::string savedDataTo(std::string_view fileName) {
   return std::string(kSavedDataTo) + std::string(fileName);
 }
 
+std::string_view linkMessage(LinkMessage message) {
+  switch (message) {
+    case LinkMessage::DururoveraConnected: return kDururoveraConnected;
+    case LinkMessage::DururoveraDisconnected: return kDururoveraDisconnected;
+    case LinkMessage::PagerDisconnected: return kPagerDisconnected;
+    case LinkMessage::PagerConnected: return kPagerConnected;
+    case LinkMessage::UnsupportedPager: return kUnsupportedPager;
+    case LinkMessage::FirmwareTooNew: return kFirmwareTooNew;
+    case LinkMessage::ReadDataFromPager: return kReadDataFromPager;
+    case LinkMessage::ReadEepromOk: return kReadEepromOk;
+    case LinkMessage::ReadEepromBadChecksum: return kReadEepromBadChecksum;
+    case LinkMessage::ReadTimedOut: return kReadTimedOut;
+    case LinkMessage::ReadEepromFailed: return kReadEepromFailed;
+    case LinkMessage::WritingEeprom: return kWritingEeprom;
+    case LinkMessage::WriteEepromSucceeded: return kWriteEepromSucceeded;
+    case LinkMessage::CannotWriteEeprom: return kCannotWriteEeprom;
+    case LinkMessage::VerifyEepromSucceeded: return kVerifyEepromSucceeded;
+    case LinkMessage::VerifyEepromFailed: return kVerifyEepromFailed;
+    case LinkMessage::WriteEepromCompleted: return kWriteEepromCompleted;
+    case LinkMessage::WriteTimedOut: return kWriteTimedOut;
+    case LinkMessage::WriteEepromFailed: return kWriteEepromFailed;
+    case LinkMessage::CommunicationError: return kCommunicationError;
+    case LinkMessage::OperationCancelled: return kOperationCancelled;
+  }
+  return {};
+}
+
 }  // namespace palor::msg

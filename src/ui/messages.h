@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "link/pager_protocol.h"
+
 namespace palor::msg {
 
 inline constexpr std::string_view kAbout = "";
@@ -35,6 +37,10 @@ inline constexpr std::string_view kWriteEepromFailed = "Write eeprom failed.";
 inline constexpr std::string_view kCommunicationError = "Communication error!";
 inline constexpr std::string_view kOperationCancelled = "Operation cancelled.";
 
+// LblInfoRWPager during a pager read or write (shown there, not in the log).
+inline constexpr std::string_view kReadingPager = "Reading pager. Do not remove.";
+inline constexpr std::string_view kWritingPager = "Writing pager. Do not remove.";
+
 // Files.
 inline constexpr std::string_view kLoadedDataFrom = "Loaded data from ";
 inline constexpr std::string_view kLoadFailed = "Load failed";
@@ -55,6 +61,9 @@ inline constexpr std::string_view kNumberKeysOnly = "Number keys and backspace o
 inline constexpr std::string_view kHexKeysOnly = "0-9, A-F and backspace only";
 inline constexpr std::string_view kSerialKeysOnly = "0-9, A-Z, a-z and backspace only";
 inline constexpr std::string_view kEnterValidNumber = "Please enter a valid number!";
+
+// The text of a message of the pager link.
+std::string_view linkMessage(LinkMessage message);
 
 // "Address [r] is invalid. ..." for address row r (1..8).
 std::string addressInvalid(int row);

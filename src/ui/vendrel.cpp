@@ -7,12 +7,6 @@ namespace palor {
 
 FormState::FormState() { attachRules(); }
 
-template <typename Change>
-void FormState::changeWindow(Change change) {
-  change(window_);
-  if (windowObserver_) windowObserver_();
-}
-
 void FormState::attachRules() {
   attachAddressRules();
   attachFolderRules();
@@ -22,14 +16,13 @@ void FormState::attachRules() {
 
 void FormState::startUp(const StartUpEnvironment& environment) {
   About1Click();
-  setLinkItemsEnabled(false);
+  SetLinkItems(false);
 
   // The port watch and the protocol timer run only while there is a port to watch.
-  const bool anyPort = !environment.ports.empty();
-  changeWindow([&](MainWindowState& w) {
-    w.comClockRunning = anyPort;
-    w.watchSerialRunning = anyPort;
-  });
+  link_.watch().setPorts(environment.ports);
+  link_.watch().forgetRememberedPort();
+  link_.watch().StartScan();
+  showLinkTimers();
 
   // A PC whose number format does not read "475.1" writes numbers with a comma.
   decimalSeparator_ = decimalSeparatorFor(environment.decimalSeparator);
@@ -46,14 +39,8 @@ void FormState::startUp(const StartUpEnvironment& environment) {
 }
 
 void FormState::shutDown() {
+  link_.shutDown();
   changeWindow([](MainWindowState& w) { w.acceptsDroppedFiles = false; });
-}
-
-void FormState::setLinkItemsEnabled(bool enabled) {
-  changeWindow([enabled](MainWindowState& w) {
-    w.writeToPagerEnabled = enabled;
-    w.readFromPagerEnabled = enabled;
-  });
 }
 
 void FormState::Exit1Click() {

@@ -12,45 +12,14 @@
 
 #include "config/image_layout.h"
 #include "config/settings_record.h"
+#include "link/pager_link.h"
+#include "ui/main_window_state.h"
 #include "ui/status_log.h"
 
 namespace palor {
 
 // The address range test: 8..2007663, 2007672..2045055 and 2045064..2097143 are valid.
 bool isValidAddress(int value);
-
-inline constexpr std::string_view kLayoutCaption = "PALOR Programmer";
-inline constexpr std::string_view kApplicationTitle = "PALOR Customer Programmer (Dururovera)";
-
-// The file dialogs' filters: pairs of display text and patterns, all separated by bars.
-inline constexpr std::string_view kOpenDialogFilter =
-    "Pager Settings (*.bin, *.eep)|*.bin; *.eep|CSV (comma delimited) (*.csv)|*.csv";
-inline constexpr std::string_view kSaveDialogFilter =
-    "Pager Settings (*.bin)|*.bin|CSV (comma delimited) (*.csv)|*.csv";
-inline constexpr std::string_view kDialogDefaultExtension = "bin";
-
-// The parts of the main window that are not settings: title, menu states, hidden page,
-// timers and dropped-file registration.
-struct MainWindowState {
-  std::string title{kLayoutCaption};
-  bool hardwarePageVisible = true;
-  bool writeToPagerEnabled = true;   // link items: enabled once a pager is identified
-  bool readFromPagerEnabled = true;
-  bool connectPagerVisible = true;
-  bool repairChecked = false;
-  bool fileMenuEnabled = true;       // both submenus are disabled during a pager read or write
-  bool helpMenuEnabled = true;
-  bool comClockRunning = false;      // the 40 ms protocol timer
-  bool watchSerialRunning = false;   // the 500 ms port watch
-  bool acceptsDroppedFiles = false;
-  bool closeRequested = false;
-};
-
-// What start-up learns from the machine it runs on.
-struct StartUpEnvironment {
-  std::vector<std::string> ports;  // the charger adapter's serial ports
-  char decimalSeparator = '.';     // the PC's number format
-};
 
 class FormState {
  public:
@@ -72,10 +41,27 @@ class FormState {
   void setWindowObserver(std::function<void()> observer) { windowObserver_ = std::move(observer); }
 
   // The version byte of the last identified pager; 3 until one reports.
-  std::uint8_t firmwareVersion() const { return firmwareVersion_; }
-  void setFirmwareVersion(std::uint8_t version) { firmwareVersion_ = version; }
+  std::uint8_t firmwareVersion() const { return link_.protocol().firmwareVersion(); }
+  void setFirmwareVersion(std::uint8_t version) { link_.protocol().setFirmwareVersion(version); }
   // The PC's decimal separator as found by the start-up test.
   char decimalSeparator() const { return decimalSeparator_; }
+
+  // The pager link: serial port, frames, protocol and connection watch.
+  PagerLink& link() { return link_; }
+  const PagerLink& link() const { return link_; }
+
+  // The link's timers: the 40 ms protocol tick and the 500 ms connection watch.
+  void Com_clockTimer();
+  void watch_serialTimer();
+  // The link items Read_From_Pager and Write_To_Pager, and the Stop button.
+  void ReadFromPagerClick();
+  // The pre-store checks, the pager number of a new pager, the preliminary read (unless
+  // Help / Repair is checked), the encoder and the checksums, then the write; once it has
+  // started, the addresses advance for the next pager.
+  void WriteToPagerClick();
+  void read_write_stopClick();
+  void SetLinkItems(bool enabled);
+  void SetFileHelp(bool enabled);
 
   // Menu handlers.
   void Exit1Click();
@@ -83,51 +69,11 @@ class FormState {
   void About1Click();
   void ConnectPagerClick();
 
-  // Address rules. Rows are 1..8; the named rules of a row or a tone column share one body.
+  // Address rules. Rows are 1..8: addrEnClick(3) is the click rule addr3enClick.
   void addrEnClick(int row);
-  void addr1enClick() { addrEnClick(1); }
-  void addr2enClick() { addrEnClick(2); }
-  void addr3enClick() { addrEnClick(3); }
-  void addr4enClick() { addrEnClick(4); }
-  void addr5enClick() { addrEnClick(5); }
-  void addr6enClick() { addrEnClick(6); }
-  void addr7enClick() { addrEnClick(7); }
-  void addr8enClick() { addrEnClick(8); }
 
-  // The format rule of tone column `tone` ('A'..'D') of a row.
+  // The format rule of tone column `tone` ('A'..'D') of a row: addr3formatBChange.
   void addrFormatChange(int row, char tone);
-  void addr1formatAChange() { addrFormatChange(1, 'A'); }
-  void addr1formatBChange() { addrFormatChange(1, 'B'); }
-  void addr1formatCChange() { addrFormatChange(1, 'C'); }
-  void addr1formatDChange() { addrFormatChange(1, 'D'); }
-  void addr2formatAChange() { addrFormatChange(2, 'A'); }
-  void addr2formatBChange() { addrFormatChange(2, 'B'); }
-  void addr2formatCChange() { addrFormatChange(2, 'C'); }
-  void addr2formatDChange() { addrFormatChange(2, 'D'); }
-  void addr3formatAChange() { addrFormatChange(3, 'A'); }
-  void addr3formatBChange() { addrFormatChange(3, 'B'); }
-  void addr3formatCChange() { addrFormatChange(3, 'C'); }
-  void addr3formatDChange() { addrFormatChange(3, 'D'); }
-  void addr4formatAChange() { addrFormatChange(4, 'A'); }
-  void addr4formatBChange() { addrFormatChange(4, 'B'); }
-  void addr4formatCChange() { addrFormatChange(4, 'C'); }
-  void addr4formatDChange() { addrFormatChange(4, 'D'); }
-  void addr5formatAChange() { addrFormatChange(5, 'A'); }
-  void addr5formatBChange() { addrFormatChange(5, 'B'); }
-  void addr5formatCChange() { addrFormatChange(5, 'C'); }
-  void addr5formatDChange() { addrFormatChange(5, 'D'); }
-  void addr6formatAChange() { addrFormatChange(6, 'A'); }
-  void addr6formatBChange() { addrFormatChange(6, 'B'); }
-  void addr6formatCChange() { addrFormatChange(6, 'C'); }
-  void addr6formatDChange() { addrFormatChange(6, 'D'); }
-  void addr7formatAChange() { addrFormatChange(7, 'A'); }
-  void addr7formatBChange() { addrFormatChange(7, 'B'); }
-  void addr7formatCChange() { addrFormatChange(7, 'C'); }
-  void addr7formatDChange() { addrFormatChange(7, 'D'); }
-  void addr8formatAChange() { addrFormatChange(8, 'A'); }
-  void addr8formatBChange() { addrFormatChange(8, 'B'); }
-  void addr8formatCChange() { addrFormatChange(8, 'C'); }
-  void addr8formatDChange() { addrFormatChange(8, 'D'); }
 
   // Change rule of address1..address8: the frame follows the value, an invalid value is
   // reported. A field that is no address field is ignored.
@@ -140,24 +86,9 @@ class FormState {
   // Once a write to a pager has started: each address advances by its auto-increment step.
   void AdvanceAddresses();
 
-  // Folder rules. Folders are 0..15 (shown as [1]..[16]).
+  // Folder rules. Folders are 0..15 (shown as [1]..[16]): pubboxactClick(10) is the click
+  // rule pubboxactAClick.
   void pubboxactClick(int folder);
-  void pubboxact0Click() { pubboxactClick(0); }
-  void pubboxact1Click() { pubboxactClick(1); }
-  void pubboxact2Click() { pubboxactClick(2); }
-  void pubboxact3Click() { pubboxactClick(3); }
-  void pubboxact4Click() { pubboxactClick(4); }
-  void pubboxact5Click() { pubboxactClick(5); }
-  void pubboxact6Click() { pubboxactClick(6); }
-  void pubboxact7Click() { pubboxactClick(7); }
-  void pubboxact8Click() { pubboxactClick(8); }
-  void pubboxact9Click() { pubboxactClick(9); }
-  void pubboxactAClick() { pubboxactClick(10); }
-  void pubboxactBClick() { pubboxactClick(11); }
-  void pubboxactCClick() { pubboxactClick(12); }
-  void pubboxactDClick() { pubboxactClick(13); }
-  void pubboxactEClick() { pubboxactClick(14); }
-  void pubboxactFClick() { pubboxactClick(15); }
   // Exit rule of pubboxlength0..pubboxlengthF.
   void pubboxlengthExit(FieldId length);
 
@@ -256,9 +187,31 @@ class FormState {
   void attachAddressRules();
   void attachFolderRules();
   void attachFieldRules();
-  void setLinkItemsEnabled(bool enabled);
+  // What the pager link reports, turned into the window state and the status log.
+  class LinkReports : public PagerProtocol::Owner {
+   public:
+    explicit LinkReports(FormState& form) : form_(form) {}
+    void logMessage(LinkMessage message) override;
+    void SetLinkItems(bool enabled) override { form_.SetLinkItems(enabled); }
+    void SetFileHelp(bool enabled) override { form_.SetFileHelp(enabled); }
+    void setInfoText(BusyInfo info) override;
+    void showProgress(bool shown) override;
+    void setProgressPosition(int position) override;
+    void pagerIdentified(std::uint8_t version, std::uint8_t revision) override;
+    void readAdopted(bool beforeWrite) override;
+
+   private:
+    FormState& form_;
+  };
+  // The link's timers as its watch has left them.
+  void showLinkTimers();
+  // TxtPagerNumber advanced by one for a new pager.
+  void advancePagerNumber();
   template <typename Change>
-  void changeWindow(Change change);
+  void changeWindow(Change change) {
+    change(window_);
+    if (windowObserver_) windowObserver_();
+  }
 
   void attachChannelRules();
   // Unchecks a folder (its rule runs) and disables its activation, title and length.
@@ -271,8 +224,9 @@ class FormState {
   StatusLog log_;
   MainWindowState window_;
   std::function<void()> windowObserver_;
-  std::uint8_t firmwareVersion_ = 3;
   char decimalSeparator_ = '.';
+  LinkReports linkReports_{*this};
+  PagerLink link_{images_, linkReports_};
 };
 
 }  // namespace palor

@@ -49,7 +49,7 @@ TEST_F(AddressRules, PastedNonNumberStopsTheRuleAndLeavesTheFrame) {
   EXPECT_TRUE(newLines().empty());
 }
 
-TEST_F(AddressRules, UniquenessComparesTextsOfAllRows) {
+TEST_F(AddressRules, UniquenessComparesAddressesOfAllRowsAsStored) {
   struct Case {
     const char* what;
     std::vector<std::pair<int, const char*>> texts;  // rows changed from the defaults
@@ -57,7 +57,9 @@ TEST_F(AddressRules, UniquenessComparesTextsOfAllRows) {
   };
   const Case cases[] = {
       {"defaults", {}, true},
-      {"same value, different text", {{1, "12"}, {2, "0000012"}}, true},
+      // Stored zero-filled, "12" and "0000012" would be the same capcode twice.
+      {"same value, different text", {{1, "12"}, {2, "0000012"}}, false},
+      {"leading zeros are not a different address", {{1, "04000"}, {2, "4000"}}, false},
       {"same text", {{1, "0000012"}, {2, "0000012"}}, false},
       {"switched-off row 3 takes part", {{3, "2004000"}}, false},
       {"two empty texts are equal", {{7, ""}, {8, ""}}, false},

@@ -159,5 +159,16 @@ TEST_F(FolderRules, EmptyLengthStopsTheActivationWithAConversionError) {
   EXPECT_FALSE(rec.enabled(length(0)) || rec.enabled(act(1)));
 }
 
+TEST_F(FolderRules, StoringRefusesAnActiveFolderOfNoLength) {
+  // Only an imported table can hold one; stored, it would be the slot range 0..255.
+  activate(0, 5);
+  rec.setText(length(0), "0");
+  newLines();
+  EXPECT_FALSE(form.PreStoreChecks());
+  EXPECT_EQ(newLines(), Lines{std::string(msg::kLengthOneOrGreater)});
+  rec.setText(length(0), "5");
+  EXPECT_TRUE(form.PreStoreChecks());
+}
+
 }  // namespace
 }  // namespace palor

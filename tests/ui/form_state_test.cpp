@@ -103,5 +103,31 @@ TEST(FormStateShutDown, StopsAcceptingDroppedFiles) {
   EXPECT_FALSE(form.window().acceptsDroppedFiles);
 }
 
+TEST(FormStateRules, EveryNumberedRuleIsFoundAndRunByItsName) {
+  FormState form;
+  form.startUp();
+  SettingsRecord& r = form.record();
+  struct Case {
+    const char* rule;
+    const char* field;  // a field the rule switches
+    bool enabledAfter;
+  };
+  // Each case disables or enables the field by hand; the rule, run by name, puts it back.
+  const Case cases[] = {
+      {"addr5enClick", "Capcode5Name", true},          // row 5 is on
+      {"addr2formatCChange", "Capcode2ToneC", true},   // Alpha: the tone has a name
+      {"pubboxactBClick", "pubboxB", false},           // folder [12] unchecked: title off
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rule);
+    r.setEnabled(r.id(c.field), !c.enabledAfter);
+    EXPECT_TRUE(r.runRule(c.rule));
+    EXPECT_EQ(r.enabled(r.id(c.field)), c.enabledAfter);
+  }
+  EXPECT_FALSE(r.runRule("addr9enClick"));
+  EXPECT_EQ(r.ruleNames(r.id("address3")),
+            (std::vector<std::string>{"AddressChange", "AddressExit", "LengthKeyPress"}));
+}
+
 }  // namespace
 }  // namespace palor

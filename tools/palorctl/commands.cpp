@@ -7,39 +7,11 @@
 #include "files/atomic_file.h"
 #include "files/file_read.h"
 #include "record_dump.h"
+#include "session.h"
 #include "ui/vendrel.h"
 
 namespace palor::ctl {
-namespace {
 
-// A form after start-up whose status log goes to standard error, line by line.
-struct Session {
-  Session() {
-    form.log().setObserver([](const std::string& line) { std::cerr << line << '\n'; });
-    form.startUp();
-  }
-  FormState form;
-};
-
-int refused(const std::string& why) {
-  std::cerr << "palorctl: " << why << '\n';
-  return kRefused;
-}
-
-// Runs one step of a command: the errors a step can end with become exit statuses.
-template <typename Step>
-int guarded(Step step) {
-  try {
-    return step();
-  } catch (const EditError& e) {
-    std::cerr << "palorctl: " << e.what() << '\n';
-    return kUsageError;
-  } catch (const ConversionError& e) {
-    return refused(e.what());
-  }
-}
-
-// Start-up, firmware version, FILE, edits: what dump and convert share.
 int prepare(Session& s, const std::optional<std::string>& file, const CommonOptions& options) {
   if (options.firmware) s.form.setFirmwareVersion(*options.firmware);
   if (file && !s.form.OpenConfigurationFile(*file))
@@ -50,6 +22,8 @@ int prepare(Session& s, const std::optional<std::string>& file, const CommonOpti
   }
   return kDone;
 }
+
+namespace {
 
 void print(const SettingsRecord& record, bool json) {
   if (json)

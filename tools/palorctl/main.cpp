@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "commands.h"
+#include "link_commands.h"
 
 namespace {
 
@@ -41,7 +42,8 @@ std::vector<palor::ScriptedEdit> takeEdits(std::vector<std::string>& args) {
 }
 
 constexpr const char* kDescription =
-    "palorctl: dump, encode, decode, convert, check and compare pager configurations.\n"
+    "palorctl: dump, encode, decode, convert, check and compare pager configurations, and\n"
+    "read and write the pager in the charger.\n"
     "Files are .bin or .eep images and .csv tables. Field edits, applied in the order given\n"
     "after any file is opened, exactly as a user in the window makes them:\n"
     "  --type FIELD=TEXT     type TEXT into FIELD, character by character\n"
@@ -101,6 +103,29 @@ int main(int argc, char** argv) {
   diff->add_option("A", in, "first file")->required();
   diff->add_option("B", other, "second file")->required();
 
+  palor::ctl::LinkOptions link;
+  auto addLink = [&](CLI::App* command) {
+    command->add_option("--port", link.port, "use PATH as the only charger port");
+    command->add_option("--timeout", link.timeoutSeconds,
+                        "seconds for a charger and a pager to answer (default 30)")
+        ->check(CLI::PositiveNumber);
+    command->add_option("--trace", link.trace, "write every frame, time-stamped, in hex, to FILE");
+  };
+  bool raw = false;
+  auto* read = app.add_subcommand("read", "read the pager in the charger and save it as OUT");
+  read->add_option("OUT", out, "file to save (.bin, .eep or .csv)")->required();
+  read->add_flag("--raw", raw, "save the 1024 bytes exactly as the pager sent them");
+  addLink(read);
+
+  bool repair = false;
+  std::optional<std::string> thenSave;
+  auto* write = app.add_subcommand("write", "open IN (if given), edit, write to the pager");
+  write->add_option("IN", file, "file to open first");
+  write->add_flag("--repair", repair, "check Help / Repair: write the window's hardware values");
+  write->add_option("--then-save", thenSave,
+                    "after a completed write, save the configuration (addresses advanced)");
+  addLink(write);
+
   try {
     std::reverse(args.begin(), args.end());  // CLI11 takes the arguments back to front
     app.parse(args);
@@ -109,7 +134,8 @@ int main(int argc, char** argv) {
     return status == 0 ? 0 : kUsageError;
   }
   if (firmware >= 0) options.firmware = static_cast<std::uint8_t>(firmware);
-  if ((check->parsed() || diff->parsed() || decode->parsed()) && !options.edits.empty()) {
+  if ((check->parsed() || diff->parsed() || decode->parsed() || read->parsed()) &&
+      !options.edits.empty()) {
     std::cerr << "palorctl: this command takes no field edits\n";
     return kUsageError;
   }
@@ -122,5 +148,7 @@ int main(int argc, char** argv) {
     return palor::ctl::convert(std::nullopt, convertFiles[0], options);
   }
   if (check->parsed()) return palor::ctl::check(in);
+  if (read->parsed()) return palor::ctl::read(out, raw, link, options);
+  if (write->parsed()) return palor::ctl::write(file, repair, thenSave, link, options);
   return palor::ctl::diff(in, other);
 }

@@ -33,6 +33,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "link/port_discovery.h"
+#include "ui/file_menu.h"
+
 namespace palor {
 
 QString fromBytes(std::string_view bytes) {
@@ -117,6 +120,8 @@ TForm1::TForm1(QWidget* parent)
   stop_->setObjectName("read_write_stop");
   stop_->hide();
   footLayout->addWidget(stop_, 0, 1, Qt::AlignTop);
+  connect(stop_, &QPushButton::clicked, this,
+          [this] { userAction([this] { state_.read_write_stopClick(); }); });
   layout->addWidget(foot);
   setCentralWidget(central);
 
@@ -124,8 +129,10 @@ TForm1::TForm1(QWidget* parent)
   state_.record().setObserver([this](FieldId f) { showField(f); });
   state_.log().setObserver([this](const std::string& line) { appendLogLine(logText(line)); });
   state_.setWindowObserver([this] { showWindowState(); });
+  makeLinkTimers();
 
   StartUpEnvironment environment;
+  environment.ports = extraPorts();
   environment.decimalSeparator = systemDecimalSeparator();
   state_.startUp(environment);
   showWindowState();
@@ -144,6 +151,21 @@ TForm1::~TForm1() {
 void TForm1::closeEvent(QCloseEvent* event) {
   state_.shutDown();
   event->accept();
+}
+
+// Both timers run as the form state's window says; their ticks are user actions like any
+// other, so an error in a rule they run ends at the same edge.
+void TForm1::makeLinkTimers() {
+  auto make = [this](const char* name, int interval, void (FormState::*tick)()) {
+    auto* timer = new QTimer(this);
+    timer->setObjectName(name);
+    timer->setInterval(interval);
+    timer->setTimerType(Qt::PreciseTimer);
+    connect(timer, &QTimer::timeout, this, [this, tick] { userAction([this, tick] { (state_.*tick)(); }); });
+    return timer;
+  };
+  comClock_ = make("Com_clock", 40, &FormState::Com_clockTimer);
+  watchSerial_ = make("watch_serial", 500, &FormState::watch_serialTimer);
 }
 
 void TForm1::buildMenu() {
@@ -171,7 +193,11 @@ void TForm1::buildMenu() {
   connect(connectPager_, &QAction::triggered, this,
           [this] { userAction([this] { state_.ConnectPagerClick(); }); });
   writeToPager_ = add(menuBar(), "WriteToPager", tr("&Write_To_Pager"));
+  connect(writeToPager_, &QAction::triggered, this,
+          [this] { userAction([this] { state_.WriteToPagerClick(); }); });
   readFromPager_ = add(menuBar(), "ReadFromPager", tr("&Read_From_Pager"));
+  connect(readFromPager_, &QAction::triggered, this,
+          [this] { userAction([this] { state_.ReadFromPagerClick(); }); });
 
   helpMenu_ = menuBar()->addMenu(tr("&Help"));
   helpMenu_->setObjectName("Help1");
@@ -297,6 +323,17 @@ void TForm1::showWindowState() {
   repair_->setChecked(w.repairChecked);
   fileMenu_->setEnabled(w.fileMenuEnabled);
   helpMenu_->setEnabled(w.helpMenuEnabled);
+  progress_->setVisible(w.progressVisible);
+  progress_->setMaximum(w.progressMaximum);
+  progress_->setValue(w.progressPosition);
+  stop_->setVisible(w.stopVisible);
+  infoRWPager_->setText(fromBytes(w.infoRWPagerText));
+  infoRWPager_->setVisible(w.infoRWPagerVisible);
+  if (comClock_) {
+    if (w.comClockRunning != comClock_->isActive()) w.comClockRunning ? comClock_->start() : comClock_->stop();
+    if (w.watchSerialRunning != watchSerial_->isActive())
+      w.watchSerialRunning ? watchSerial_->start() : watchSerial_->stop();
+  }
   setAcceptDrops(w.acceptsDroppedFiles);
   if (w.closeRequested) QTimer::singleShot(0, this, &QWidget::close);
 }

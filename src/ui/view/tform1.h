@@ -19,6 +19,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QTabWidget;
+class QTimer;
 
 namespace palor {
 
@@ -61,6 +62,7 @@ class TForm1 : public QMainWindow {
   // Shows the record's state of one field in its widget.
   void showField(FieldId field);
   void showWindowState();
+  void makeLinkTimers();
   void appendLogLine(const QString& line);
   // Runs a user action on the form state: a conversion error ends it with the toolkit's
   // error box; afterwards a focus request of the rules is carried out.
@@ -85,6 +87,8 @@ class TForm1 : public QMainWindow {
   QAction* writeToPager_ = nullptr;
   QAction* readFromPager_ = nullptr;
   QAction* repair_ = nullptr;
+  QTimer* comClock_ = nullptr;     // Com_clock, 40 ms: the protocol tick
+  QTimer* watchSerial_ = nullptr;  // watch_serial, 500 ms: the connection watch
   bool leaving_ = false;  // an exit rule is running: focus changes it makes are not exits
 };
 

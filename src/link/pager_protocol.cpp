@@ -1,0 +1,299 @@
+#include "link/pager_protocol.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "config/image_checksums.h"
+
+namespace palor {
+namespace {
+
+constexpr std::uint8_t kLastReadBlock = code::kReadBlock + kBlockCount - 1;    // 0x6F
+constexpr std::uint8_t kLastWriteBlock = code::kWriteBlock + kBlockCount - 1;  // 0x7F
+// data[0] of an identification reply in the expected form.
+constexpr std::uint8_t kValidIdentification = 1;
+
+}  // namespace
+
+PagerProtocol::PagerProtocol(LinkFrames& frames, ReceiveRing& ring, ImageBuffer& images,
+                             Owner& owner)
+    : frames_(frames), ring_(ring), images_(images), owner_(owner) {
+  frames_.setFrameHandler([this](const ReceivedFrame& frame) { handleFrame(frame); });
+}
+
+void PagerProtocol::Com_clockTimer() {
+  if (ring_.takeDataReady()) {
+    frames_.FeedReceiver();
+    tickCounter_ = 0;
+  }
+  timeOutStep();
+}
+
+// A time-out period is 96 ticks in which no received data was processed. At its end the
+// request in hand is repeated, or the operation fails: a read block request goes out at
+// most twice, write blocks 0x71..0x7E at most three times, 0x70 and 0x7F once, and after
+// the last block the pager has four periods for its reports.
+void PagerProtocol::timeOutStep() {
+  if (++tickCounter_ < kTicksPerPeriod) return;
+  tickCounter_ = 0;
+  switch (state_) {
+    case ProtocolState::Connecting:
+      if (identifySkip_)
+        identifySkip_ = false;
+      else
+        frames_.SendCommand(code::kPresencePoll);
+      return;
+    case ProtocolState::Reading:
+      if (retryCounter_ >= 2) {
+        timeOut_ = true;
+        FinishRead(false);
+        owner_.SetLinkItems(false);
+        return;
+      }
+      frames_.SendCommand(readBlockCode_);
+      ++retryCounter_;
+      return;
+    case ProtocolState::Writing:
+      if (retryCounter_ >= 2) {
+        if (writeBlockCode_ == kLastWriteBlock && retryCounter_ < 3) {
+          ++retryCounter_;
+        } else {
+          timeOut_ = true;
+          FinishWrite(false);
+          owner_.SetLinkItems(false);
+        }
+        return;
+      }
+      if (writeBlockCode_ < kLastWriteBlock) frames_.SendAgain();
+      ++retryCounter_;
+      return;
+    case ProtocolState::Idle:
+      return;
+  }
+}
+
+void PagerProtocol::handleFrame(const ReceivedFrame& frame) {
+  if (!frame.checksumOk()) return;
+  switch (state_) {
+    case ProtocolState::Idle:
+      if (frame.code() == code::kNoPager) {
+        log(LinkMessage::PagerDisconnected);
+        owner_.SetLinkItems(false);
+      } else if (frame.code() == code::kPagerPresent) {
+        identifySkip_ = true;
+        frames_.SendCommand(code::kIdentify);
+        state_ = ProtocolState::Connecting;
+      }
+      return;
+    case ProtocolState::Connecting: handleInConnecting(frame); return;
+    case ProtocolState::Reading: handleInReading(frame); return;
+    case ProtocolState::Writing: handleInWriting(frame); return;
+  }
+}
+
+void PagerProtocol::handleInConnecting(const ReceivedFrame& frame) {
+  switch (frame.code()) {
+    case code::kNoPager:
+      if (probe_) {
+        chargerAnswered_ = true;
+      } else {
+        owner_.SetLinkItems(false);
+        state_ = ProtocolState::Idle;
+      }
+      return;
+    case code::kPagerPresent:
+      if (probe_)
+        chargerAnswered_ = true;
+      else
+        frames_.SendCommand(code::kIdentify);
+      return;
+    case code::kIdentify: identify(frame); return;
+    default: owner_.SetLinkItems(false); return;
+  }
+}
+
+void PagerProtocol::identify(const ReceivedFrame& reply) {
+  const auto data = reply.data();
+  // A reply too short to carry a version is no more in the expected form than one that
+  // does not start with 1.
+  if (data.size() < 2 || data[0] != kValidIdentification) {
+    state_ = ProtocolState::Idle;
+    frames_.SendCommand(code::kClosing);
+    log(LinkMessage::UnsupportedPager);
+    owner_.SetLinkItems(false);
+    return;
+  }
+  firmwareVersion_ = data[1];
+  firmwareRevision_ = data.size() > 2 ? data[2] : 0;
+  if (firmwareVersion_ < kAcceptedVersionLow) {
+    log(LinkMessage::UnsupportedPager);
+    owner_.SetLinkItems(false);
+  } else if (firmwareVersion_ > kAcceptedVersionHigh) {
+    log(LinkMessage::FirmwareTooNew);
+    owner_.SetLinkItems(false);
+  } else {
+    log(LinkMessage::PagerConnected);
+    owner_.pagerIdentified(firmwareVersion_, firmwareRevision_);
+    owner_.SetLinkItems(true);
+    newPager_ = true;
+  }
+  state_ = ProtocolState::Idle;
+}
+
+void PagerProtocol::handleInReading(const ReceivedFrame& frame) {
+  const std::uint8_t c = frame.code();
+  if (c == code::kNoPager) {
+    state_ = ProtocolState::Idle;
+    FinishRead(false);
+    owner_.SetLinkItems(false);
+    return;
+  }
+  if (!code::isReadBlock(c)) return;
+  if (c != readBlockCode_ || frame.length() != kBlockSize) {
+    log(LinkMessage::CommunicationError);
+    FinishRead(false);
+    return;
+  }
+  const auto data = frame.data();
+  std::copy(data.begin(), data.end(),
+            images_.readImage.begin() + static_cast<std::ptrdiff_t>(code::blockOf(c) * kBlockSize));
+  retryCounter_ = 0;
+  advanceProgress();
+  if (c == kLastReadBlock) {
+    FinishRead(true);
+    return;
+  }
+  ++readBlockCode_;
+  frames_.SendCommand(readBlockCode_);
+  retryCounter_ = 1;
+}
+
+void PagerProtocol::handleInWriting(const ReceivedFrame& frame) {
+  const std::uint8_t c = frame.code();
+  switch (c) {
+    case code::kWriteDone: log(LinkMessage::WriteEepromSucceeded); return;
+    case code::kWriteImpossible:
+      log(LinkMessage::CannotWriteEeprom);
+      FinishWrite(false);
+      return;
+    case code::kVerifyPassed:
+      log(LinkMessage::VerifyEepromSucceeded);
+      FinishWrite(true);
+      return;
+    case code::kVerifyFailed:
+      log(LinkMessage::VerifyEepromFailed);
+      FinishWrite(false);
+      return;
+    case code::kNoPager:
+      state_ = ProtocolState::Idle;
+      FinishWrite(false);
+      owner_.SetLinkItems(false);
+      return;
+    default: break;
+  }
+  if (!code::isWriteBlock(c)) return;
+  if (c != writeBlockCode_ || frame.length() != 0) {
+    log(LinkMessage::CommunicationError);
+    FinishWrite(false);
+    return;
+  }
+  advanceProgress();
+  if (c == kLastWriteBlock) {
+    log(LinkMessage::WritingEeprom);
+    retryCounter_ = 0;
+    return;
+  }
+  ++writeBlockCode_;
+  retryCounter_ = 0;
+  frames_.BuildWriteBlock(writeBlockCode_);
+  frames_.SendAgain();
+}
+
+void PagerProtocol::read() {
+  log(LinkMessage::ReadDataFromPager);
+  owner_.setInfoText(BusyInfo::Reading);
+  ShowBusy(true);
+  retryCounter_ = 1;
+  readBlockCode_ = code::kReadBlock;
+  state_ = ProtocolState::Reading;
+  frames_.SendCommand(readBlockCode_);
+}
+
+void PagerProtocol::write() {
+  owner_.setInfoText(BusyInfo::Writing);
+  ShowBusy(true);
+  retryCounter_ = 1;
+  writeBlockCode_ = code::kWriteBlock;
+  state_ = ProtocolState::Writing;
+  // Not sent here: the first time-out period that ends sends it, as its one try.
+  frames_.BuildWriteBlock(writeBlockCode_);
+}
+
+void PagerProtocol::Stop() {
+  ShowBusy(false);
+  log(LinkMessage::OperationCancelled);
+}
+
+void PagerProtocol::ShowBusy(bool on) {
+  if (on) {
+    progress_ = 0;
+    owner_.showProgress(true);
+    owner_.setProgressPosition(progress_);
+    owner_.SetLinkItems(false);
+    owner_.SetFileHelp(false);
+    retryCounter_ = 1;
+    return;
+  }
+  state_ = ProtocolState::Idle;
+  owner_.showProgress(false);
+  retryCounter_ = 0;
+  owner_.SetLinkItems(true);
+  owner_.SetFileHelp(true);
+}
+
+void PagerProtocol::startProbe() {
+  state_ = ProtocolState::Connecting;
+  probe_ = true;
+  frames_.SendCommand(code::kPresencePoll);
+}
+
+bool PagerProtocol::takeChargerAnswered() { return std::exchange(chargerAnswered_, false); }
+
+bool PagerProtocol::takeNewPager() { return std::exchange(newPager_, false); }
+
+void PagerProtocol::advanceProgress() {
+  progress_ = std::min(progress_ + 1, kProgressMaximum);
+  owner_.setProgressPosition(progress_);
+}
+
+void PagerProtocol::FinishRead(bool complete) {
+  ShowBusy(false);
+  if (!complete) {
+    images_.writeImage.fill(0);
+    log(timeOut_ ? LinkMessage::ReadTimedOut : LinkMessage::ReadEepromFailed);
+    timeOut_ = false;
+    readBeforeWrite_ = false;
+    return;
+  }
+  if (!checksumTestAndAdopt(images_)) {
+    // The read-before-write mark keeps its value: the next write writes at once.
+    log(LinkMessage::ReadEepromBadChecksum);
+    return;
+  }
+  log(LinkMessage::ReadEepromOk);
+  owner_.readAdopted(readBeforeWrite_);
+}
+
+void PagerProtocol::FinishWrite(bool complete) {
+  ShowBusy(false);
+  if (complete) {
+    log(LinkMessage::WriteEepromCompleted);
+    return;
+  }
+  images_.writeImage.fill(0);
+  log(timeOut_ ? LinkMessage::WriteTimedOut : LinkMessage::WriteEepromFailed);
+  timeOut_ = false;
+  readBeforeWrite_ = false;
+}
+
+}  // namespace palor

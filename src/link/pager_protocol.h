@@ -1,0 +1,146 @@
+#pragma once
+// The pager protocol: the programmer's side of the conversation with the desk charger and
+// the pager in it. It notices the charger's reports that a pager was put in or taken out,
+// identifies the pager, reads its EEPROM block by block into the read image and writes the
+// write image block by block, then waits for the pager's own write and verify reports.
+//
+// It never reads a clock: Com_clockTimer advances it, and 96 ticks without received data
+// are one time-out period. It formats no UI: what happens is told to its Owner (messages
+// by their LinkMessage, the link items, the progress display), which keeps the window.
+#include <cstdint>
+#include <string_view>
+
+#include "config/image_layout.h"
+#include "link/link_frames.h"
+
+namespace palor {
+
+enum class ProtocolState : std::uint8_t { Idle, Connecting, Reading, Writing };
+
+// Every status-log line the link writes.
+enum class LinkMessage : std::uint8_t {
+  DururoveraConnected,
+  DururoveraDisconnected,
+  PagerDisconnected,
+  PagerConnected,
+  UnsupportedPager,
+  FirmwareTooNew,
+  ReadDataFromPager,
+  ReadEepromOk,
+  ReadEepromBadChecksum,
+  ReadTimedOut,
+  ReadEepromFailed,
+  WritingEeprom,
+  WriteEepromSucceeded,
+  CannotWriteEeprom,
+  VerifyEepromSucceeded,
+  VerifyEepromFailed,
+  WriteEepromCompleted,
+  WriteTimedOut,
+  WriteEepromFailed,
+  CommunicationError,
+  OperationCancelled,
+};
+
+// What LblInfoRWPager says while the pager is busy.
+enum class BusyInfo : std::uint8_t { Reading, Writing };
+
+class PagerProtocol {
+ public:
+  static constexpr int kTicksPerPeriod = 96;  // 96 x 40 ms = 3.84 s of silence
+  static constexpr int kProgressMaximum = static_cast<int>(kBlockCount);
+  static constexpr std::uint8_t kAcceptedVersionLow = 2;
+  static constexpr std::uint8_t kAcceptedVersionHigh = 3;
+
+  // What the protocol tells the window that owns it.
+  class Owner {
+   public:
+    virtual ~Owner() = default;
+    virtual void logMessage(LinkMessage message) = 0;
+    virtual void SetLinkItems(bool enabled) = 0;
+    virtual void SetFileHelp(bool enabled) = 0;
+    virtual void setInfoText(BusyInfo info) = 0;
+    // ShowBusy's display: ProgressBar1 (maximum 16, position 0), read_write_stop and
+    // LblInfoRWPager shown or hidden.
+    virtual void showProgress(bool shown) = 0;
+    virtual void setProgressPosition(int position) = 0;
+    // A pager of an accepted version was identified ("Pager connected." is logged): the
+    // controls that depend on the firmware follow it.
+    virtual void pagerIdentified(std::uint8_t version, std::uint8_t revision) = 0;
+    // A read ended complete, its checksum test passed and the read image was adopted into
+    // the write image ("Read eeprom OK!" is logged). `beforeWrite`: it was a write's
+    // preliminary read, whose write the owner runs now.
+    virtual void readAdopted(bool beforeWrite) = 0;
+  };
+
+  PagerProtocol(LinkFrames& frames, ReceiveRing& ring, ImageBuffer& images, Owner& owner);
+
+  // The 40 ms tick: received frames, then the time-out step.
+  void Com_clockTimer();
+  // Called by the frame receiver for every completed frame.
+  void handleFrame(const ReceivedFrame& frame);
+
+  // Read_From_Pager: asks for block 0x60 at once.
+  void read();
+  // The write proper, once the write image is encoded and its checksums filled: block 0x70
+  // is built and goes out when the next time-out period ends.
+  void write();
+  // The Stop button: back to Idle, nothing sent.
+  void Stop();
+  void ShowBusy(bool on);
+
+  // The port watch opened a port: Connecting, the probe mark, a presence poll.
+  void startProbe();
+  // The closing command, at shutdown.
+  void sendClosingCommand() { frames_.SendCommand(code::kClosing); }
+
+  ProtocolState state() const { return state_; }
+  bool busy() const { return state_ == ProtocolState::Reading || state_ == ProtocolState::Writing; }
+  std::uint8_t firmwareVersion() const { return firmwareVersion_; }
+  std::uint8_t firmwareRevision() const { return firmwareRevision_; }
+  void setFirmwareVersion(std::uint8_t version) { firmwareVersion_ = version; }
+  int progressPosition() const { return progress_; }
+
+  // Marks the port watch and the write command share with the protocol.
+  bool probe() const { return probe_; }
+  void clearProbe() { probe_ = false; }
+  // Read and cleared in one step by the port watch.
+  bool takeChargerAnswered();
+  bool readBeforeWrite() const { return readBeforeWrite_; }
+  void setReadBeforeWrite(bool set) { readBeforeWrite_ = set; }
+  // Read and cleared in one step by the first write after an identification.
+  bool takeNewPager();
+
+ private:
+  void timeOutStep();
+  void handleInConnecting(const ReceivedFrame& frame);
+  void handleInReading(const ReceivedFrame& frame);
+  void handleInWriting(const ReceivedFrame& frame);
+  void identify(const ReceivedFrame& reply);
+  void advanceProgress();
+  void FinishRead(bool complete);
+  void FinishWrite(bool complete);
+  void log(LinkMessage message) { owner_.logMessage(message); }
+
+  LinkFrames& frames_;
+  ReceiveRing& ring_;
+  ImageBuffer& images_;
+  Owner& owner_;
+
+  ProtocolState state_ = ProtocolState::Idle;
+  std::uint8_t tickCounter_ = 0;
+  std::uint8_t retryCounter_ = 0;
+  std::uint8_t readBlockCode_ = code::kReadBlock;
+  std::uint8_t writeBlockCode_ = code::kWriteBlock;
+  std::uint8_t firmwareVersion_ = 3;
+  std::uint8_t firmwareRevision_ = 0;
+  bool identifySkip_ = false;
+  bool probe_ = false;
+  bool chargerAnswered_ = false;
+  bool timeOut_ = false;
+  bool readBeforeWrite_ = false;
+  bool newPager_ = false;
+  int progress_ = 0;
+};
+
+}  // namespace palor

@@ -1,0 +1,43 @@
+#pragma once
+// The parts of the main window that are not settings, and what start-up learns from the
+// machine it runs on.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace palor {
+
+inline constexpr std::string_view kLayoutCaption = "PALOR Programmer";
+inline constexpr std::string_view kApplicationTitle = "PALOR Customer Programmer (Dururovera)";
+
+// Title, menu states, hidden page, the progress display of a pager read or write, timers
+// and dropped-file registration.
+struct MainWindowState {
+  std::string title{kLayoutCaption};
+  bool hardwarePageVisible = true;
+  bool writeToPagerEnabled = true;   // link items: enabled once a pager is identified
+  bool readFromPagerEnabled = true;
+  bool connectPagerVisible = true;
+  bool repairChecked = false;
+  bool fileMenuEnabled = true;       // both submenus are disabled during a pager read or write
+  bool helpMenuEnabled = true;
+  // ProgressBar1, read_write_stop and LblInfoRWPager: shown during a pager read or write.
+  bool progressVisible = false;
+  int progressMaximum = 16;
+  int progressPosition = 0;
+  bool stopVisible = false;
+  bool infoRWPagerVisible = false;
+  std::string infoRWPagerText;
+  bool comClockRunning = false;      // the 40 ms protocol timer
+  bool watchSerialRunning = false;   // the 500 ms port watch
+  bool acceptsDroppedFiles = false;
+  bool closeRequested = false;
+};
+
+// What start-up learns from the machine it runs on.
+struct StartUpEnvironment {
+  std::vector<std::string> ports;  // the charger adapter's serial ports
+  char decimalSeparator = '.';     // the PC's number format
+};
+
+}  // namespace palor

@@ -1,0 +1,119 @@
+// The main window's side of the pager link: its two timers, Read_From_Pager,
+// Write_To_Pager and Stop, and what the link reports back into the window and the log.
+#include <charconv>
+#include <limits>
+
+#include "config/image_checksums.h"
+#include "config/image_codec.h"
+#include "link/firmware_options.h"
+#include "ui/messages.h"
+#include "ui/vendrel.h"
+
+namespace palor {
+
+void FormState::Com_clockTimer() { link_.protocol().Com_clockTimer(); }
+
+void FormState::watch_serialTimer() {
+  link_.watch().watch_serialTimer();
+  showLinkTimers();
+}
+
+void FormState::showLinkTimers() {
+  const PortWatch& watch = link_.watch();
+  changeWindow([&](MainWindowState& w) {
+    w.comClockRunning = watch.comClockRunning();
+    w.watchSerialRunning = watch.watchTimerRunning();
+  });
+}
+
+void FormState::ReadFromPagerClick() { link_.protocol().read(); }
+
+void FormState::WriteToPagerClick() {
+  if (!PreStoreChecks()) return;
+  PagerProtocol& protocol = link_.protocol();
+  if (protocol.takeNewPager()) advancePagerNumber();
+  if (!window_.repairChecked && !protocol.readBeforeWrite()) {
+    // The pager is read first; the read continues this write when it completes.
+    protocol.setReadBeforeWrite(true);
+    protocol.read();
+    return;
+  }
+  protocol.setReadBeforeWrite(false);
+  log_.append(msg::kWriteToPager);
+  if (!encodeWriteImage()) return;
+  // The version byte stays 0 in what the pager gets.
+  fillChecksums(images_.writeImage);
+  protocol.write();
+  AdvanceAddresses();
+}
+
+void FormState::read_write_stopClick() { link_.protocol().Stop(); }
+
+void FormState::SetLinkItems(bool enabled) {
+  changeWindow([enabled](MainWindowState& w) {
+    w.writeToPagerEnabled = enabled;
+    w.readFromPagerEnabled = enabled;
+  });
+}
+
+void FormState::SetFileHelp(bool enabled) {
+  changeWindow([enabled](MainWindowState& w) {
+    w.fileMenuEnabled = enabled;
+    w.helpMenuEnabled = enabled;
+  });
+}
+
+// The pager number is a counter of up to eight decimal digits. A text that is not a
+// number counts as 0, and the counter stops at 99999999 rather than show a cut number.
+void FormState::advancePagerNumber() {
+  const FieldId field = record_.id("TxtPagerNumber");
+  const std::string& text = record_.text(field);
+  long value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value < 0) value = 0;
+  constexpr long kLargest = 99999999;
+  record_.setText(field, std::to_string(value < kLargest ? value + 1 : kLargest));
+}
+
+void FormState::LinkReports::logMessage(LinkMessage message) {
+  form_.log_.append(msg::linkMessage(message));
+}
+
+void FormState::LinkReports::setInfoText(BusyInfo info) {
+  form_.changeWindow([info](MainWindowState& w) {
+    w.infoRWPagerText = info == BusyInfo::Reading ? msg::kReadingPager : msg::kWritingPager;
+  });
+}
+
+void FormState::LinkReports::showProgress(bool shown) {
+  form_.changeWindow([shown](MainWindowState& w) {
+    w.progressVisible = w.stopVisible = w.infoRWPagerVisible = shown;
+    if (shown) {
+      w.progressMaximum = PagerProtocol::kProgressMaximum;
+      w.progressPosition = 0;
+    }
+  });
+}
+
+void FormState::LinkReports::setProgressPosition(int position) {
+  form_.changeWindow([position](MainWindowState& w) { w.progressPosition = position; });
+}
+
+void FormState::LinkReports::pagerIdentified(std::uint8_t version, std::uint8_t revision) {
+  ApplyFirmwareOptions(form_.record_, version, revision);
+  form_.Method28aClick();
+}
+
+void FormState::LinkReports::readAdopted(bool beforeWrite) {
+  if (!beforeWrite) {
+    form_.decodeImageFromPager();
+    return;
+  }
+  // A write's preliminary read: the pager keeps its own hardware values, then the write
+  // goes on (the set mark makes it skip the read).
+  refreshHardware(form_.record_, form_.images_.writeImage,
+                  {form_.firmwareVersion(), form_.decimalSeparator_});
+  form_.WriteToPagerClick();
+}
+
+}  // namespace palor

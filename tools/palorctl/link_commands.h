@@ -1,0 +1,27 @@
+#pragma once
+// palorctl's commands that talk to a pager: the window's own connection, read and write,
+// driven by a real-time loop that calls the window's two timer ticks every 40 ms and
+// 500 ms, sleeping in between.
+#include <optional>
+#include <string>
+
+#include "commands.h"
+
+namespace palor::ctl {
+
+struct LinkOptions {
+  std::optional<std::string> port;  // the only port of the port list
+  double timeoutSeconds = 30;       // for a charger and a pager to answer
+  std::optional<std::string> trace; // every frame, time-stamped, in hex
+};
+
+// Connect, Read_From_Pager, then OUT saved as File / Save saves it; with `raw`, OUT gets
+// the 1024 bytes exactly as the pager sent them.
+int read(const std::string& out, bool raw, const LinkOptions& link, const CommonOptions& options);
+// IN opened, the edits applied, connect, Write_To_Pager (Help / Repair checked first when
+// `repair`); after a completed write `thenSave` gets the configuration the window now holds.
+int write(const std::optional<std::string>& in, bool repair,
+          const std::optional<std::string>& thenSave, const LinkOptions& link,
+          const CommonOptions& options);
+
+}  // namespace palor::ctl
