@@ -1,6 +1,7 @@
 // The whole link against the real palor-pager-sim: the serial transport opens the
 // simulator's pseudo-terminal and the link frames talk to the charger and pager in it.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -199,30 +200,63 @@ TEST(PagerSimEndToEnd, FaultSwitchesAndControlWhileRunning) {
   EXPECT_NE(::lstat(fifoPath.c_str(), &st), 0) << "the FIFO it made is removed at the end";
 }
 
-TEST(PagerSimEndToEnd, RefusesBadArgumentsAndFiles) {
+// Usage errors end with status 2, failures to start with 1; each message names the real
+// reason, and what was at a refused path is left as it was.
+TEST(PagerSimEndToEnd, RefusesBadArgumentsAndFilesSayingWhy) {
   const std::string shortImage = tempPath("short.bin");
   writeFile(shortImage, Bytes(1000, 0));
   const std::string occupied = tempPath("occupied");
   writeFile(occupied, Bytes{'k', 'e', 'e', 'p'});
+  const std::string errors = tempPath("errors");
   const struct {
     std::vector<std::string> args;
-    bool fails;
+    int status;
+    std::string says;  // part of the message on standard error
   } cases[] = {
-      {{"--help"}, false},
-      {{"--image", shortImage}, true},              // not 1024 bytes
-      {{"--save"}, true},                           // nowhere to save
-      {{"--firmware", "256"}, true},
-      {{"--link", occupied}, true},                 // not a link: left alone
+      {{"--help"}, 0, ""},
+      {{"--no-such-option"}, 2, "--no-such-option"},
+      {{"--save"}, 2, "--save requires --image"},  // nowhere to save
+      {{"--firmware", "256"}, 2, "--firmware"},
+      {{"--refuse-write", "--fail-verify"}, 2, "excludes"},
+      {{"--image", "/dev/zero"}, 2, "/dev/zero is not a regular file"},
+      {{"--image", tempPath("missing")}, 2, "No such file or directory"},
+      {{"--image", shortImage}, 1, "the file has 1000 bytes; an image has 1024 bytes"},
+      {{"--link", occupied}, 1, occupied + " exists and is not a symbolic link"},
+      {{"--control", occupied}, 1, occupied + " exists and is not a FIFO"},
+      {{"--control", tempPath("missing") + "/control"}, 1, "No such file or directory"},
   };
   for (const auto& c : cases) {
-    SimProcess sim(c.args);
+    const std::string name = c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : "");
+    SimProcess sim(c.args, errors);
     const int status = sim.wait(5s);
-    ASSERT_NE(status, SimProcess::kStillRunning) << c.args[0];
-    EXPECT_EQ(status != 0, c.fails) << c.args[0] << " " << (c.args.size() > 1 ? c.args[1] : "");
+    ASSERT_NE(status, SimProcess::kStillRunning) << name;
+    EXPECT_EQ(status, c.status) << name;
+    const Bytes said = readFile(errors);
+    const std::string text(said.begin(), said.end());
+    EXPECT_NE(text.find(c.says), std::string::npos) << name << ": " << text;
+    EXPECT_EQ(text.find("Success"), std::string::npos) << name << ": " << text;
   }
   EXPECT_EQ(readFile(occupied), (Bytes{'k', 'e', 'e', 'p'}));
   ::unlink(shortImage.c_str());
   ::unlink(occupied.c_str());
+  ::unlink(errors.c_str());
+}
+
+// A stop signal ends the simulator as "quit" does: status 0, its link and FIFO removed.
+TEST(PagerSimEndToEnd, StopSignalsEndItCleanly) {
+  const std::string linkPath = tempPath("signal-port");
+  const std::string fifoPath = tempPath("signal-control");
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SimProcess sim({"--quiet", "--link", linkPath, "--control", fifoPath});
+    ASSERT_FALSE(sim.readLine().empty()) << "the simulator printed no device path";
+    struct stat st {};
+    ASSERT_EQ(::lstat(linkPath.c_str(), &st), 0);
+    ASSERT_EQ(::lstat(fifoPath.c_str(), &st), 0);
+    sim.signal(signal);
+    EXPECT_EQ(sim.wait(3s), 0) << strsignal(signal);
+    EXPECT_NE(::lstat(linkPath.c_str(), &st), 0) << strsignal(signal);
+    EXPECT_NE(::lstat(fifoPath.c_str(), &st), 0) << strsignal(signal);
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // Runs the real palor-pager-sim for the end-to-end tests: its standard input is a pipe for
-// commands, the first line of its standard output is its device path.
+// commands, the first line of its standard output is its device path. Its standard error
+// goes to the test's, or to a file when one is named.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -20,7 +21,7 @@ namespace palor::test {
 
 class SimProcess {
  public:
-  explicit SimProcess(const std::vector<std::string>& args) {
+  explicit SimProcess(const std::vector<std::string>& args, const std::string& errorsPath = "") {
     int in[2], out[2];
     if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0)
       throw std::runtime_error("no pipe");
@@ -28,6 +29,9 @@ class SimProcess {
     ::posix_spawn_file_actions_init(&actions);
     ::posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
     ::posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    if (!errorsPath.empty())
+      ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorsPath.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
     std::vector<std::string> all{PALOR_PAGER_SIM};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -75,6 +79,9 @@ class SimProcess {
       if (c == '\n') return line;
       line += c;
     }
+  }
+  void signal(int number) {
+    if (pid_ > 0) ::kill(pid_, number);
   }
   static constexpr int kStillRunning = -1000;
   // The exit status once the simulator has ended, or kStillRunning.

@@ -80,6 +80,9 @@ TEST(ChargerDevice, AnswersRequestsAsTheChargerAndPagerDo) {
   v4.firmwareRevision = 0;
   DeviceOptions invalid;
   invalid.identificationValid = false;
+  DeviceOptions noRevision;
+  noRevision.firmwareVersion = 2;
+  noRevision.revisionByte = false;
   const struct {
     const char* name;
     DeviceOptions options;
@@ -91,6 +94,7 @@ TEST(ChargerDevice, AnswersRequestsAsTheChargerAndPagerDo) {
       {"identify, default firmware 3.3", {}, 0x48, {ok(0x48, {1, 3, 3})}},
       {"identify, firmware 4.0", v4, 0x48, {ok(0x48, {1, 4, 0})}},
       {"identify, invalid identification", invalid, 0x48, {ok(0x48, {0, 3, 3})}},
+      {"identify, two data bytes", noRevision, 0x48, {ok(0x48, {1, 2})}},
       {"identify, charger empty", empty, 0x48, {ok(0x30)}},
       {"read block 0", {}, 0x60, {ok(0x60, block(e, 0))}},
       {"read block 5", {}, 0x65, {ok(0x65, block(e, 5))}},
@@ -222,6 +226,24 @@ TEST(ChargerDevice, PagerTakenOutBeforeItsReportsLosesThem) {
   p.writeAll(patterned());
   p.device.takePagerOut(p.now);
   EXPECT_EQ(p.replies(10s), std::vector<Reply>{ok(0x30)});
+}
+
+// The blocks of a write cut short go with the pager: the next write starts afresh.
+TEST(ChargerDevice, PagerTakenOutDuringAWriteForgetsItsBlocks) {
+  const Eeprom e = patterned();
+  Programmer p({}, e);
+  Eeprom first{}, second{};
+  first.fill(0x11);
+  second.fill(0x22);
+  for (std::uint8_t b = 0; b < 8; ++b)
+    p.exchange(static_cast<std::uint8_t>(0x70 + b), block(first, b));
+  p.device.takePagerOut(p.now);
+  p.device.putPagerIn(p.now);
+  for (std::uint8_t b = 8; b < 16; ++b)
+    p.exchange(static_cast<std::uint8_t>(0x70 + b), block(second, b));
+  Eeprom expected = e;
+  std::copy(second.begin() + 512, second.end(), expected.begin() + 512);
+  EXPECT_EQ(p.device.eeprom(), expected);
 }
 
 }  // namespace

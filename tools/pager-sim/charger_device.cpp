@@ -26,8 +26,9 @@ void ChargerDevice::takePagerOut(Clock::time_point now) {
   if (!pagerPresent_) return;
   pagerPresent_ = false;
   log("pager taken out");
-  // What the pager had still to say is lost with it.
+  // What the pager had still to say is lost with it, and so is a write in progress.
   std::erase_if(queue_, [](const Scheduled& s) { return s.fromPager; });
+  pending_ = eeprom_;
   send(now, code::kNoPager, {}, false);
 }
 
@@ -68,11 +69,12 @@ void ChargerDevice::handle(const ReceivedFrame& frame, Clock::time_point now) {
     return;
   }
   if (c == code::kIdentify) {
-    log("identify: firmware " + std::to_string(options_.firmwareVersion) + " revision " +
-        std::to_string(options_.firmwareRevision));
+    log("identify: firmware " + std::to_string(options_.firmwareVersion) +
+        (options_.revisionByte ? " revision " + std::to_string(options_.firmwareRevision)
+                               : ", no revision"));
     const std::uint8_t data[] = {static_cast<std::uint8_t>(options_.identificationValid ? 1 : 0),
                                  options_.firmwareVersion, options_.firmwareRevision};
-    send(reply, code::kIdentify, data, true);
+    send(reply, code::kIdentify, std::span(data).first(options_.revisionByte ? 3 : 2), true);
   } else if (code::isReadBlock(c)) {
     readBlock(code::blockOf(c), now);
   } else if (code::isWriteBlock(c)) {

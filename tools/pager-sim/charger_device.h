@@ -30,6 +30,7 @@ struct DeviceOptions {
   std::uint8_t firmwareVersion = 3;
   std::uint8_t firmwareRevision = 3;
   bool identificationValid = true;  // false: the reply's first data byte is 0, not 1
+  bool revisionByte = true;         // false: the reply ends after the version (two data bytes)
   bool pagerPresent = true;         // the pager sits in the charger at start
   std::chrono::milliseconds replyDelay{0};
   std::chrono::milliseconds writeTime{300};   // from the last block to the write-done report
@@ -86,7 +87,7 @@ class ChargerDevice {
 
   DeviceOptions options_;
   Eeprom eeprom_;
-  Eeprom pending_;  // blocks received since the last write of the EEPROM
+  Eeprom pending_;  // the EEPROM with the blocks of the write in progress
   bool pagerPresent_;
   FrameReceiver receiver_{isProgrammerCode};
   std::deque<Scheduled> queue_;

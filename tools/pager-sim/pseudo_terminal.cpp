@@ -1,23 +1,14 @@
 #include "pseudo_terminal.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <stdexcept>
+
+#include "system_error.h"
 
 namespace palor::sim {
-namespace {
-
-std::runtime_error systemError(const std::string& what) {
-  return std::runtime_error(what + ": " + std::strerror(errno));
-}
-
-}  // namespace
 
 PseudoTerminal::PseudoTerminal() {
   master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -37,38 +28,27 @@ PseudoTerminal::PseudoTerminal() {
   }
   // Raw line like the charger's port: without it the terminal would echo the simulator's
   // own replies back to it and translate bytes before the programmer opens the port.
-  termios line{};
-  ::tcgetattr(slave_, &line);
-  ::cfmakeraw(&line);
-  ::cfsetispeed(&line, B57600);
-  ::cfsetospeed(&line, B57600);
-  line.c_cflag |= CLOCAL | CREAD;
-  ::tcsetattr(slave_, TCSANOW, &line);
-  ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+  const auto makeRaw = [this] {
+    termios line{};
+    if (::tcgetattr(slave_, &line) != 0) return false;
+    ::cfmakeraw(&line);
+    line.c_cflag |= CLOCAL | CREAD;
+    return ::cfsetispeed(&line, B57600) == 0 && ::cfsetospeed(&line, B57600) == 0 &&
+           ::tcsetattr(slave_, TCSANOW, &line) == 0;
+  };
+  const bool raw = makeRaw();
+  const int flags = raw ? ::fcntl(master_, F_GETFL) : -1;
+  if (!raw || flags < 0 || ::fcntl(master_, F_SETFL, flags | O_NONBLOCK) != 0) {
+    const auto error = systemError("cannot set up the pseudo-terminal " + devicePath_);
+    ::close(slave_);
+    ::close(master_);
+    throw error;
+  }
 }
 
 PseudoTerminal::~PseudoTerminal() {
   ::close(slave_);
   ::close(master_);
-}
-
-DeviceLink::DeviceLink(std::string linkPath, const std::string& target)
-    : linkPath_(std::move(linkPath)) {
-  struct stat st {};
-  if (::lstat(linkPath_.c_str(), &st) == 0) {
-    if (!S_ISLNK(st.st_mode))
-      throw std::runtime_error(linkPath_ + " exists and is not a symbolic link");
-    ::unlink(linkPath_.c_str());
-  }
-  if (::symlink(target.c_str(), linkPath_.c_str()) != 0) {
-    const auto error = systemError("cannot create the link " + linkPath_);
-    linkPath_.clear();
-    throw error;
-  }
-}
-
-DeviceLink::~DeviceLink() {
-  if (!linkPath_.empty()) ::unlink(linkPath_.c_str());
 }
 
 }  // namespace palor::sim

@@ -24,17 +24,4 @@ class PseudoTerminal {
   std::string devicePath_;
 };
 
-// A symbolic link at linkPath to the device, removed again on destruction. An existing
-// symbolic link there is replaced; anything else there is left alone and refused.
-class DeviceLink {
- public:
-  DeviceLink(std::string linkPath, const std::string& target);  // throws std::runtime_error
-  ~DeviceLink();
-  DeviceLink(const DeviceLink&) = delete;
-  DeviceLink& operator=(const DeviceLink&) = delete;
-
- private:
-  std::string linkPath_;
-};
-
 }  // namespace palor::sim
