@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 
 namespace palor::sim {
@@ -207,6 +208,41 @@ TEST(ChargerDevice, FaultSwitches) {
     EXPECT_TRUE(p.exchange(0x32).empty());
     EXPECT_TRUE(p.replies(249ms).empty());
     EXPECT_EQ(p.replies(1ms), std::vector<Reply>{ok(0x31)});
+  }
+}
+
+// Line noise in front of every frame: a receiver that starts anywhere in it (as one does
+// after its ring overran) completes no frame with a matching checksum but the reply that
+// follows it, and the noise ends quiet, so that the reply comes through whole. The sizes
+// sit around the 70-byte quiet tail; 3000 holds plenty of broken frames.
+TEST(ChargerDevice, LineNoiseBeforeEveryFrameHidesNoFrameOfItsOwn) {
+  for (std::size_t size : {1u, 69u, 70u, 71u, 3000u}) {
+    SCOPED_TRACE(size);
+    DeviceOptions o;
+    o.garbageBytes = size;
+    Programmer p(o);
+    for (int round = 0; round < 2; ++round) {
+      p.send(0x32);
+      const Bytes bytes = p.device.takeDue(p.now);
+      ASSERT_EQ(bytes.size(), size + 6);
+      const FrameBytes reply = buildFrame(0x31);
+      EXPECT_TRUE(std::equal(reply.view().begin(), reply.view().end(), bytes.end() - 6));
+      const auto quiet = bytes.end() - 6 - static_cast<std::ptrdiff_t>(std::min<std::size_t>(size, 70));
+      EXPECT_EQ(std::count(quiet, bytes.end() - 6, 0x7E), 0);
+      if (size == 3000) EXPECT_GT(std::count(bytes.begin(), quiet, 0x7E), 100);
+
+      std::vector<std::size_t> starts{0};
+      for (std::size_t i = 0; i < size; ++i)
+        if (bytes[i] == 0x7E) starts.push_back(i);
+      for (std::size_t start : starts) {
+        FrameReceiver receiver(isChargerCode);
+        std::vector<std::uint8_t> matching;
+        for (std::size_t i = start; i < bytes.size(); ++i)
+          if (receiver.take(bytes[i]) && receiver.frame().checksumOk())
+            matching.push_back(receiver.frame().code());
+        ASSERT_EQ(matching, Bytes{0x31}) << "starting at " << start;
+      }
+    }
   }
 }
 

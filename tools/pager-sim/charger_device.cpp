@@ -35,6 +35,7 @@ void ChargerDevice::takePagerOut(Clock::time_point now) {
 std::vector<std::uint8_t> ChargerDevice::takeDue(Clock::time_point now) {
   std::vector<std::uint8_t> bytes;
   while (!queue_.empty() && queue_.front().due <= now) {
+    noise_.append(options_.garbageBytes, bytes);
     const auto view = queue_.front().frame.view();
     bytes.insert(bytes.end(), view.begin(), view.end());
     queue_.pop_front();

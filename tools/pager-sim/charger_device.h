@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "line_noise.h"
 #include "link/frame_receiver.h"
 #include "link/link_frame.h"
 
@@ -41,6 +42,7 @@ struct DeviceOptions {
   std::optional<unsigned> pullAtBlock;  // the pager is taken out when this block comes up
   bool refuseWrite = false;             // write-impossible instead of writing
   bool failVerify = false;              // writes, then reports verify-failed
+  std::size_t garbageBytes = 0;         // line noise sent in front of every frame
 };
 
 class ChargerDevice {
@@ -56,7 +58,7 @@ class ChargerDevice {
   void putPagerIn(Clock::time_point now);
   void takePagerOut(Clock::time_point now);
 
-  // The bytes of every frame due by now, in order.
+  // The bytes of every frame due by now, in order, each after its line noise.
   std::vector<std::uint8_t> takeDue(Clock::time_point now);
   // When the next frame falls due, if one is waiting.
   std::optional<Clock::time_point> nextDue() const;
@@ -92,6 +94,7 @@ class ChargerDevice {
   FrameReceiver receiver_{isProgrammerCode};
   std::deque<Scheduled> queue_;
   unsigned framesSent_ = 0;
+  LineNoise noise_;
   EepromWritten eepromWritten_;
   EventLog eventLog_;
 };

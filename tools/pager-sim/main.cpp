@@ -84,6 +84,14 @@ the simulator sends, from 1, unasked reports and dropped frames included. --wron
 and --pull-at-block name a block by its number 0..15 (request code 60 + B, write block
 code 70 + B).
 
+Line noise: with --garbage N every frame the simulator sends, unasked reports included,
+comes after N bytes of noise: random bytes with lone lead pairs 7E 7E, three lead bytes,
+frames cut short after their length byte and whole frames with a wrong checksum among
+them. No frame in the noise has a matching checksum, and its last 70 bytes hold no 7E,
+so the frame after it arrives whole unless the programmer's 2048-byte receive ring
+overruns. Paced, N bytes take N x 173.6 us on the line; with --no-pace they come at once,
+and more than 2048 of them overrun the ring between two of the programmer's ticks.
+
 Events (requests, replies, faults) are reported on standard error unless --quiet.
 
 Exit status: 0 after quit, a stop signal or --help; 1 when the simulator cannot start
@@ -170,6 +178,10 @@ void parse(CLI::App& app, Options& o, int argc, char** argv) {
   app.add_flag("--fail-verify", o.device.failVerify,
                "write the EEPROM, then report verify-failed (4D)")
       ->excludes(refuse);
+  app.add_option("--garbage", o.device.garbageBytes,
+                 "send this many bytes of line noise before every frame (default 0)")
+      ->type_name("BYTES")
+      ->check(CLI::Range(0, 1000000));
   app.add_flag("-q,--quiet", o.quiet, "do not report events on standard error");
   app.parse(argc, argv);
 
