@@ -97,19 +97,25 @@ const ConfigImage& startUpPagerImage() {
   return image;
 }
 
-constexpr std::uint8_t kAcceptedCodes[] = {
-    code::kNoPager,    code::kPagerPresent,     code::kIdentify,     code::kWriteDone,
-    code::kWriteImpossible, code::kVerifyPassed, code::kVerifyFailed,
-    0x60, 0x61, 0x62, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x69, 0x6A, 0x6B, 0x6C, 0x6D, 0x6E, 0x6F,
-    0x70, 0x71, 0x72, 0x73, 0x74, 0x75, 0x76, 0x77, 0x78, 0x79, 0x7A, 0x7B, 0x7C, 0x7D, 0x7E, 0x7F,
-};
+// The codes the programmer's receiver accepts.
+const std::vector<std::uint8_t>& acceptedCodes() {
+  static const std::vector<std::uint8_t> codes = [] {
+    std::vector<std::uint8_t> accepted;
+    for (int c = 0; c < 256; ++c)
+      if (palor::isChargerCode(static_cast<std::uint8_t>(c)))
+        accepted.push_back(static_cast<std::uint8_t>(c));
+    return accepted;
+  }();
+  return codes;
+}
 
 class Session {
  public:
   explicit Session(Script& script) : script_(script) {
     form_.startUp();
-    // The frame handler as the link wires it, bracketed so that every log line is known
-    // to come from a frame or from elsewhere.
+    // The protocol takes every frame as the link hands it over, with the model of the read
+    // run first and the frame in hand known to the log checks (the link's observer of
+    // received frames is not needed here).
     form_.link().frames().setFrameHandler([this](const ReceivedFrame& frame) { onFrame(frame); });
     form_.link().setSentObserver([this](std::span<const std::uint8_t> bytes) { onSent(bytes); });
     form_.log().setObserver([this](const std::string& line) { onLog(line); });
@@ -125,7 +131,8 @@ class Session {
     pagerImage_ = startUpPagerImage();
     const int patches = script_.next() & 7;
     for (int i = 0; i < patches; ++i) {
-      const std::size_t offset = ((script_.next() << 8) | script_.next()) % palor::kImageSize;
+      const std::size_t high = script_.next();
+      const std::size_t offset = ((high << 8) | script_.next()) % palor::kImageSize;
       pagerImage_[offset] = script_.next();
     }
     if ((start & 0x10) == 0) palor::fillChecksums(pagerImage_);
@@ -168,9 +175,9 @@ class Session {
 
   // The read or write in hand runs to its end (its time-outs end it at the latest).
   void finish() {
-    for (int i = 0; i < 12 * palor::PagerProtocol::kTicksPerPeriod && form_.link().protocol().busy(); ++i)
-      tick(1);
-    if (form_.link().protocol().busy()) fail("a read or write outlived its time-outs");
+    const palor::PagerProtocol& protocol = form_.link().protocol();
+    for (int i = 0; i < 12 * palor::PagerProtocol::kTicksPerPeriod && protocol.busy(); ++i) tick(1);
+    if (protocol.busy()) fail("a read or write outlived its time-outs");
     check();
   }
 
@@ -209,7 +216,8 @@ class Session {
   }
 
   void anyFrame(std::uint8_t op) {
-    const std::uint8_t c = kAcceptedCodes[script_.next() % std::size(kAcceptedCodes)];
+    const auto& codes = acceptedCodes();
+    const std::uint8_t c = codes[script_.next() % codes.size()];
     std::size_t length = 0;
     if (op & 0x08)
       length = script_.next() % (palor::kFrameDataMax + 1);
@@ -281,8 +289,8 @@ class Session {
     if (stateBefore_ == ProtocolState::Reading && frame.checksumOk() && code::isReadBlock(c)) {
       if (c == expectedBlock_ && frame.length() == palor::kBlockSize && !readBroken_) {
         const auto data = frame.data();
-        std::copy(data.begin(), data.end(),
-                  shadowRead_.begin() + static_cast<std::ptrdiff_t>(code::blockOf(c) * palor::kBlockSize));
+        const auto at = static_cast<std::ptrdiff_t>(code::blockOf(c) * palor::kBlockSize);
+        std::copy(data.begin(), data.end(), shadowRead_.begin() + at);
         ++expectedBlock_;
         ++blocksInOrder_;
       } else {
@@ -322,7 +330,8 @@ class Session {
         fail("read OK reported without the last block in hand");
       if (blocksInOrder_ != palor::kBlockCount || readBroken_)
         fail("read OK reported without 16 blocks in order");
-      if (!palor::checksumsMatch(shadowRead_)) fail("read OK reported for an image that fails its checksums");
+      if (!palor::checksumsMatch(shadowRead_))
+        fail("read OK reported for an image that fails its checksums");
       if (images.readImage != shadowRead_) fail("the read image is not the blocks read");
       if (images.writeImage != images.readImage) fail("read OK without the image adopted");
     } else if (line == msg::kWriteEepromCompleted) {
@@ -338,9 +347,11 @@ class Session {
   }
 
   void check() const {
-    if (form_.images().readImage != shadowRead_) fail("the read image changed outside an accepted block");
+    if (form_.images().readImage != shadowRead_)
+      fail("the read image changed outside an accepted block");
     const int progress = form_.window().progressPosition;
-    if (progress < 0 || progress > palor::PagerProtocol::kProgressMaximum) fail("progress out of range");
+    if (progress < 0 || progress > palor::PagerProtocol::kProgressMaximum)
+      fail("progress out of range");
   }
 
   Script& script_;

@@ -75,7 +75,8 @@ TEST(LinkUnderGarbage, ConnectsReadsAndWritesThroughNoiseBeforeEveryFrame) {
   const std::string imagePath = tempPath("noisy-pager.bin");
   const ConfigImage stored = pagerImage("BEFORE NOISE  ");
   std::ofstream(imagePath, std::ios::binary)
-      .write(reinterpret_cast<const char*>(stored.data()), static_cast<std::streamsize>(stored.size()));
+      .write(reinterpret_cast<const char*>(stored.data()),
+             static_cast<std::streamsize>(stored.size()));
   test::SimProcess sim({"--image", imagePath, "--save", "--garbage", "10000", "--no-pace",
                         "--write-time", "50", "--verify-time", "50", "--quiet"});
   const std::string device = sim.readLine();

@@ -111,8 +111,10 @@ class Soak {
 
   bool run() {
     if (!takePagerHardware()) return false;
-    // Each write carries the next address, as at a desk that programs pager after pager.
-    form_.record().pickItem(form_.record().id("autoinc1"), 1);
+    // Each write carries the next eight addresses, as at a desk that programs pager after
+    // pager; with equal steps they stay apart.
+    for (int row = 1; row <= 8; ++row)
+      form_.record().pickItem(form_.record().id("autoinc" + std::to_string(row)), 1);
     if (!runLinkUntil(form_, [&] { return connected(); }, 30s))
       return failed("no pager connected within 30 s");
     std::printf("%5s %9s %5s %7s %9s\n", "cycle", "seconds", "fds", "threads", "rss_kB");
@@ -142,7 +144,8 @@ class Soak {
     pager.startUp();
     if (!pager.loadImageFile(readFile(options_.image), "pager"))
       return failed(options_.image + " holds no pager configuration");
-    for (const char* name : kHardwareFields) pagerHardware_.push_back(valueOf(pager.record(), name));
+    for (const char* name : kHardwareFields)
+      pagerHardware_.push_back(valueOf(pager.record(), name));
     return true;
   }
 
@@ -169,7 +172,7 @@ class Soak {
     std::snprintf(number, sizeof number, "%05d", cycle % 100000);
     const std::string hello = std::string("SOAK ") + number + "    ";  // the field's 14
     form_.record().setText("hellomsg1", hello);
-    const std::string addressBefore = form_.record().text("address1");
+    const std::string addressBefore = form_.record().text("address8");
     mark();
     form_.WriteToPagerClick();
     if (!runLinkUntil(form_, [&] { return !form_.link().protocol().busy(); }, 60s))
@@ -182,7 +185,7 @@ class Soak {
     FormState check;
     check.startUp();
     if (!check.loadImageFile(eeprom, "pager") || check.record().text("hellomsg1") != hello ||
-        check.record().text("address1") != addressBefore)
+        check.record().text("address8") != addressBefore)
       return failed("the pager's EEPROM does not hold this cycle's configuration");
     for (std::size_t i = 0; i < std::size(kHardwareFields); ++i)
       if (valueOf(check.record(), kHardwareFields[i]) != pagerHardware_[i])

@@ -227,7 +227,8 @@ TEST(ChargerDevice, LineNoiseBeforeEveryFrameHidesNoFrameOfItsOwn) {
       ASSERT_EQ(bytes.size(), size + 6);
       const FrameBytes reply = buildFrame(0x31);
       EXPECT_TRUE(std::equal(reply.view().begin(), reply.view().end(), bytes.end() - 6));
-      const auto quiet = bytes.end() - 6 - static_cast<std::ptrdiff_t>(std::min<std::size_t>(size, 70));
+      const auto tail = static_cast<std::ptrdiff_t>(std::min<std::size_t>(size, 70));
+      const auto quiet = bytes.end() - 6 - tail;
       EXPECT_EQ(std::count(quiet, bytes.end() - 6, 0x7E), 0);
       if (size == 3000) EXPECT_GT(std::count(bytes.begin(), quiet, 0x7E), 100);
 
