@@ -257,6 +257,16 @@ void PagerProtocol::startProbe() {
   frames_.SendCommand(code::kPresencePoll);
 }
 
+void PagerProtocol::portLost() {
+  switch (state_) {
+    case ProtocolState::Reading: FinishRead(false); break;
+    case ProtocolState::Writing: FinishWrite(false); break;
+    case ProtocolState::Idle:
+    case ProtocolState::Connecting: return;
+  }
+  owner_.SetLinkItems(false);
+}
+
 bool PagerProtocol::takeChargerAnswered() { return std::exchange(chargerAnswered_, false); }
 
 bool PagerProtocol::takeNewPager() { return std::exchange(newPager_, false); }

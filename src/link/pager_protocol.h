@@ -91,6 +91,9 @@ class PagerProtocol {
 
   // The port watch opened a port: Connecting, the probe mark, a presence poll.
   void startProbe();
+  // The port went away under the link (pulled out, hung up): a read or write in hand fails
+  // at once, as when the pager is taken out, rather than waiting out its time-outs.
+  void portLost();
   // The closing command, at shutdown.
   void sendClosingCommand() { frames_.SendCommand(code::kClosing); }
 
