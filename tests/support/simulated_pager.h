@@ -25,15 +25,16 @@ class SimulatedPager {
                           const sim::Eeprom& eeprom = sim::defaultPagerImage())
       : device(std::move(options), eeprom), form_(form) {
     form_.link().setSentObserver([this](std::span<const std::uint8_t> bytes) {
-      sent.push_back({ticks, Bytes(bytes.begin(), bytes.end())});
-      if (!silent) device.receive(bytes, now_);
+      sent.push_back({ticks, Bytes(bytes.begin(), bytes.end()), form_.link().transport().portPath()});
+      if (!silent && onTheLine()) device.receive(bytes, now_);
     });
   }
   ~SimulatedPager() { form_.link().setSentObserver({}); }
 
   // One Com_clock tick, after the bytes due by now have arrived.
   void tick() {
-    deliver(device.takeDue(now_));
+    const Bytes due = device.takeDue(now_);
+    if (onTheLine()) deliver(due);  // what the charger sends to a closed port is lost
     form_.Com_clockTimer();
     now_ += kTick;
     ++ticks;
@@ -78,13 +79,22 @@ class SimulatedPager {
   struct Sent {
     int tick;
     Bytes bytes;
+    std::string port;  // the port open when it was sent; empty when none was
   };
   std::vector<Sent> sent;
   int ticks = 0;
   bool silent = false;  // the line is dead: nothing sent reaches the device
+  // When set, the charger sits behind this port alone: it hears and is heard only while
+  // the transport has it open (the port watch's tests, with real ports that open).
+  std::string chargerPort;
   sim::ChargerDevice device;
 
  private:
+  bool onTheLine() const {
+    const SerialTransport& transport = form_.link().transport();
+    return chargerPort.empty() || (transport.isOpen() && transport.portPath() == chargerPort);
+  }
+
   FormState& form_;
   sim::Clock::time_point now_{};
 };
