@@ -73,7 +73,7 @@ class WatchedWindow {
     for (const std::string& n : names)
       listed.push_back(
           ports.add(n, std::find(missing.begin(), missing.end(), n) == missing.end()));
-    form.startUp({.ports = {}, .portSource = [this] { return listed; }});
+    form.startUp({.portSource = [this] { return listed; }});
     seen_ = form.log().lines().size();
   }
 
@@ -150,7 +150,7 @@ TEST(PortWatch, ScanProbesThePortsInOrderAndKeepsTheOneWhoseChargerAnswers) {
     for (const std::string& n : c.ports)
       names.push_back(folder.add(n, std::find(c.missing.begin(), c.missing.end(), n) == c.missing.end()));
     FormState form;
-    form.startUp({.ports = {}, .portSource = fixedPorts(names)});
+    form.startUp({.portSource = fixedPorts(names)});
     SimulatedPager pager(form);
     pager.chargerPort = folder.path(c.charger.empty() ? "nowhere" : c.charger);
     pager.silent = c.chargerOnAt > 1;
@@ -346,7 +346,7 @@ TEST(PortWatchDiagnostics, APortRefusedForAReasonTheUserCanMendIsSaidOnce) {
   };
   const auto status = test::runAsNobody([&] {
     FormState form;
-    form.startUp({.ports = {}, .portSource = fixedPorts({missing, held, noRights})});
+    form.startUp({.portSource = fixedPorts({missing, held, noRights})});
     for (int tick = 0; tick < 40; ++tick) form.watch_serialTimer();
     if (form.log().lines() == expected) return 0;
     for (const std::string& line : form.log().lines()) std::fprintf(stderr, "logged: %s\n", line.c_str());
