@@ -38,11 +38,11 @@ struct MainWindowState {
 
 // What start-up learns from the machine it runs on.
 struct StartUpEnvironment {
-  std::vector<std::string> ports;  // the charger's serial ports, when no port source is given
+  std::vector<std::string> ports{};  // the charger's serial ports, when no port source is given
   char decimalSeparator = '.';     // the PC's number format
   // Where the charger's ports come from, at start-up and at every device change: the
   // window's is systemPorts(). Empty: `ports` are the ports for the whole run.
-  PortSource portSource;
+  PortSource portSource{};
   // Whether plugged and pulled ports are watched for (the device monitor).
   bool watchDevices = false;
 };

@@ -10,11 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <map>
-#include <memory>
 
 #include "as_nobody.h"
+#include "named_ports.h"
 #include "simulated_pager.h"
 #include "test_support.h"
 #include "ui/messages.h"
@@ -22,49 +20,13 @@
 namespace palor {
 namespace {
 
+using testing::NamedPorts;
 using testing::SimulatedPager;
 using Lines = std::vector<std::string>;
 using namespace std::chrono_literals;
 
 // Protocol ticks of 40 ms in one watch period of 500 ms (12.5, taken as 12).
 constexpr int kTicksPerWatchTick = 12;
-
-// Ports under names of the test's choosing in a folder of their own: each a symbolic link to
-// a pseudo-terminal, or nothing at all for a port whose device node is missing.
-class NamedPorts {
- public:
-  NamedPorts() {
-    std::string pattern = ::testing::TempDir() + "palor-ports-XXXXXX";
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("no folder for the ports");
-    folder_ = pattern;
-    ::chmod(folder_.c_str(), 0755);  // reachable for the user nobody too
-  }
-  ~NamedPorts() {
-    ptys_.clear();
-    std::filesystem::remove_all(folder_);
-  }
-
-  std::string add(const std::string& name, bool present = true) {
-    const std::string path = this->path(name);
-    if (present) {
-      auto pty = std::make_unique<test::PtyPair>();
-      if (::symlink(pty->slavePath().c_str(), path.c_str()) != 0)
-        throw std::runtime_error("no link for " + name);
-      ptys_[name] = std::move(pty);
-    }
-    return path;
-  }
-  std::string path(const std::string& name) const { return folder_ + "/" + name; }
-  // The name of a port path of this folder; empty for none.
-  std::string name(const std::string& path) const {
-    return path.rfind(folder_ + "/", 0) == 0 ? path.substr(folder_.size() + 1) : path;
-  }
-  test::PtyPair& pty(const std::string& name) { return *ptys_.at(name); }
-
- private:
-  std::string folder_;
-  std::map<std::string, std::unique_ptr<test::PtyPair>> ptys_;
-};
 
 // A window whose port source is `listed`, which the test changes as ports come and go.
 class WatchedWindow {
@@ -305,7 +267,7 @@ TEST_F(PortWatchTest, AHangUpIsTheOpenPortsRemovalSaidOnce) {
   startUp({"COM1"});
   pager.chargerPort = ports.path("COM1");
   connect();
-  ports.pty("COM1").hangUp();
+  ports.hangUp("COM1");
   ASSERT_TRUE(test::waitUntil([&] { return form.link().transport().linkLost(); }, 2s));
   pager.tick();
   EXPECT_EQ(newLines(), Lines{std::string(msg::kDururoveraDisconnected)});
@@ -331,9 +293,9 @@ TEST(PortWatchDiagnostics, APortRefusedForAReasonTheUserCanMendIsSaidOnce) {
   const group* dialout = ::getgrnam("dialout");
   const gid_t owner = dialout ? dialout->gr_gid : 20;
   const std::string group = ::getgrgid(owner) ? ::getgrgid(owner)->gr_name : "";
-  ASSERT_EQ(::chown(folder.pty("ttyUSB0").slavePath().c_str(), 0, owner), 0);
-  ASSERT_EQ(::chmod(folder.pty("ttyUSB0").slavePath().c_str(), 0660), 0);
-  ASSERT_EQ(::chmod(folder.pty("ttyUSB1").slavePath().c_str(), 0666), 0);
+  ASSERT_EQ(::chown(folder.device("ttyUSB0").c_str(), 0, owner), 0);
+  ASSERT_EQ(::chmod(folder.device("ttyUSB0").c_str(), 0660), 0);
+  ASSERT_EQ(::chmod(folder.device("ttyUSB1").c_str(), 0666), 0);
   const int holder = ::open(held.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   ASSERT_GE(holder, 0);
   ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0) << "another program's hold on the port";
