@@ -121,7 +121,8 @@ class LinkRun {
       for (const std::string& port : form().link().watch().ports())
         tried += (tried.empty() ? "" : ", ") + port;
       refused("no charger with a pager answered within " + formatSeconds(timeoutSeconds) +
-              " s (ports tried: " + tried + ")");
+              " s (ports tried: " + (tried.empty() ? "none left, the adapter was pulled out" : tried) +
+              ")");
     }
     return false;
   }
