@@ -19,6 +19,7 @@
 #include "simulated_pager.h"
 #include "ui/messages.h"
 #include "ui/view/tform1.h"
+#include "window_test_fixture.h"
 
 namespace palor {
 namespace {
@@ -36,15 +37,8 @@ std::string fileText(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-class WindowLink : public ::testing::Test {
+class WindowLink : public QtTest {
  protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "e2e_window_test";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-  }
-
   bool logHas(std::string_view line) const {
     const auto& lines = window->state().log().lines();
     return std::find(lines.begin(), lines.end(), line) != lines.end();
