@@ -120,6 +120,8 @@ class PagerProtocol {
   void handleInReading(const ReceivedFrame& frame);
   void handleInWriting(const ReceivedFrame& frame);
   void identify(const ReceivedFrame& reply);
+  // The start of a read or a write: LblInfoRWPager's text, ShowBusy, one try in hand.
+  void becomeBusy(ProtocolState operation);
   void advanceProgress();
   void FinishRead(bool complete);
   void FinishWrite(bool complete);

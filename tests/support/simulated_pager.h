@@ -11,10 +11,28 @@
 #include <vector>
 
 #include "charger_device.h"
+#include "config/image_checksums.h"
 #include "eeprom_file.h"
 #include "ui/vendrel.h"
 
 namespace palor::testing {
+
+// The image of a configuration that differs from the start-up one in settings and in
+// hardware, as a pager that was programmed before would hold it.
+inline sim::Eeprom programmedPagerImage() {
+  FormState other;
+  other.startUp();
+  SettingsRecord& r = other.record();
+  r.setText("hellomsg1", "HELLO PAGER   ");
+  r.setText("address1", "1234560");
+  r.setText("bs1", "20");
+  r.pickItem(r.id("pll"), 1);
+  r.setIndex("lcd_bias", 2);
+  EXPECT_TRUE(other.encodeWriteImage());
+  sim::Eeprom image = other.images().writeImage;
+  fillChecksums(image);
+  return image;
+}
 
 class SimulatedPager {
  public:

@@ -263,7 +263,8 @@ int read(const std::string& out, bool raw, const LinkOptions& link, const Common
     if (raw) {
       const ConfigImage& image = run.form().images().readImage;
       const std::string_view bytes(reinterpret_cast<const char*>(image.data()), image.size());
-      if (!saveFileAtomically(out, bytes)) return refused(out + ": cannot be written");
+      if (const FileOutcome saved = saveFileAtomically(out, bytes); !saved)
+        return refused(out, saved.error());
       std::cerr << msg::savedDataTo(out) << '\n';
       return kDone;
     }
