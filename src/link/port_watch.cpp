@@ -39,6 +39,13 @@ void PortWatch::StartScan() {
     if (!transport_.isOpen() && !protocol_.busy()) comClock_ = false;
     return;
   }
+  // A probe in hand is given up: left open under its name, the port would stop every
+  // later scan at it without its answer ever being looked at.
+  if (state_ == WatchState::Probing) {
+    protocol_.clearProbe();
+    transport_.close();
+    remembered_.clear();
+  }
   scanIndex_ = 0;
   state_ = WatchState::Scanning;
   comClock_ = true;

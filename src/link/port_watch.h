@@ -63,9 +63,10 @@ class PortWatch {
   std::pair<std::string, std::uint16_t> PortAt(std::uint16_t index) const;
   bool PortListed(const std::string& name) const;
 
-  // Scanning from the first port, with both timers started, when the list holds a port;
-  // otherwise off, and with no port open both timers stop, so that the program sleeps
-  // until the next device change.
+  // Scanning from the first port, with both timers started, when the list holds a port
+  // (a probe in hand is given up, its port closed); otherwise off, and with no port open
+  // both timers stop, so that the program sleeps until the next device change. Every
+  // back-off ends.
   void StartScan();
   void watch_serialTimer();
 

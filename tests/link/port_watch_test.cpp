@@ -260,6 +260,25 @@ TEST_F(PortWatchTest, AnArrivalThatDoesNotOpenDoesNotCostTheConnection) {
   EXPECT_EQ(form.link().watch().state(), WatchState::Off);
 }
 
+// A device change while a port is being probed starts the search over: the probe in hand
+// is given up rather than left open with nobody to look at its answer.
+TEST_F(PortWatchTest, AnArrivalWhileAPortIsProbedStartsTheSearchOver) {
+  startUp({"COM1"});
+  watchTick();
+  ASSERT_EQ(form.link().watch().state(), WatchState::Probing);
+  listed.push_back(ports.add("COM2"));
+  pager.chargerPort = listed.back();
+  form.DeviceChange(DeviceNotice::Arrival);
+  form.DeviceChange(DeviceNotice::NodesChanged);
+  std::vector<std::string> open;
+  for (int tick = 0; tick < 4; ++tick) {
+    watchTick();
+    open.push_back(openPort());
+  }
+  EXPECT_EQ(open, (std::vector<std::string>{"COM1", "", "COM2", "COM2"}));
+  EXPECT_EQ(newLines(), Lines{std::string(msg::kDururoveraConnected)});
+}
+
 // The far side of the open port hangs up (an adapter pulled out, a simulator ended): at the
 // next protocol tick the port is taken as removed, said once, even when udev reports the
 // removal as well.
