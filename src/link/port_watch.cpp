@@ -41,11 +41,7 @@ void PortWatch::StartScan() {
   }
   // A probe in hand is given up: left open under its name, the port would stop every
   // later scan at it without its answer ever being looked at.
-  if (state_ == WatchState::Probing) {
-    protocol_.clearProbe();
-    transport_.close();
-    remembered_.clear();
-  }
+  if (state_ == WatchState::Probing) abandonProbe();
   scanIndex_ = 0;
   state_ = WatchState::Scanning;
   comClock_ = true;
@@ -103,10 +99,17 @@ void PortWatch::probeAnswered() {
 }
 
 void PortWatch::probeFailed() {
-  transport_.close();
   backOff(remembered_);
-  remembered_.clear();
+  abandonProbe();
   state_ = WatchState::Scanning;
+}
+
+void PortWatch::abandonProbe() {
+  protocol_.clearProbe();
+  // An answer that came for this port must not pass for the next port's.
+  (void)protocol_.takeChargerAnswered();
+  transport_.close();
+  remembered_.clear();
 }
 
 void PortWatch::DeviceChange(DeviceNotice notice) {
@@ -139,7 +142,6 @@ void PortWatch::DeviceChange(DeviceNotice notice) {
 void PortWatch::PortHungUp() {
   if (!transport_.isOpen()) return;
   if (state_ == WatchState::Probing) {
-    protocol_.clearProbe();
     probeFailed();
     return;
   }

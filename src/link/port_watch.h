@@ -91,6 +91,8 @@ class PortWatch {
   void probeAnswered();
   // The port in hand is closed and left alone for a while; the scan goes on next tick.
   void probeFailed();
+  // The probe's marks cleared, its port closed and forgotten.
+  void abandonProbe();
   // The removal outcome: the open port gone (or hung up) loses the connection; then the
   // search starts again.
   void removed(bool openPortHungUp);

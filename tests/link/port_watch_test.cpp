@@ -261,22 +261,41 @@ TEST_F(PortWatchTest, AnArrivalThatDoesNotOpenDoesNotCostTheConnection) {
 }
 
 // A device change while a port is being probed starts the search over: the probe in hand
-// is given up rather than left open with nobody to look at its answer.
-TEST_F(PortWatchTest, AnArrivalWhileAPortIsProbedStartsTheSearchOver) {
-  startUp({"COM1"});
-  watchTick();
-  ASSERT_EQ(form.link().watch().state(), WatchState::Probing);
-  listed.push_back(ports.add("COM2"));
-  pager.chargerPort = listed.back();
-  form.DeviceChange(DeviceNotice::Arrival);
-  form.DeviceChange(DeviceNotice::NodesChanged);
-  std::vector<std::string> open;
-  for (int tick = 0; tick < 4; ++tick) {
-    watchTick();
-    open.push_back(openPort());
+// is given up, its port closed, and an answer that came for it is not taken for the next
+// port's.
+TEST(PortWatch, ADeviceChangeWhileAPortIsProbedStartsTheSearchOver) {
+  struct Case {
+    const char* what;
+    std::string probed;   // listed at start, probed when the change comes
+    std::string arrives;  // the port that arrives
+    std::string charger;
+    bool answered;        // the charger's answer came before the change
+    std::vector<std::string> open;  // the port open after each of the next four ticks
+  };
+  const Case cases[] = {
+      {"the newcomer sorts after the probed port", "COM1", "COM2", "COM2", false,
+       {"COM1", "", "COM2", "COM2"}},
+      {"the probed port had answered", "COM1", "COM0", "COM1", true, {"COM0", "", "COM1", "COM1"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WatchedWindow t;
+    t.startUp({c.probed});
+    t.pager.chargerPort = t.ports.path(c.charger);
+    t.watchTick();
+    ASSERT_EQ(t.form.link().watch().state(), WatchState::Probing);
+    if (c.answered) t.pager.tick(kTicksPerWatchTick);
+    t.listed.push_back(t.ports.add(c.arrives));
+    t.form.DeviceChange(DeviceNotice::Arrival);
+    t.form.DeviceChange(DeviceNotice::NodesChanged);
+    std::vector<std::string> open;
+    for (int tick = 0; tick < 4; ++tick) {
+      t.watchTick();
+      open.push_back(t.openPort());
+    }
+    EXPECT_EQ(open, c.open);
+    EXPECT_EQ(t.newLines(), Lines{std::string(msg::kDururoveraConnected)}) << "on the charger's port";
   }
-  EXPECT_EQ(open, (std::vector<std::string>{"COM1", "", "COM2", "COM2"}));
-  EXPECT_EQ(newLines(), Lines{std::string(msg::kDururoveraConnected)});
 }
 
 // The far side of the open port hangs up (an adapter pulled out, a simulator ended): at the
