@@ -38,10 +38,8 @@ void PagerProtocol::timeOutStep() {
   tickCounter_ = 0;
   switch (state_) {
     case ProtocolState::Connecting:
-      if (identifySkip_)
-        identifySkip_ = false;
-      else
-        frames_.SendCommand(code::kPresencePoll);
+      // Right after an identify request from Idle, one period passes without a poll.
+      if (!std::exchange(identifySkip_, false)) frames_.SendCommand(code::kPresencePoll);
       return;
     case ProtocolState::Reading:
       if (retryCounter_ >= 2) {
@@ -211,22 +209,23 @@ void PagerProtocol::handleInWriting(const ReceivedFrame& frame) {
 
 void PagerProtocol::read() {
   log(LinkMessage::ReadDataFromPager);
-  owner_.setInfoText(BusyInfo::Reading);
-  ShowBusy(true);
-  retryCounter_ = 1;
+  becomeBusy(ProtocolState::Reading);
   readBlockCode_ = code::kReadBlock;
-  state_ = ProtocolState::Reading;
   frames_.SendCommand(readBlockCode_);
 }
 
 void PagerProtocol::write() {
-  owner_.setInfoText(BusyInfo::Writing);
-  ShowBusy(true);
-  retryCounter_ = 1;
+  becomeBusy(ProtocolState::Writing);
   writeBlockCode_ = code::kWriteBlock;
-  state_ = ProtocolState::Writing;
   // Not sent here: the first time-out period that ends sends it, as its one try.
   frames_.BuildWriteBlock(writeBlockCode_);
+}
+
+void PagerProtocol::becomeBusy(ProtocolState operation) {
+  owner_.setInfoText(operation == ProtocolState::Reading ? BusyInfo::Reading : BusyInfo::Writing);
+  ShowBusy(true);
+  retryCounter_ = 1;
+  state_ = operation;
 }
 
 void PagerProtocol::Stop() {
@@ -255,6 +254,16 @@ void PagerProtocol::startProbe() {
   state_ = ProtocolState::Connecting;
   probe_ = true;
   frames_.SendCommand(code::kPresencePoll);
+}
+
+void PagerProtocol::portLost() {
+  switch (state_) {
+    case ProtocolState::Reading: FinishRead(false); break;
+    case ProtocolState::Writing: FinishWrite(false); break;
+    case ProtocolState::Idle:
+    case ProtocolState::Connecting: return;
+  }
+  owner_.SetLinkItems(false);
 }
 
 bool PagerProtocol::takeChargerAnswered() { return std::exchange(chargerAnswered_, false); }

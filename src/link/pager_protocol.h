@@ -91,6 +91,9 @@ class PagerProtocol {
 
   // The port watch opened a port: Connecting, the probe mark, a presence poll.
   void startProbe();
+  // The port went away under the link (pulled out, hung up): a read or write in hand fails
+  // at once, as when the pager is taken out, rather than waiting out its time-outs.
+  void portLost();
   // The closing command, at shutdown.
   void sendClosingCommand() { frames_.SendCommand(code::kClosing); }
 
@@ -117,6 +120,8 @@ class PagerProtocol {
   void handleInReading(const ReceivedFrame& frame);
   void handleInWriting(const ReceivedFrame& frame);
   void identify(const ReceivedFrame& reply);
+  // The start of a read or a write: LblInfoRWPager's text, ShowBusy, one try in hand.
+  void becomeBusy(ProtocolState operation);
   void advanceProgress();
   void FinishRead(bool complete);
   void FinishWrite(bool complete);

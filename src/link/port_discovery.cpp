@@ -1,9 +1,68 @@
 #include "link/port_discovery.h"
 
+#include <libudev.h>
+
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
-#include <string_view>
+#include <memory>
 
 namespace palor {
+namespace {
+
+char lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
+struct UdevRelease {
+  void operator()(udev* u) const { udev_unref(u); }
+  void operator()(udev_enumerate* e) const { udev_enumerate_unref(e); }
+  void operator()(udev_device* d) const { udev_device_unref(d); }
+};
+template <typename T>
+using UdevPtr = std::unique_ptr<T, UdevRelease>;
+
+bool attributeIs(udev_device* device, const char* name, std::string_view wanted) {
+  const char* value = udev_device_get_sysattr_value(device, name);
+  return value && equalIgnoringCase(value, wanted);
+}
+
+// Whether the tty device sits on the adapter: its USB device (not the interface between
+// them) carries the adapter's vendor and product.
+bool onAdapter(udev_device* tty) {
+  // Owned by the tty device, released with it.
+  udev_device* usb = udev_device_get_parent_with_subsystem_devtype(tty, "usb", "usb_device");
+  return usb && attributeIs(usb, "idVendor", kAdapterVendorId) &&
+         attributeIs(usb, "idProduct", kAdapterProductId);
+}
+
+}  // namespace
+
+bool lessIgnoringCase(std::string_view a, std::string_view b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [](char x, char y) { return lower(x) < lower(y); });
+}
+
+bool equalIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
+}
+
+std::vector<std::string> adapterPorts() {
+  std::vector<std::string> ports;
+  const UdevPtr<udev> context(udev_new());
+  if (!context) return ports;
+  const UdevPtr<udev_enumerate> ttys(udev_enumerate_new(context.get()));
+  if (!ttys || udev_enumerate_add_match_subsystem(ttys.get(), "tty") < 0 ||
+      udev_enumerate_scan_devices(ttys.get()) < 0)
+    return ports;
+  udev_list_entry* entry = nullptr;
+  udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(ttys.get())) {
+    const UdevPtr<udev_device> tty(
+        udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
+    if (!tty || !onAdapter(tty.get())) continue;
+    if (const char* node = udev_device_get_devnode(tty.get())) ports.emplace_back(node);
+  }
+  return ports;
+}
 
 std::vector<std::string> extraPorts() {
   std::vector<std::string> ports;
@@ -18,6 +77,23 @@ std::vector<std::string> extraPorts() {
     rest.remove_prefix(colon + 1);
   }
   return ports;
+}
+
+std::vector<std::string> systemPorts() {
+  std::vector<std::string> ports = adapterPorts();
+  for (std::string& extra : extraPorts()) ports.push_back(std::move(extra));
+  return ports;
+}
+
+PortSource fixedPorts(std::vector<std::string> names) {
+  return [names = std::move(names)] { return names; };
+}
+
+std::vector<std::string> portList(std::vector<std::string> names) {
+  // Stable, so that of names equal but for letter case the one found first stays.
+  std::stable_sort(names.begin(), names.end(), lessIgnoringCase);
+  names.erase(std::unique(names.begin(), names.end(), equalIgnoringCase), names.end());
+  return names;
 }
 
 }  // namespace palor

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -100,22 +101,56 @@ std::string describe(const PortOpenError& error) {
   return error.detail;
 }
 
+namespace {
+
+// The port opened and locked, with its line settings as found; or why not.
+struct LockedPort {
+  int fd = -1;
+  termios line{};
+  std::optional<PortOpenError> error;
+};
+
+LockedPort openLocked(const std::string& path) {
+  LockedPort port;
+  if (path.empty()) {
+    port.error = PortOpenError{PortOpenError::Kind::NotFound, {}};
+    return port;
+  }
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    port.error = openFailure(path, errno);
+    return port;
+  }
+  // The terminal test comes first, so that a file or another device is told apart from a
+  // port that someone else holds. The advisory lock keeps out every other opener that
+  // locks too, root included; TIOCEXCL keeps out ordinary users that do not lock.
+  if (::tcgetattr(fd, &port.line) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    ::close(fd);
+    port.error = openFailure(path, error);
+    return port;
+  }
+  port.fd = fd;
+  return port;
+}
+
+}  // namespace
+
+PortOpenOutcome checkPort(const std::string& path) {
+  const LockedPort port = openLocked(path);
+  if (port.error) return *port.error;
+  ::close(port.fd);  // the lock goes with the descriptor
+  return {};
+}
+
 SerialTransport::~SerialTransport() { close(); }
 
 PortOpenOutcome SerialTransport::open(const std::string& path) {
   if (fd_ >= 0) return PortOpenError{PortOpenError::Kind::AlreadyOpen, {}};
-  if (path.empty()) return PortOpenError{PortOpenError::Kind::NotFound, {}};
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return openFailure(path, errno);
-  termios line{};
-  // The terminal test comes first, so that a file or another device is told apart from a
-  // port that someone else holds. The advisory lock keeps out every other opener that
-  // locks too, root included; TIOCEXCL keeps out ordinary users that do not lock.
-  if (::tcgetattr(fd, &line) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const int error = errno;
-    ::close(fd);
-    return openFailure(path, error);
-  }
+  LockedPort port = openLocked(path);
+  if (port.error) return *port.error;
+  const int fd = port.fd;
+  termios& line = port.line;
   // Some emulated terminals (umockdev's) refuse TIOCEXCL while taking every termios call;
   // the lock above still keeps out every opener that locks, so the port is used anyway.
   (void)::ioctl(fd, TIOCEXCL);

@@ -49,6 +49,10 @@ class [[nodiscard]] PortOpenOutcome {
   std::optional<PortOpenError> error_;
 };
 
+// What opening `path` would meet now: the port is opened and locked as SerialTransport
+// opens it, and let go at once (its line settings are left alone).
+PortOpenOutcome checkPort(const std::string& path);
+
 class SerialTransport {
  public:
   SerialTransport() = default;

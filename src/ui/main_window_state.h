@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "link/port_discovery.h"
+
 namespace palor {
 
 inline constexpr std::string_view kLayoutCaption = "PALOR Programmer";
@@ -36,8 +38,13 @@ struct MainWindowState {
 
 // What start-up learns from the machine it runs on.
 struct StartUpEnvironment {
-  std::vector<std::string> ports;  // the charger adapter's serial ports
+  std::vector<std::string> ports{};  // the charger's serial ports, when no port source is given
   char decimalSeparator = '.';     // the PC's number format
+  // Where the charger's ports come from, at start-up and at every device change: the
+  // window's is systemPorts(). Empty: `ports` are the ports for the whole run.
+  PortSource portSource{};
+  // Whether plugged and pulled ports are watched for (the device monitor).
+  bool watchDevices = false;
 };
 
 }  // namespace palor

@@ -15,6 +15,10 @@ std::string savedDataTo(std::string_view fileName) {
   return std::string(kSavedDataTo) + std::string(fileName);
 }
 
+std::string portRefused(std::string_view port, const PortOpenError& error) {
+  return std::string(kCannotOpen) + std::string(port) + ": " + describe(error);
+}
+
 std::string_view linkMessage(LinkMessage message) {
   switch (message) {
     case LinkMessage::DururoveraConnected: return kDururoveraConnected;

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "link/pager_protocol.h"
+#include "link/serial_transport.h"
 
 namespace palor::msg {
 
@@ -64,6 +65,12 @@ inline constexpr std::string_view kEnterValidNumber = "Please enter a valid numb
 
 // The text of a message of the pager link.
 std::string_view linkMessage(LinkMessage message);
+// A listed port that did not open for a reason the user can mend, with the reason and its
+// remedy: "Cannot open /dev/ttyUSB0: permission denied (the port belongs to group dialout;
+// add your user to that group and log in again)", "Cannot open /dev/ttyUSB0: the port is
+// in use by another program".
+inline constexpr std::string_view kCannotOpen = "Cannot open ";
+std::string portRefused(std::string_view port, const PortOpenError& error);
 
 // "Address [r] is invalid. ..." for address row r (1..8).
 std::string addressInvalid(int row);

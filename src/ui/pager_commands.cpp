@@ -11,15 +11,31 @@
 
 namespace palor {
 
-void FormState::Com_clockTimer() { link_.protocol().Com_clockTimer(); }
+void FormState::Com_clockTimer() {
+  link_.Com_clockTimer();
+  showLinkTimers();  // a hang-up of the open port may have stopped them
+}
 
 void FormState::watch_serialTimer() {
   link_.watch().watch_serialTimer();
   showLinkTimers();
 }
 
+void FormState::DeviceChange() {
+  link_.DeviceChange();
+  showLinkTimers();
+}
+
+void FormState::DeviceChange(DeviceNotice notice) {
+  link_.watch().DeviceChange(notice);
+  showLinkTimers();
+}
+
 void FormState::showLinkTimers() {
   const PortWatch& watch = link_.watch();
+  if (window_.comClockRunning == watch.comClockRunning() &&
+      window_.watchSerialRunning == watch.watchTimerRunning())
+    return;  // most ticks change nothing, and the window is not told of them
   changeWindow([&](MainWindowState& w) {
     w.comClockRunning = watch.comClockRunning();
     w.watchSerialRunning = watch.watchTimerRunning();
@@ -77,6 +93,10 @@ void FormState::advancePagerNumber() {
 
 void FormState::LinkReports::logMessage(LinkMessage message) {
   form_.log_.append(msg::linkMessage(message));
+}
+
+void FormState::LinkReports::portRefused(const std::string& port, const PortOpenError& error) {
+  form_.log_.append(msg::portRefused(port, error));
 }
 
 void FormState::LinkReports::setInfoText(BusyInfo info) {

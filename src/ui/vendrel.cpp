@@ -19,7 +19,8 @@ void FormState::startUp(const StartUpEnvironment& environment) {
   SetLinkItems(false);
 
   // The port watch and the protocol timer run only while there is a port to watch.
-  link_.watch().setPorts(environment.ports);
+  link_.InitPorts(environment.portSource ? environment.portSource : fixedPorts(environment.ports),
+                  environment.watchDevices);
   link_.watch().forgetRememberedPort();
   link_.watch().StartScan();
   showLinkTimers();

@@ -63,6 +63,10 @@ class FormState {
   // The link's timers: the 40 ms protocol tick and the 500 ms connection watch.
   void Com_clockTimer();
   void watch_serialTimer();
+  // The device-change handling of the window's messages: every notice the device monitor
+  // holds (the view calls it when the monitor's descriptor is readable), or one notice.
+  void DeviceChange();
+  void DeviceChange(DeviceNotice notice);
   // The link items Read_From_Pager and Write_To_Pager, and the Stop button.
   void ReadFromPagerClick();
   // The pre-store checks, the pager number of a new pager, the preliminary read (unless
@@ -198,10 +202,11 @@ class FormState {
   void attachFolderRules();
   void attachFieldRules();
   // What the pager link reports, turned into the window state and the status log.
-  class LinkReports : public PagerProtocol::Owner {
+  class LinkReports : public PagerLink::Owner {
    public:
     explicit LinkReports(FormState& form) : form_(form) {}
     void logMessage(LinkMessage message) override;
+    void portRefused(const std::string& port, const PortOpenError& error) override;
     void SetLinkItems(bool enabled) override { form_.SetLinkItems(enabled); }
     void SetFileHelp(bool enabled) override { form_.SetFileHelp(enabled); }
     void setInfoText(BusyInfo info) override;

@@ -9,41 +9,22 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include "config/image_checksums.h"
+#include "eeprom_file.h"
 #include "real_time_link.h"
 #include "sim_process.h"
+#include "simulated_pager.h"
 #include "ui/messages.h"
 
 namespace palor {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::runLinkUntil;
-using Bytes = std::vector<std::uint8_t>;
 
 std::string tempPath(const std::string& stem) {
   return ::testing::TempDir() + "palor-" + stem + "-" + std::to_string(::getpid());
-}
-
-Bytes readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-// The start-up configuration with a greeting of its own, as a pager holds it.
-ConfigImage pagerImage(const std::string& hello) {
-  FormState form;
-  form.startUp();
-  form.record().setText("hellomsg1", hello);
-  EXPECT_TRUE(form.encodeWriteImage());
-  ConfigImage image = form.images().writeImage;
-  fillChecksums(image);
-  return image;
 }
 
 // The status log lines appended since the last call.
@@ -73,10 +54,8 @@ std::vector<std::string> lines(std::initializer_list<std::string_view> messages)
 
 TEST(LinkUnderGarbage, ConnectsReadsAndWritesThroughNoiseBeforeEveryFrame) {
   const std::string imagePath = tempPath("noisy-pager.bin");
-  const ConfigImage stored = pagerImage("BEFORE NOISE  ");
-  std::ofstream(imagePath, std::ios::binary)
-      .write(reinterpret_cast<const char*>(stored.data()),
-             static_cast<std::streamsize>(stored.size()));
+  const sim::Eeprom stored = testing::programmedPagerImage();
+  sim::saveEeprom(imagePath, stored);
   test::SimProcess sim({"--image", imagePath, "--save", "--garbage", "10000", "--no-pace",
                         "--write-time", "50", "--verify-time", "50", "--quiet"});
   const std::string device = sim.readLine();
@@ -86,37 +65,40 @@ TEST(LinkUnderGarbage, ConnectsReadsAndWritesThroughNoiseBeforeEveryFrame) {
   form.startUp({.ports = {device}});
   LogWatch log(form);
   log.fresh();  // the about text
+  // The window's own tick: the noise of one answer comes between two ticks.
+  testing::RealTimeLink link(form, 40ms);
   const auto idle = [&] { return !form.link().protocol().busy(); };
   const auto connected = [&] { return form.window().readFromPagerEnabled; };
 
   // The watch opens the port and probes it; a period later the pager is identified.
-  ASSERT_TRUE(runLinkUntil(form, connected, 20s)) << "no connection through the noise";
+  ASSERT_TRUE(link.runUntil(connected, 20s)) << "no connection through the noise";
   EXPECT_EQ(log.fresh(), lines({msg::kDururoveraConnected, msg::kPagerConnected}));
 
   form.ReadFromPagerClick();
-  ASSERT_TRUE(runLinkUntil(form, idle, 30s));
+  ASSERT_TRUE(link.runUntil(idle, 30s));
   EXPECT_EQ(log.fresh(), lines({msg::kReadDataFromPager, msg::kReadEepromOk}));
   EXPECT_EQ(form.images().readImage, stored);
-  EXPECT_EQ(form.record().text("hellomsg1"), "BEFORE NOISE  ");
+  EXPECT_EQ(form.record().text("hellomsg1"), "HELLO PAGER   ");
 
   // The charger's unasked reports come through the noise too.
   sim.command("out");
-  ASSERT_TRUE(runLinkUntil(form, [&] { return log.contains(msg::kPagerDisconnected); }, 10s));
+  ASSERT_TRUE(link.runUntil([&] { return log.contains(msg::kPagerDisconnected); }, 10s));
   EXPECT_FALSE(form.window().readFromPagerEnabled);
   sim.command("in");
-  ASSERT_TRUE(runLinkUntil(form, connected, 10s));
+  ASSERT_TRUE(link.runUntil(connected, 10s));
   EXPECT_EQ(log.fresh(), lines({msg::kPagerDisconnected, msg::kPagerConnected}));
 
   form.record().setText("hellomsg1", "AFTER NOISE   ");
   form.WriteToPagerClick();
-  ASSERT_TRUE(runLinkUntil(form, idle, 60s));
+  ASSERT_TRUE(link.runUntil(idle, 60s));
   EXPECT_EQ(log.fresh(), lines({msg::kReadDataFromPager, msg::kReadEepromOk, msg::kWriteToPager,
                                 msg::kWritingEeprom, msg::kWriteEepromSucceeded,
                                 msg::kVerifyEepromSucceeded, msg::kWriteEepromCompleted}));
   FormState written;
   written.startUp();
-  ASSERT_TRUE(written.loadImageFile(readFile(imagePath), "pager"));
+  ASSERT_TRUE(written.loadImageFile(sim::loadEeprom(imagePath), "pager"));
   EXPECT_EQ(written.record().text("hellomsg1"), "AFTER NOISE   ");
+  EXPECT_EQ(written.record().text("bs1"), "20") << "an ordinary write keeps the pager's hardware";
 
   form.shutDown();
   ::unlink(imagePath.c_str());

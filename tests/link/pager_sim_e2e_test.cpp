@@ -15,8 +15,10 @@
 
 #include "link/link_frames.h"
 #include "link/serial_transport.h"
+#include "real_time_link.h"
 #include "sim_process.h"
 #include "test_support.h"
+#include "ui/messages.h"
 
 namespace palor {
 namespace {
@@ -25,6 +27,7 @@ using namespace std::chrono_literals;
 using test::Bytes;
 using test::SimProcess;
 using Image = std::array<std::uint8_t, kImageSize>;
+using Lines = std::vector<std::string>;
 
 struct Frame {
   std::uint8_t code;
@@ -198,6 +201,72 @@ TEST(PagerSimEndToEnd, FaultSwitchesAndControlWhileRunning) {
   struct stat st {};
   EXPECT_NE(::lstat(linkPath.c_str(), &st), 0) << "the link is removed at the end";
   EXPECT_NE(::lstat(fifoPath.c_str(), &st), 0) << "the FIFO it made is removed at the end";
+}
+
+// The charger's line goes dead in the middle of a read and of a write: the simulator is
+// ended when the fourth block is asked for or sent, and its pseudo-terminal hangs up as a
+// pulled adapter's port does. The operation fails, nothing reports success, the window is
+// idle again, the port is released and "Dururovera disconnected." is said once.
+TEST(PagerSimEndToEnd, LineGoneInTheMiddleOfAReadOrAWrite) {
+  struct Case {
+    const char* what;
+    bool write;
+    std::uint8_t endAt;  // the frame code at which the simulator is ended
+    std::vector<std::string_view> failures;  // one of them ends the operation
+    std::string_view success;
+  } cases[] = {
+      {"read", false, code::kReadBlock + 3, {msg::kReadEepromFailed, msg::kReadTimedOut},
+       msg::kReadEepromOk},
+      {"write", true, code::kWriteBlock + 3, {msg::kWriteEepromFailed, msg::kWriteTimedOut},
+       msg::kWriteEepromCompleted},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string linkPath = tempPath(std::string("gone-") + c.what);
+    SimProcess sim({"--quiet", "--link", linkPath});
+    ASSERT_FALSE(sim.readLine().empty()) << "the simulator printed no device path";
+    FormState form;
+    // Through its link, which goes with the simulator, so that no later scan can meet
+    // another program's pseudo-terminal under a reused number.
+    form.startUp({.ports = {linkPath}});
+    if (c.write) form.Repair1Click();  // straight to the write, without a preliminary read
+    testing::RealTimeLink line(form);
+    ASSERT_TRUE(line.runUntil([&] { return form.window().readFromPagerEnabled; }, 20s))
+        << "no pager connected";
+
+    bool ended = false;
+    form.link().setSentObserver([&](std::span<const std::uint8_t> frame) {
+      if (ended || frame.size() < 3 || frame[2] != c.endAt) return;
+      sim.command("quit");
+      ended = sim.wait(5s) == 0;
+    });
+    const std::size_t before = form.log().lines().size();
+    if (c.write)
+      form.WriteToPagerClick();
+    else
+      form.ReadFromPagerClick();
+    ASSERT_TRUE(form.link().protocol().busy());
+    ASSERT_TRUE(line.runUntil([&] { return !form.link().protocol().busy(); }, 30s));
+    line.runFor(8);  // the watch scans on; the port is gone
+    form.link().setSentObserver({});
+    ASSERT_TRUE(ended) << "the simulator did not end when asked";
+
+    const Lines log(form.log().lines().begin() + static_cast<std::ptrdiff_t>(before),
+                    form.log().lines().end());
+    const auto count = [&](std::string_view line) { return std::count(log.begin(), log.end(), line); };
+    EXPECT_EQ(count(msg::kDururoveraDisconnected), 1) << ::testing::PrintToString(log);
+    EXPECT_EQ(count(c.success), 0);
+    EXPECT_EQ(std::count_if(c.failures.begin(), c.failures.end(),
+                            [&](std::string_view f) { return count(f) == 1; }),
+              1)
+        << ::testing::PrintToString(log);
+    const MainWindowState& w = form.window();
+    EXPECT_FALSE(w.progressVisible || w.stopVisible || w.infoRWPagerVisible);
+    EXPECT_TRUE(w.fileMenuEnabled && w.helpMenuEnabled);
+    EXPECT_FALSE(w.readFromPagerEnabled || w.writeToPagerEnabled);
+    EXPECT_EQ(form.link().protocol().state(), ProtocolState::Idle);
+    EXPECT_FALSE(form.link().transport().isOpen()) << "the port is released";
+  }
 }
 
 // Usage errors end with status 2, failures to start with 1; each message names the real

@@ -44,6 +44,7 @@ usr/share/doc/palor-programmer/changelog.gz
 usr/share/doc/palor-programmer/copyright
 usr/share/doc/palor-programmer/user-guide.md
 usr/share/doc/palor-programmer/window-addresses.png
+usr/share/doc/palor-programmer/window-reading.png
 usr/share/doc/palor-programmer/window-settings.png
 usr/share/icons/hicolor/scalable/apps/palor-programmer.svg
 usr/share/man/man1/palor-pager-sim.1.gz

@@ -33,7 +33,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using palor::FormState;
-using palor::testing::runLinkUntil;
+using palor::testing::RealTimeLink;
 namespace msg = palor::msg;
 
 struct Options {
@@ -107,6 +107,7 @@ class Soak {
   explicit Soak(const Options& options) : options_(options) {
     form_.startUp({.ports = {options.port}});
   }
+
   ~Soak() { form_.shutDown(); }
 
   bool run() {
@@ -115,7 +116,7 @@ class Soak {
     // pager; with equal steps they stay apart.
     for (int row = 1; row <= 8; ++row)
       form_.record().pickItem(form_.record().id("autoinc" + std::to_string(row)), 1);
-    if (!runLinkUntil(form_, [&] { return connected(); }, 30s))
+    if (!link_.runUntil([&] { return connected(); }, 30s))
       return failed("no pager connected within 30 s");
     std::printf("%5s %9s %5s %7s %9s\n", "cycle", "seconds", "fds", "threads", "rss_kB");
     Usage first{}, last{};
@@ -175,7 +176,7 @@ class Soak {
     const std::string addressBefore = form_.record().text("address8");
     mark();
     form_.WriteToPagerClick();
-    if (!runLinkUntil(form_, [&] { return !form_.link().protocol().busy(); }, 60s))
+    if (!link_.runUntil([&] { return !form_.link().protocol().busy(); }, 60s))
       return failed("the write did not end within 60 s");
     if (!logged(msg::kWriteEepromCompleted)) return failed("the write did not complete");
     const auto eeprom = readFile(options_.image);
@@ -196,16 +197,17 @@ class Soak {
   bool replugPager() {
     mark();
     if (!tellSimulator(options_.control, "out")) return failed("cannot write " + options_.control);
-    if (!runLinkUntil(form_, [&] { return logged(msg::kPagerDisconnected); }, 10s))
+    if (!link_.runUntil([&] { return logged(msg::kPagerDisconnected); }, 10s))
       return failed("the pager taken out was not noticed");
     if (!tellSimulator(options_.control, "in")) return failed("cannot write " + options_.control);
-    if (!runLinkUntil(form_, [&] { return connected(); }, 10s))
+    if (!link_.runUntil([&] { return connected(); }, 10s))
       return failed("the pager put back in was not identified");
     return true;
   }
 
   Options options_;
   FormState form_;
+  RealTimeLink link_{form_, 40ms};  // the window's own 40 ms tick and 500 ms watch
   std::vector<std::string> pagerHardware_;
   std::size_t mark_ = 0;
 };

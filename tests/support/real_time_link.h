@@ -1,39 +1,64 @@
 #pragma once
-// A form state's pager link run in real time, as the window's QTimers run it: the 40 ms
-// protocol tick and the 500 ms connection watch, each while the watch keeps its timer
-// running, with sleeps in between. For end-to-end runs against palor-pager-sim over the
-// real serial transport.
+// Runs a form state's pager link in real time, as the window's two timers and its device
+// notifier would, only with shorter ticks so that a time-out period passes in a fraction
+// of a second: Com_clock every `tick`, watch_serial every 12.5 ticks, each only while the
+// window says it runs, and the device monitor's events as soon as they come.
+#include <poll.h>
+
 #include <algorithm>
 #include <chrono>
 #include <functional>
-#include <thread>
 
 #include "ui/vendrel.h"
 
 namespace palor::testing {
 
-// Ticks until `done` holds, at most `limit`; whether it came to hold.
-inline bool runLinkUntil(FormState& form, const std::function<bool()>& done,
-                         std::chrono::milliseconds limit) {
+class RealTimeLink {
+ public:
   using Clock = std::chrono::steady_clock;
-  constexpr std::chrono::milliseconds kComClock{40}, kWatch{500};
-  const auto deadline = Clock::now() + limit;
-  auto nextTick = Clock::now() + kComClock;
-  auto nextWatch = Clock::now() + kWatch;
-  while (!done()) {
-    if (Clock::now() >= deadline) return false;
-    std::this_thread::sleep_until(std::min({nextTick, nextWatch, deadline}));
-    const auto now = Clock::now();
-    if (now >= nextTick) {
-      if (form.window().comClockRunning) form.Com_clockTimer();
-      nextTick = std::max(nextTick + kComClock, now + std::chrono::milliseconds(1));
+
+  explicit RealTimeLink(FormState& form, std::chrono::milliseconds tick = std::chrono::milliseconds(4))
+      : form_(form), tick_(tick), watchPeriod_(tick * 25 / 2) {}
+
+  // Runs until `done` holds; whether it did within `limit`.
+  bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    auto nextTick = Clock::now() + tick_;
+    auto nextWatch = Clock::now() + watchPeriod_;
+    while (!done()) {
+      const auto now = Clock::now();
+      if (now >= deadline) return false;
+      const auto wake = std::min({nextTick, nextWatch, deadline});
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(wake - now).count();
+      pollfd monitor{form_.link().deviceMonitorFd(), POLLIN, 0};
+      // A negative descriptor is ignored by poll, which then only sleeps.
+      if (::poll(&monitor, 1, static_cast<int>(std::max<long long>(left, 0))) > 0 &&
+          (monitor.revents & POLLIN)) {
+        form_.DeviceChange();
+        continue;
+      }
+      const auto after = Clock::now();
+      if (after >= nextTick) {
+        if (form_.window().comClockRunning) form_.Com_clockTimer();
+        nextTick += tick_;
+      }
+      if (after >= nextWatch) {
+        if (form_.window().watchSerialRunning) form_.watch_serialTimer();
+        nextWatch += watchPeriod_;
+      }
     }
-    if (now >= nextWatch) {
-      if (form.window().watchSerialRunning) form.watch_serialTimer();
-      nextWatch = std::max(nextWatch + kWatch, now + std::chrono::milliseconds(1));
-    }
+    return true;
   }
-  return true;
-}
+
+  // Runs `watchTicks` watch periods, whatever happens.
+  void runFor(int watchTicks) {
+    runUntil([] { return false; }, std::chrono::duration_cast<std::chrono::milliseconds>(watchPeriod_ * watchTicks));
+  }
+
+ private:
+  FormState& form_;
+  std::chrono::milliseconds tick_;
+  std::chrono::milliseconds watchPeriod_;
+};
 
 }  // namespace palor::testing

@@ -2,6 +2,7 @@
 // Runs a program as a user runs it from a shell: its standard output, standard error and
 // exit status.
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -18,7 +19,7 @@ struct CommandResult {
 };
 
 inline CommandResult runCommand(const std::string& commandLine) {
-  static int calls = 0;
+  static std::atomic<int> calls{0};
   const std::string errPath = "/tmp/palor-test-" + std::to_string(::getpid()) + "-" +
                               std::to_string(++calls) + ".err";
   const std::string command = commandLine + " 2>" + errPath;

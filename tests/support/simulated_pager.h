@@ -11,10 +11,28 @@
 #include <vector>
 
 #include "charger_device.h"
+#include "config/image_checksums.h"
 #include "eeprom_file.h"
 #include "ui/vendrel.h"
 
 namespace palor::testing {
+
+// The image of a configuration that differs from the start-up one in settings and in
+// hardware, as a pager that was programmed before would hold it.
+inline sim::Eeprom programmedPagerImage() {
+  FormState other;
+  other.startUp();
+  SettingsRecord& r = other.record();
+  r.setText("hellomsg1", "HELLO PAGER   ");
+  r.setText("address1", "1234560");
+  r.setText("bs1", "20");
+  r.pickItem(r.id("pll"), 1);
+  r.setIndex("lcd_bias", 2);
+  EXPECT_TRUE(other.encodeWriteImage());
+  sim::Eeprom image = other.images().writeImage;
+  fillChecksums(image);
+  return image;
+}
 
 class SimulatedPager {
  public:
@@ -25,15 +43,16 @@ class SimulatedPager {
                           const sim::Eeprom& eeprom = sim::defaultPagerImage())
       : device(std::move(options), eeprom), form_(form) {
     form_.link().setSentObserver([this](std::span<const std::uint8_t> bytes) {
-      sent.push_back({ticks, Bytes(bytes.begin(), bytes.end())});
-      if (!silent) device.receive(bytes, now_);
+      sent.push_back({ticks, Bytes(bytes.begin(), bytes.end()), form_.link().transport().portPath()});
+      if (!silent && onTheLine()) device.receive(bytes, now_);
     });
   }
   ~SimulatedPager() { form_.link().setSentObserver({}); }
 
   // One Com_clock tick, after the bytes due by now have arrived.
   void tick() {
-    deliver(device.takeDue(now_));
+    const Bytes due = device.takeDue(now_);
+    if (onTheLine()) deliver(due);  // what the charger sends to a closed port is lost
     form_.Com_clockTimer();
     now_ += kTick;
     ++ticks;
@@ -78,13 +97,22 @@ class SimulatedPager {
   struct Sent {
     int tick;
     Bytes bytes;
+    std::string port;  // the port open when it was sent; empty when none was
   };
   std::vector<Sent> sent;
   int ticks = 0;
   bool silent = false;  // the line is dead: nothing sent reaches the device
+  // When set, the charger sits behind this port alone: it hears and is heard only while
+  // the transport has it open (the port watch's tests, with real ports that open).
+  std::string chargerPort;
   sim::ChargerDevice device;
 
  private:
+  bool onTheLine() const {
+    const SerialTransport& transport = form_.link().transport();
+    return chargerPort.empty() || (transport.isOpen() && transport.portPath() == chargerPort);
+  }
+
   FormState& form_;
   sim::Clock::time_point now_{};
 };

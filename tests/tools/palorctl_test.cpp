@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <sstream>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <sys/stat.h>
@@ -14,6 +15,12 @@
 #include <fstream>
 #include <iterator>
 
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/file.h>
+
+#include "as_nobody.h"
+#include "named_ports.h"
 #include "record_dump.h"
 #include "run_command.h"
 #include "ui/vendrel.h"
@@ -295,6 +302,58 @@ TEST_F(PalorctlFiles, RefusalsExitWithOne) {
   const RunResult run = runPalorctl("encode " + path("x.bin") + " --set rangetime= --set bs1=");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("'' is not a valid integer value"), std::string::npos);
+}
+
+// palorctl ports: the ports the window would try, in its order (text order, letter case
+// ignored), each with what an open would meet now. Run as an ordinary user where the test
+// can become one, so that a port of a group the user is not in is refused.
+TEST(PalorctlPorts, ListsTheWindowsPortsWithWhatAnOpenMeets) {
+  testing::NamedPorts ports;
+  const std::string free = ports.add("ttyUSB1");
+  const std::string held = ports.add("TTYUSB0");
+  const std::string locked = ports.add("ttyUSB10");
+  const std::string missing = ports.add("ttyUSB2", false);
+  ASSERT_EQ(::chmod(ports.device("ttyUSB1").c_str(), 0666), 0);
+  ASSERT_EQ(::chmod(ports.device("TTYUSB0").c_str(), 0666), 0);
+  const group* dialout = ::getgrnam("dialout");
+  const gid_t owner = dialout ? dialout->gr_gid : 20;
+  const std::string group = ::getgrgid(owner) ? ::getgrgid(owner)->gr_name : "";
+  ASSERT_EQ(::chown(ports.device("ttyUSB10").c_str(), 0, owner), 0);
+  ASSERT_EQ(::chmod(ports.device("ttyUSB10").c_str(), 0660), 0);
+  const int holder = ::open(held.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0) << "another program's hold on the port";
+
+  const std::string command = "PALOR_EXTRA_PORTS=" + missing + ":" + locked + ":/dev/null:" +
+                              free + ":" + held + " " + PALORCTL_PATH + " ports";
+  // The lines of the listed ports that are the test's own, in their order (an adapter
+  // plugged into the machine may add its own lines).
+  const auto listing = [&] {
+    const RunResult run = testing::runCommand(command);
+    std::string own;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);)
+      if (line.rfind(ports.path(""), 0) == 0 || line.rfind("/dev/null", 0) == 0) own += line + "\n";
+    return std::make_pair(run.status, own);
+  };
+  const std::string unprivileged = "/dev/null\tnot a serial port\n" + held + "\tin use\n" + free +
+                                   "\tok\n" + locked + "\tno permission (group " + group + ")\n" +
+                                   missing + "\tmissing\n";
+  const auto asNobody = test::runAsNobody([&] {
+    const auto [status, own] = listing();
+    if (status == 0 && own == unprivileged) return 0;
+    std::fprintf(stderr, "status %d, listed:\n%s", status, own.c_str());
+    return 1;
+  });
+  const auto [status, own] = listing();
+  ::close(holder);
+  EXPECT_EQ(status, 0);
+  // Root passes the rights check: only the hold of another program keeps it out.
+  const std::string privileged = "/dev/null\tnot a serial port\n" + held + "\tin use\n" + free +
+                                 "\tok\n" + locked + "\tok\n" + missing + "\tmissing\n";
+  EXPECT_EQ(own, privileged);
+  if (!asNobody) GTEST_SKIP() << "needs root to act as another user";
+  EXPECT_EQ(*asNobody, 0) << "as the user nobody";
 }
 
 }  // namespace

@@ -14,29 +14,13 @@
 namespace palor {
 namespace {
 
+using testing::programmedPagerImage;
 using testing::SimulatedPager;
 using Lines = std::vector<std::string>;
 constexpr int kPeriod = PagerProtocol::kTicksPerPeriod;
 
 Lines texts(std::initializer_list<std::string_view> messages) {
   return Lines(messages.begin(), messages.end());
-}
-
-// The image of a configuration that differs from the start-up one in settings and in
-// hardware, as a pager that was programmed before would hold it.
-sim::Eeprom programmedPagerImage() {
-  FormState other;
-  other.startUp();
-  SettingsRecord& r = other.record();
-  r.setText("hellomsg1", "HELLO PAGER   ");
-  r.setText("address1", "1234560");
-  r.setText("bs1", "20");
-  r.pickItem(r.id("pll"), 1);
-  r.setIndex("lcd_bias", 2);
-  EXPECT_TRUE(other.encodeWriteImage());
-  sim::Eeprom image = other.images().writeImage;
-  fillChecksums(image);
-  return image;
 }
 
 class PagerCommands : public testing::RulesTest {
@@ -313,7 +297,9 @@ TEST_F(PagerCommands, Identification) {
     EXPECT_EQ(form.record().items(form.record().id("lowcell"))[1], c.lowcellItem1);
     if (c.linkItems) {
       EXPECT_EQ(form.record().enabled("pll"), c.pllEnabled);
-      if (!c.pllEnabled) EXPECT_EQ(form.record().index("pll"), 0) << "SM5170";
+      if (!c.pllEnabled) {
+        EXPECT_EQ(form.record().index("pll"), 0) << "SM5170";
+      }
     }
     EXPECT_EQ(form.firmwareVersion(), c.valid ? c.version : 3);
     EXPECT_EQ(pager.sentCodes().back() == code::kClosing, !c.valid);

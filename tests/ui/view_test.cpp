@@ -7,9 +7,11 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "named_ports.h"
 #include "window_test_fixture.h"
 
 namespace palor {
@@ -97,7 +99,28 @@ TEST_F(ViewTest, StartUpStatesAsTheUserSeesThem) {
   EXPECT_TRUE(form.findChild<QPlainTextEdit*>("Memo1")->isReadOnly());
 }
 
-TEST_F(ViewTest, WithNoAdapterNoTimerRuns) {
+// Without an adapter nothing ticks, and only the device monitor can wake the window; a
+// port's arrival (here one that PALOR_EXTRA_PORTS names by then) starts both timers, its
+// removal stops them again.
+TEST_F(ViewTest, WithNoAdapterNoTimerRunsUntilAPortArrives) {
+  for (const QTimer* timer : form.findChildren<QTimer*>()) EXPECT_FALSE(timer->isActive());
+  const int monitor = form.state().link().deviceMonitorFd();
+  if (monitor >= 0) {
+    const auto* notifier = form.findChild<QSocketNotifier*>("deviceMonitor");
+    ASSERT_NE(notifier, nullptr);
+    EXPECT_EQ(notifier->socket(), monitor);
+    EXPECT_TRUE(notifier->isEnabled());
+  }
+
+  testing::NamedPorts ports;
+  ::setenv("PALOR_EXTRA_PORTS", ports.add("ttyUSB0").c_str(), 1);
+  form.state().DeviceChange(DeviceNotice::Arrival);
+  form.state().DeviceChange(DeviceNotice::NodesChanged);
+  ::unsetenv("PALOR_EXTRA_PORTS");
+  EXPECT_TRUE(form.findChild<QTimer*>("Com_clock")->isActive());
+  EXPECT_TRUE(form.findChild<QTimer*>("watch_serial")->isActive());
+
+  form.state().DeviceChange(DeviceNotice::Removal);
   for (const QTimer* timer : form.findChildren<QTimer*>()) EXPECT_FALSE(timer->isActive());
 }
 

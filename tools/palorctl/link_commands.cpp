@@ -1,5 +1,6 @@
 #include "link_commands.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -11,6 +12,7 @@
 
 #include "files/atomic_file.h"
 #include "link/port_discovery.h"
+#include "link/serial_transport.h"
 #include "session.h"
 #include "ui/messages.h"
 
@@ -44,7 +46,7 @@ std::string hexBytes(const std::uint8_t* bytes, std::size_t count) {
 class LinkRun {
  public:
   LinkRun(const LinkOptions& options, StartUpEnvironment environment)
-      : ports_(environment.ports), session_(std::move(environment)), start_(Clock::now()) {
+      : session_(std::move(environment)), start_(Clock::now()) {
     FormState& form = session_.form;
     form.log().setObserver([this](const std::string& line) { logLine(line); });
     if (options.trace) {
@@ -77,13 +79,18 @@ class LinkRun {
   bool interrupted() const { return ::palor::ctl::interrupted != 0; }
 
   // Ticks until `done` holds; false when `limit` passes first or the user interrupts.
+  // Between ticks it sleeps on the device monitor, so a plugged or pulled port is handled
+  // as soon as it is reported, as the window's notifier handles it.
   bool runUntil(const std::function<bool()>& done, Clock::duration limit) {
     const auto deadline = Clock::now() + limit;
     auto nextTick = Clock::now() + kComClockInterval;
     auto nextWatch = Clock::now() + kWatchInterval;
     while (!done()) {
       if (interrupted() || Clock::now() >= deadline) return false;
-      std::this_thread::sleep_until(std::min({nextTick, nextWatch, deadline}));
+      if (sleepOnMonitorUntil(std::min({nextTick, nextWatch, deadline}))) {
+        form().DeviceChange();
+        continue;
+      }
       const auto now = Clock::now();
       if (now >= nextTick) {
         if (form().window().comClockRunning) form().Com_clockTimer();
@@ -99,7 +106,7 @@ class LinkRun {
 
   // Waits for a charger with an identified pager; false (with the reason said) otherwise.
   bool connect(double timeoutSeconds) {
-    if (ports_.empty()) {
+    if (form().link().watch().ports().empty()) {
       refused("no charger port to try (plug the charger in, or give --port PATH)");
       return false;
     }
@@ -111,9 +118,11 @@ class LinkRun {
       refused("interrupted");
     } else if (!rejected_) {
       std::string tried;
-      for (const std::string& port : ports_) tried += (tried.empty() ? "" : ", ") + port;
+      for (const std::string& port : form().link().watch().ports())
+        tried += (tried.empty() ? "" : ", ") + port;
       refused("no charger with a pager answered within " + formatSeconds(timeoutSeconds) +
-              " s (ports tried: " + tried + ")");
+              " s (ports tried: " + (tried.empty() ? "none left, the adapter was pulled out" : tried) +
+              ")");
     }
     return false;
   }
@@ -132,6 +141,19 @@ class LinkRun {
   }
 
  private:
+  // Sleeps until `until`, or until the device monitor reports; whether it reported.
+  bool sleepOnMonitorUntil(Clock::time_point until) {
+    const int monitor = form().link().deviceMonitorFd();
+    const auto left = std::chrono::ceil<milliseconds>(until - Clock::now());
+    if (monitor < 0) {
+      std::this_thread::sleep_until(until);
+      return false;
+    }
+    pollfd wake{monitor, POLLIN, 0};
+    const int timeout = static_cast<int>(std::max<milliseconds::rep>(left.count(), 0));
+    return ::poll(&wake, 1, timeout) > 0 && (wake.revents & POLLIN);
+  }
+
   static std::string formatSeconds(double seconds) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", seconds);
@@ -172,7 +194,6 @@ class LinkRun {
     progressShown_ = false;
   }
 
-  std::vector<std::string> ports_;
   Session session_;
   Clock::time_point start_;
   std::ofstream trace_;
@@ -182,10 +203,34 @@ class LinkRun {
   bool successSeen_ = false;
 };
 
+// --port is the only port for the whole run; without it the ports are the window's: the
+// adapter's ports and PALOR_EXTRA_PORTS, refilled as ports are plugged in and pulled out.
 StartUpEnvironment environmentFor(const LinkOptions& options) {
   StartUpEnvironment environment;
-  environment.ports = options.port ? std::vector<std::string>{*options.port} : extraPorts();
+  if (options.port) {
+    environment.ports = {*options.port};
+  } else {
+    environment.portSource = systemPorts;
+    environment.watchDevices = true;
+  }
   return environment;
+}
+
+// What `palorctl ports` says of a port that would not open.
+std::string openState(const PortOpenOutcome& opened) {
+  using Kind = PortOpenError::Kind;
+  if (opened) return "ok";
+  const PortOpenError& error = opened.error();
+  switch (error.kind) {
+    case Kind::NotFound: return "missing";
+    case Kind::Busy: return "in use";
+    case Kind::NoPermission:
+      return error.detail.empty() ? "no permission" : "no permission (group " + error.detail + ")";
+    case Kind::NotATerminal: return "not a serial port";
+    case Kind::AlreadyOpen:
+    case Kind::Other: break;
+  }
+  return describe(error);
 }
 
 bool openTrace(const LinkRun& run, const LinkOptions& options) {
@@ -201,6 +246,12 @@ bool saveAsFileSaveDoes(FormState& form, const std::string& path) {
 
 }  // namespace
 
+int ports() {
+  for (const std::string& port : portList(systemPorts()))
+    std::cout << port << '\t' << openState(checkPort(port)) << '\n';
+  return kDone;
+}
+
 int read(const std::string& out, bool raw, const LinkOptions& link, const CommonOptions& options) {
   return guarded([&] {
     LinkRun run(link, environmentFor(link));
@@ -212,7 +263,8 @@ int read(const std::string& out, bool raw, const LinkOptions& link, const Common
     if (raw) {
       const ConfigImage& image = run.form().images().readImage;
       const std::string_view bytes(reinterpret_cast<const char*>(image.data()), image.size());
-      if (!saveFileAtomically(out, bytes)) return refused(out + ": cannot be written");
+      if (const FileOutcome saved = saveFileAtomically(out, bytes); !saved)
+        return refused(out, saved.error());
       std::cerr << msg::savedDataTo(out) << '\n';
       return kDone;
     }

@@ -15,6 +15,10 @@ struct LinkOptions {
   std::optional<std::string> trace; // every frame, time-stamped, in hex
 };
 
+// The port list as the window builds it (the adapter's ports and PALOR_EXTRA_PORTS,
+// sorted), one port a line, each with what an open would meet now: "ok", "in use",
+// "no permission (group G)", "missing", "not a serial port" or the system's reason.
+int ports();
 // Connect, Read_From_Pager, then OUT saved as File / Save saves it; with `raw`, OUT gets
 // the 1024 bytes exactly as the pager sent them.
 int read(const std::string& out, bool raw, const LinkOptions& link, const CommonOptions& options);

@@ -126,6 +126,10 @@ int runCommand(std::vector<std::string> args, int& writeFailure) {
         ->check(CLI::PositiveNumber);
     command->add_option("--trace", link.trace, "write every frame, time-stamped, in hex, to FILE");
   };
+  auto* ports = app.add_subcommand(
+      "ports", "list the charger ports the window would try, each with what opening it meets");
+  ports->footer("This command takes no field edits.");
+
   bool raw = false;
   auto* read = app.add_subcommand("read", "read the pager in the charger and save it as OUT");
   read->add_option("OUT", out, "file to save (.bin, .eep or .csv)")->required();
@@ -160,7 +164,8 @@ int runCommand(std::vector<std::string> args, int& writeFailure) {
     return status == 0 ? 0 : kUsageError;
   }
   if (firmware >= 0) options.firmware = static_cast<std::uint8_t>(firmware);
-  if ((check->parsed() || diff->parsed() || decode->parsed() || read->parsed()) &&
+  if ((check->parsed() || diff->parsed() || decode->parsed() || read->parsed() ||
+       ports->parsed()) &&
       !options.edits.empty()) {
     std::cerr << "palorctl: this command takes no field edits\n";
     return kUsageError;
@@ -181,6 +186,7 @@ int runCommand(std::vector<std::string> args, int& writeFailure) {
   if (report->parsed())
     return palor::ctl::report(reportOut, reportFile, options, palor::ctl::writeReportPdfOffscreen);
   if (check->parsed()) return palor::ctl::check(in);
+  if (ports->parsed()) return palor::ctl::ports();
   if (read->parsed()) return palor::ctl::read(out, raw, link, options);
   if (write->parsed()) return palor::ctl::write(file, repair, thenSave, link, options);
   writeFailure = palor::ctl::kDiffTrouble;

@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSocketNotifier>
 #include <QStringDecoder>
 #include <QTabWidget>
 #include <QTextCursor>
@@ -134,9 +135,11 @@ TForm1::TForm1(QWidget* parent)
   makeLinkTimers();
 
   StartUpEnvironment environment;
-  environment.ports = extraPorts();
+  environment.portSource = systemPorts;
+  environment.watchDevices = true;
   environment.decimalSeparator = systemDecimalSeparator();
   state_.startUp(environment);
+  watchDevices();
   showWindowState();
 
   resize(793, 566);
@@ -168,6 +171,18 @@ void TForm1::makeLinkTimers() {
   };
   comClock_ = make("Com_clock", 40, &FormState::Com_clockTimer);
   watchSerial_ = make("watch_serial", 500, &FormState::watch_serialTimer);
+}
+
+// The device monitor wakes the window when a port is plugged in or pulled out; with no
+// adapter and no timer running, nothing else does. Each activation drains every pending
+// event, so the notifier does not fire again for events already handled.
+void TForm1::watchDevices() {
+  const int fd = state_.link().deviceMonitorFd();
+  if (fd < 0) return;
+  auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+  notifier->setObjectName("deviceMonitor");
+  connect(notifier, &QSocketNotifier::activated, this,
+          [this] { userAction([this] { state_.DeviceChange(); }); });
 }
 
 void TForm1::buildMenu() {

@@ -69,6 +69,7 @@ class TForm1 : public QMainWindow {
   void showField(FieldId field);
   void showWindowState();
   void makeLinkTimers();
+  void watchDevices();
   void appendLogLine(const QString& line);
   // Runs a user action on the form state: a conversion error ends it with the toolkit's
   // error box; afterwards a focus request of the rules is carried out.

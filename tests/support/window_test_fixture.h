@@ -7,15 +7,19 @@
 
 namespace palor {
 
-class WindowTest : public ::testing::Test {
+// Tests that make windows: the one application object a process may have.
+class QtTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     static int argc = 1;
-    static char name[] = "ui_view_test";
+    static char name[] = "palor-window-test";
     static char* argv[] = {name, nullptr};
     if (!QApplication::instance()) new QApplication(argc, argv);
   }
+};
 
+class WindowTest : public QtTest {
+ protected:
   TForm1 form;
 };
 
