@@ -19,7 +19,8 @@
 //     5     a flood of up to 4096 pseudo-random bytes at once, more than the ring holds
 //     6     ticks: up to 199, or whole time-out periods
 //     7     a command: Read, Write (each only while the link items allow it), Stop (only
-//           while it is shown), the port watch's probe, its answer taken, Help / Repair
+//           while it is shown), the port watch's probe, its answer taken, Help / Repair,
+//           the port lost under the link (pulled out or hung up)
 //
 // At the end the link runs until the read or write in hand has ended. What must hold,
 // besides no sanitizer finding and no hang:
@@ -247,7 +248,7 @@ class Session {
   void command() {
     const palor::MainWindowState& w = form_.window();
     palor::PagerProtocol& protocol = form_.link().protocol();
-    switch (script_.next() % 6) {
+    switch (script_.next() % 7) {
       case 0:
         if (w.readFromPagerEnabled) form_.ReadFromPagerClick();
         break;
@@ -263,6 +264,7 @@ class Session {
         protocol.clearProbe();
         break;
       case 5: form_.Repair1Click(); break;
+      case 6: protocol.portLost(); break;
     }
   }
 
