@@ -42,6 +42,15 @@ enum class LinkMessage : std::uint8_t {
   OperationCancelled,
 };
 
+// What every part of the link tells the window that owns it: status-log lines and the
+// state of the link items.
+class LinkOwner {
+ public:
+  virtual ~LinkOwner() = default;
+  virtual void logMessage(LinkMessage message) = 0;
+  virtual void SetLinkItems(bool enabled) = 0;
+};
+
 // What LblInfoRWPager says while the pager is busy.
 enum class BusyInfo : std::uint8_t { Reading, Writing };
 
@@ -52,12 +61,10 @@ class PagerProtocol {
   static constexpr std::uint8_t kAcceptedVersionLow = 2;
   static constexpr std::uint8_t kAcceptedVersionHigh = 3;
 
-  // What the protocol tells the window that owns it.
-  class Owner {
+  // What the protocol tells the window that owns it, beside what every part of the link
+  // tells it.
+  class Owner : public LinkOwner {
    public:
-    virtual ~Owner() = default;
-    virtual void logMessage(LinkMessage message) = 0;
-    virtual void SetLinkItems(bool enabled) = 0;
     virtual void SetFileHelp(bool enabled) = 0;
     virtual void setInfoText(BusyInfo info) = 0;
     // ShowBusy's display: ProgressBar1 (maximum 16, position 0), read_write_stop and

@@ -38,11 +38,8 @@ class PortWatch {
   static constexpr std::uint32_t kBackOffTicks = 10;
 
   // What the watch tells the window that owns it.
-  class Owner {
+  class Owner : public LinkOwner {
    public:
-    virtual ~Owner() = default;
-    virtual void logMessage(LinkMessage message) = 0;
-    virtual void SetLinkItems(bool enabled) = 0;
     // A listed port did not open for a reason the user can mend: no permission, or in use
     // by another program. Told once per port and reason in a run.
     virtual void portRefused(const std::string& port, const PortOpenError& error) = 0;
