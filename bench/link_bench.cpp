@@ -14,8 +14,8 @@
 #include <algorithm>
 #include <functional>
 #include <stdexcept>
-#include <thread>
 
+#include "real_time_link.h"
 #include "sim_process.h"
 #include "ui/messages.h"
 #include "ui/vendrel.h"
@@ -25,8 +25,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-constexpr auto kTick = 40ms;
-constexpr auto kWatchTick = 500ms;
+constexpr auto kTick = 40ms;  // the window's Com_clock; its watch_serial is 12.5 ticks
 constexpr double kReadFloorMs = 16 * 40.0;
 constexpr double kWriteCycleFloorMs = kReadFloorMs + (95 + 15 + 13) * 40.0;
 
@@ -36,7 +35,7 @@ class Bench {
   Bench() : sim_({"--quiet"}) {
     const std::string port = sim_.readLine();
     form_.startUp({.ports = {port}});
-    if (!runUntil([&] { return form_.window().readFromPagerEnabled; }, 15s))
+    if (!clock_.runUntil([&] { return form_.window().readFromPagerEnabled; }, 15s))
       throw std::runtime_error("the simulated pager did not connect");
   }
   ~Bench() { form_.shutDown(); }
@@ -47,7 +46,7 @@ class Bench {
     const std::size_t before = form_.log().lines().size();
     const auto start = Clock::now();
     command();
-    if (!runUntil([&] { return !form_.link().protocol().busy(); }, 60s))
+    if (!clock_.runUntil([&] { return !form_.link().protocol().busy(); }, 60s))
       throw std::runtime_error("the pager did not finish");
     const auto end = Clock::now();
     const auto& lines = form_.log().lines();
@@ -60,27 +59,9 @@ class Bench {
   palor::FormState& form() { return form_; }
 
  private:
-  bool runUntil(const std::function<bool()>& done, Clock::duration limit) {
-    const auto deadline = Clock::now() + limit;
-    auto nextTick = Clock::now() + kTick;
-    auto nextWatch = Clock::now() + kWatchTick;
-    while (!done()) {
-      if (Clock::now() >= deadline) return false;
-      std::this_thread::sleep_until(std::min(nextTick, nextWatch));
-      if (Clock::now() >= nextTick) {
-        if (form_.window().comClockRunning) form_.Com_clockTimer();
-        nextTick += kTick;
-      }
-      if (Clock::now() >= nextWatch) {
-        if (form_.window().watchSerialRunning) form_.watch_serialTimer();
-        nextWatch += kWatchTick;
-      }
-    }
-    return true;
-  }
-
   palor::test::SimProcess sim_;
   palor::FormState form_;
+  palor::testing::RealTimeLink clock_{form_, kTick};
 };
 
 void report(benchmark::State& state, double totalMs, double floorMs) {
