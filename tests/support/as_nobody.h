@@ -6,7 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <optional>
+#include <string>
+
+#include "temp_folder.h"
 
 namespace palor::test {
 
@@ -34,5 +38,26 @@ std::optional<int> runAsNobody(Body body) {
     return std::nullopt;
   return WEXITSTATUS(status);
 }
+
+// A copy of the program at `program` that the user nobody may run: the checkout may lie in
+// a folder closed to other users (a clone under /root), and the programs are linked
+// statically against the project's libraries, so the copy runs alone.
+class ProgramForNobody {
+ public:
+  explicit ProgramForNobody(const std::string& program) : folder_("palor-program") {
+    path_ = folder_.path(std::filesystem::path(program).filename().string());
+    std::filesystem::copy_file(program, path_);
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all |
+                                            std::filesystem::perms::group_read |
+                                            std::filesystem::perms::group_exec |
+                                            std::filesystem::perms::others_read |
+                                            std::filesystem::perms::others_exec);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  TempFolder folder_;
+  std::string path_;
+};
 
 }  // namespace palor::test

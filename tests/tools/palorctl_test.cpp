@@ -324,8 +324,9 @@ TEST(PalorctlPorts, ListsTheWindowsPortsWithWhatAnOpenMeets) {
   ASSERT_GE(holder, 0);
   ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0) << "another program's hold on the port";
 
+  const test::ProgramForNobody palorctl(PALORCTL_PATH);
   const std::string command = "PALOR_EXTRA_PORTS=" + missing + ":" + locked + ":/dev/null:" +
-                              free + ":" + held + " " + PALORCTL_PATH + " ports";
+                              free + ":" + held + " " + palorctl.path() + " ports";
   // The lines of the listed ports that are the test's own, in their order (an adapter
   // plugged into the machine may add its own lines).
   const auto listing = [&] {
