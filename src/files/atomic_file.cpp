@@ -122,6 +122,8 @@ FileOutcome examine(const std::string& name, SaveTarget& target) {
   if (!target.exists && errno != ENOENT) return writeFailure(errno);
   if (target.exists && !S_ISREG(target.existing.st_mode))
     return notRegularFile(target.existing.st_mode);
+  // A name that ends in a slash names a folder, never a file to make or replace.
+  if (name.back() == '/') return writeFailure(target.exists ? ENOTDIR : EISDIR);
   if (target.exists && ::faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) != 0)
     return writeFailure(errno);
   struct stat folder {};

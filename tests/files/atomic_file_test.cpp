@@ -133,6 +133,8 @@ TEST_F(AtomicFileTest, EveryKindOfOutputTarget) {
          return dir / "sub.bin";
        },
        "it is a folder, not a file"},
+      {"new name ending in a slash", [&] { return fs::path(dir.string() + "/new.bin/"); },
+       "cannot be written: Is a directory"},
       {"another user's link in a shared folder",
        [&] {
          fs::create_directory(shared);
