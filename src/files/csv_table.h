@@ -1,7 +1,8 @@
 #pragma once
 // The comma-separated configuration table: 83 lines that mirror the window's Addresses,
 // Folders and Settings tabs, every field followed by a comma, lines ended with CR LF, no
-// quoting. The line's position alone identifies it; the label texts are for people. What
+// quoting. The line's position alone identifies it; the label texts are for people, save the
+// first two lines' fixed cells, which tell a table from another comma-separated file. What
 // each line holds is declared once (csv_layout.h); the export and the import walk it.
 #include <functional>
 #include <optional>
