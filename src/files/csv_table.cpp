@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <map>
@@ -12,14 +13,14 @@
 namespace palor::csv {
 
 std::string_view field(std::string_view line, int index) {
+  if (line.ends_with('\n')) line.remove_suffix(1);
+  if (line.ends_with('\r')) line.remove_suffix(1);
   for (int i = 0; i < index; ++i) {
     const auto comma = line.find(',');
     if (comma == std::string_view::npos) return {};
     line.remove_prefix(comma + 1);
   }
-  const auto comma = line.find(',');
-  if (comma == std::string_view::npos) return {};
-  return line.substr(0, comma);
+  return line.substr(0, line.find(','));
 }
 
 bool isYes(std::string_view text) { return text == "Yes"; }
@@ -90,12 +91,17 @@ int readItem(const Cell& c, std::string_view text) {
 // ---------------------------------------------------------------------------------------
 // Each kind of field, as the export writes it and as the import reads it back.
 
-std::string_view writeCell(const Cell& c, const SettingsRecord& r) {
+std::string writeCell(const Cell& c, const SettingsRecord& r) {
   switch (c.kind) {
     case Cell::Kind::Fixed: return c.text;
-    case Cell::Kind::Text:
-    case Cell::Kind::Frequency: return r.text(c.field);
-    case Cell::Kind::Item: return r.itemText(c.field).value_or(std::string_view{});
+    case Cell::Kind::Text: return r.text(c.field);
+    case Cell::Kind::Frequency: {
+      // The import reads a point as the decimal separator and puts the window's own back.
+      std::string frequency = r.text(c.field);
+      std::replace(frequency.begin(), frequency.end(), ',', '.');
+      return frequency;
+    }
+    case Cell::Kind::Item: return std::string(r.itemText(c.field).value_or(std::string_view{}));
     case Cell::Kind::YesNo: return r.checked(c.field) ? "Yes" : "No";
     case Cell::Kind::Choice: return r.index(c.field) != 0 ? c.text : c.offText;
   }
@@ -138,6 +144,28 @@ std::string exportTable(const SettingsRecord& record) {
     out += "\r\n";
   }
   return out;
+}
+
+std::optional<FieldId> textWithComma(const SettingsRecord& record) {
+  for (const Line& line : tableLayout())
+    for (const Cell& cell : line.cells)
+      if (cell.kind == Cell::Kind::Text && record.text(cell.field).find(',') != std::string::npos)
+        return cell.field;
+  return std::nullopt;
+}
+
+bool startsAsTable(const std::vector<std::string>& lines) {
+  const auto& layout = tableLayout();
+  constexpr std::size_t kHeaderLines = 2;  // the tab caption, the column headings
+  if (lines.size() < kHeaderLines) return false;
+  for (std::size_t n = 0; n < kHeaderLines; ++n) {
+    const std::vector<Cell>& cells = layout[n].cells;
+    for (std::size_t i = 0; i < cells.size(); ++i)
+      if (cells[i].kind == Cell::Kind::Fixed &&
+          field(lines[n], static_cast<int>(i)) != cells[i].text)
+        return false;
+  }
+  return true;
 }
 
 void importLine(SettingsRecord& record, std::string_view line, int number, char separator,
@@ -230,21 +258,26 @@ class LineSplitter {
 
 }  // namespace
 
-bool readTableLines(const std::string& path,
-                    const std::function<void(std::string_view line, int number)>& apply) {
-  const int fd = openRegularFile(path);
-  if (fd < 0) return false;
+FileOutcome readTableLines(const std::string& path,
+                           const std::function<void(std::string_view line, int number)>& apply) {
+  const OpenedFile file = openForReading(path);
+  if (file.fd < 0) return *file.error;
   LineSplitter lines(apply);
   char buffer[8192];
   while (lines.wantsMore()) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;  // end of file, or a read error: what was read so far is the file
+    if (n < 0) {
+      const int error = errno;
+      ::close(file.fd);
+      return FileError{FileError::Kind::ReadError, systemText(error)};
+    }
+    if (n == 0) break;  // end of file
     for (ssize_t i = 0; i < n && lines.wantsMore(); ++i) lines.put(buffer[i]);
   }
   lines.finish();
-  ::close(fd);
-  return true;
+  ::close(file.fd);
+  return {};
 }
 
 }  // namespace palor::csv

@@ -1,22 +1,38 @@
 #pragma once
 // The comma-separated configuration table: 83 lines that mirror the window's Addresses,
 // Folders and Settings tabs, every field followed by a comma, lines ended with CR LF, no
-// quoting. The line's position alone identifies it; the label texts are for people. What
+// quoting. The line's position alone identifies it; the label texts are for people, save the
+// first two lines' fixed cells, which tell a table from another comma-separated file. What
 // each line holds is declared once (csv_layout.h); the export and the import walk it.
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "config/settings_record.h"
 #include "files/csv_layout.h"
+#include "files/file_error.h"
 
 namespace palor::csv {
 
 inline constexpr int kLines = 83;  // lines 0..82
 inline constexpr int kLastAppliedLine = 82;
 
-// The whole table for the settings as they are now.
+// The whole table for the settings as they are now. The channel frequency is written with
+// a point, whatever the window's decimal separator, so that a comma never splits it.
 std::string exportTable(const SettingsRecord& record);
+
+// The first text field the table carries whose text holds a comma, in table order. The
+// table has no quoting: such a text would end its field at the comma and move every later
+// field of its line, so a table of these settings is not to be saved.
+std::optional<FieldId> textWithComma(const SettingsRecord& record);
+
+// Whether the first lines of a file are the table's own first lines: each of their fixed
+// cells (the tab caption "Addresses", the column headings "Capcode", "Enabled", "PN", ...)
+// where the table has it. A file that does not start so is some other comma-separated
+// file, not a table to import.
+bool startsAsTable(const std::vector<std::string>& lines);
 
 // Carries out one of the form's rules for the import.
 using RuleRunner = std::function<void(const RuleCall&)>;
@@ -29,8 +45,9 @@ using RuleRunner = std::function<void(const RuleCall&)>;
 void importLine(SettingsRecord& record, std::string_view line, int number, char separator,
                 const RuleRunner& run);
 
-// Field i of a line: the text before the (i+1)-th comma, after the i-th. A field number
-// beyond the line's last comma reads as empty.
+// Field i of a line: the text after the i-th comma, up to the next comma or, for the last
+// field, up to the line end (a spreadsheet that saves the table again drops the comma after
+// a line's last field). A field number beyond the line's fields reads as empty.
 std::string_view field(std::string_view line, int index);
 
 // "Yes", exactly, checks; anything else unchecks.
@@ -61,9 +78,10 @@ inline constexpr std::size_t kMaxLineLength = 64 * 1024;
 // `apply` with their numbers. Lines end in CR LF or LF, or in CR alone when the file's
 // first line does (then CR LF and LF end lines too); in a file of LF lines a CR is text.
 // Characters after the last line end are never handed on, and reading stops after the last
-// line that can be applied, so the file's size does not matter. Returns false when the file
-// cannot be opened as a regular file.
-bool readTableLines(const std::string& path,
-                    const std::function<void(std::string_view line, int number)>& apply);
+// line that can be applied, so the file's size does not matter. Fails, saying why, when the
+// file cannot be opened as a regular file or a read fails; the lines read before a failed
+// read have been handed on.
+FileOutcome readTableLines(const std::string& path,
+                           const std::function<void(std::string_view line, int number)>& apply);
 
 }  // namespace palor::csv

@@ -63,6 +63,11 @@ FileCommandOutcome FormState::SaveConfigurationFile(const std::string& path) {
 }
 
 FileCommandOutcome FormState::ExportCsv(const std::string& path) {
+  // A text with a comma would move the later fields of its line: nothing is written.
+  if (const auto field = csv::textWithComma(record_)) {
+    log_.append(msg::commaInCsv(fieldSchema(*field).name));
+    return {};
+  }
   return logSaveOutcome(saveFileAtomically(path, csv::exportTable(record_)), path);
 }
 
@@ -72,19 +77,24 @@ FileCommandOutcome FormState::logSaveOutcome(const FileOutcome& saved, const std
 }
 
 FileCommandOutcome FormState::ImportCsv(const std::string& path) {
+  // The whole file is read before any line applies: a file that cannot be read to its end,
+  // or that is not a table, changes nothing.
+  std::vector<std::string> lines;
+  const FileOutcome read = csv::readTableLines(
+      path, [&](std::string_view line, int) { lines.emplace_back(line); });
+  if (!read || !csv::startsAsTable(lines)) {
+    log_.append(msg::kLoadFailed);
+    return {false, read.failure()};
+  }
   // A value that no rule can read as a number ends that line's rules, as it ends any rule;
   // the other lines still apply, and the first such error is shown once the import is done.
   std::optional<ConversionError> firstError;
-  const bool opened = csv::readTableLines(path, [&](std::string_view line, int number) {
+  for (std::size_t number = 0; number < lines.size(); ++number) {
     try {
-      ApplyCsvLine(line, number);
+      ApplyCsvLine(lines[number], static_cast<int>(number));
     } catch (const ConversionError& e) {
       if (!firstError) firstError = e;
     }
-  });
-  if (!opened) {
-    log_.append(msg::kLoadFailed);
-    return {};
   }
   log_.append(msg::loadedDataFrom(path));
   if (firstError) throw *firstError;

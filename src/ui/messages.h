@@ -48,6 +48,10 @@ inline constexpr std::string_view kLoadFailed = "Load failed";
 inline constexpr std::string_view kFileCorrupted = "File corrupted.";
 inline constexpr std::string_view kSavedDataTo = "Saved data to ";
 inline constexpr std::string_view kSaveFailed = "Save failed";
+// A CSV save refused because the text of `field` holds a comma.
+inline std::string commaInCsv(std::string_view field) {
+  return std::string(field) + ": a comma cannot be saved in a CSV file";
+}
 
 // Editing rules and the encoder.
 inline constexpr std::string_view kAddressAlreadyUsed = "Address has already been used.";

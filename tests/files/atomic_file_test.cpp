@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <iterator>
 
 #include "../support/as_nobody.h"
@@ -65,16 +70,121 @@ class AtomicFileTest : public ::testing::Test {
   fs::path target;
 };
 
-TEST_F(AtomicFileTest, ReplacesTheFileWhole) {
-  const std::string content(1024, '\x5A');
-  ASSERT_TRUE(saveFileAtomically(target, content));
-  EXPECT_EQ(contentOf(target), content);
-  expectNoLeftovers();
+// What a folder holds: each name's type, file number and, for a file, its content.
+std::map<std::string, std::string> snapshot(const fs::path& folder) {
+  std::map<std::string, std::string> entries;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    struct stat info {};
+    ::lstat(entry.path().c_str(), &info);
+    std::string seen = std::to_string(info.st_mode) + " " + std::to_string(info.st_ino);
+    if (S_ISREG(info.st_mode)) seen += " " + contentOf(entry.path());
+    entries[entry.path().string()] = seen;
+  }
+  return entries;
 }
 
-TEST_F(AtomicFileTest, CreatesANewFile) {
-  ASSERT_TRUE(saveFileAtomically(dir / "new.csv", "a,\r\n"));
-  EXPECT_EQ(contentOf(dir / "new.csv"), "a,\r\n");
+// Every kind of name a save may be pointed at. A regular file or a new name is saved
+// (a file is replaced by a new one, never written over); anything else is refused with its
+// reason and left exactly as it was, and no temporary file stays behind.
+TEST_F(AtomicFileTest, EveryKindOfOutputTarget) {
+  const std::string longName(250, 'n');
+  const fs::path shared = dir / "shared";  // sticky and writable by all, as /tmp
+  const struct {
+    const char* what;
+    std::function<fs::path()> make;  // makes the target, returns the name to save to
+    std::string refusal;             // the reason in words; empty: saved
+    bool needsRoot = false;          // makes a device, or gives a link to another user
+  } cases[] = {
+      {"regular file", [&] { return target; }, ""},
+      {"new name", [&] { return dir / "new.csv"; }, ""},
+      {"name at the length limit",
+       [&] {
+         std::ofstream(dir / longName) << "old";
+         return dir / longName;
+       },
+       ""},
+      {"character device",
+       [&] {
+         EXPECT_EQ(::mknod((dir / "null").c_str(), S_IFCHR | 0666, ::makedev(1, 3)), 0);
+         return dir / "null";
+       },
+       "it is a device, not a file", true},
+      {"named pipe",
+       [&] {
+         EXPECT_EQ(::mkfifo((dir / "pipe").c_str(), 0666), 0);
+         return dir / "pipe";
+       },
+       "it is a named pipe, not a file"},
+      {"socket",
+       [&] {
+         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+         sockaddr_un address{};
+         address.sun_family = AF_UNIX;
+         const std::string name = (dir / "socket").string();
+         name.copy(address.sun_path, sizeof address.sun_path - 1);
+         EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+         ::close(fd);
+         return dir / "socket";
+       },
+       "it is a socket, not a file"},
+      {"folder",
+       [&] {
+         fs::create_directory(dir / "sub.bin");
+         return dir / "sub.bin";
+       },
+       "it is a folder, not a file"},
+      {"new name ending in a slash", [&] { return fs::path(dir.string() + "/new.bin/"); },
+       "cannot be written: Is a directory"},
+      {"another user's link in a shared folder",
+       [&] {
+         fs::create_directory(shared);
+         fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+         fs::create_symlink(target, shared / "pager.bin");
+         EXPECT_EQ(::lchown((shared / "pager.bin").c_str(), test::kNobody, test::kNogroup), 0);
+         return shared / "pager.bin";
+       },
+       "cannot be written: the link " + (shared / "pager.bin").string() +
+           " belongs to another user in a folder that all may write to, and is not followed",
+       true},
+      {"own link in a shared folder",
+       [&] {
+         fs::create_directory(shared);
+         fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+         fs::create_symlink(target, shared / "pager.bin");
+         return shared / "pager.bin";
+       },
+       ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.needsRoot && ::geteuid() != 0) continue;
+    std::ofstream(target, std::ios::binary | std::ios::trunc) << "old content";
+    const fs::path name = c.make();
+    struct stat before {};
+    const bool existed = ::stat(name.c_str(), &before) == 0;
+    const auto held = snapshot(dir);
+    const FileOutcome checked = checkSaveTarget(name);
+    const FileOutcome saved = saveFileAtomically(name, "new content");
+    EXPECT_EQ(static_cast<bool>(checked), static_cast<bool>(saved));
+    if (c.refusal.empty()) {
+      EXPECT_TRUE(saved) << describe(saved.error());
+      EXPECT_EQ(contentOf(name), "new content");
+      struct stat after {};
+      ASSERT_EQ(::stat(name.c_str(), &after), 0);
+      if (existed) {
+        EXPECT_NE(after.st_ino, before.st_ino) << "replaced, not written over";
+      }
+    } else {
+      ASSERT_FALSE(saved);
+      EXPECT_EQ(describe(saved.error()), c.refusal);
+      EXPECT_EQ(describe(checked.error()), c.refusal);
+      EXPECT_EQ(snapshot(dir), held);
+    }
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+      EXPECT_FALSE(entry.path().filename().string().starts_with(".palor-")) << entry.path();
+    for (const auto& entry : fs::directory_iterator(dir))
+      if (entry.path() != target) fs::remove_all(entry.path());
+  }
 }
 
 TEST_F(AtomicFileTest, KeepsThePermissionsOfTheFileItReplaces) {
@@ -100,15 +210,6 @@ TEST_F(AtomicFileTest, AReadOnlyFileIsNotReplaced) {
   });
   EXPECT_FALSE(saved);
   EXPECT_EQ(contentOf(target), "old content");
-}
-
-TEST_F(AtomicFileTest, APathThatIsAFolderFailsAndStaysAFolder) {
-  fs::create_directory(dir / "sub.bin");
-  const FileOutcome saved = saveFileAtomically(dir / "sub.bin", "data");
-  ASSERT_FALSE(saved);
-  EXPECT_EQ(saved.error().kind, FileError::Kind::NotRegularFile);
-  EXPECT_EQ(describe(saved.error()), "it is a folder, not a file");
-  EXPECT_TRUE(fs::is_directory(dir / "sub.bin"));
 }
 
 TEST_F(AtomicFileTest, AMissingFolderFails) {

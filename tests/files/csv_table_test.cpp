@@ -161,13 +161,18 @@ TEST(CsvLayout, EachLineReadsBackWhatItWroteAndNothingElse) {
   }
 }
 
-TEST(CsvFields, FieldsAreTerminatedByCommas) {
-  const std::string_view line = "a,,b c ,last\r\n";
-  EXPECT_EQ(field(line, 0), "a");
-  EXPECT_EQ(field(line, 1), "");
-  EXPECT_EQ(field(line, 2), "b c ");
-  EXPECT_EQ(field(line, 3), "");  // no comma follows "last": not a field
-  EXPECT_EQ(field(line, 9), "");
+// Fields end at a comma, and the last one also at the line end, as a spreadsheet saves it.
+TEST(CsvFields, FieldsEndAtACommaOrTheLineEnd) {
+  for (const std::string_view end : {"\r\n", "\n", "\r", ""}) {
+    const std::string line = "a,,b c ,last" + std::string(end);
+    EXPECT_EQ(field(line, 0), "a");
+    EXPECT_EQ(field(line, 1), "");
+    EXPECT_EQ(field(line, 2), "b c ");
+    EXPECT_EQ(field(line, 3), "last");
+    EXPECT_EQ(field(line, 4), "");
+    EXPECT_EQ(field(line, 9), "");
+  }
+  EXPECT_EQ(field("a,\r\n", 1), "");
 }
 
 TEST(CsvFields, YesIsExact) {
@@ -236,7 +241,8 @@ class CsvReadTest : public ::testing::Test {
     path = std::filesystem::temp_directory_path() / ("palor-csv-" + std::to_string(::getpid()));
     std::ofstream(path, std::ios::binary) << content;
     std::vector<std::pair<int, std::string>> lines;
-    readTableLines(path, [&](std::string_view line, int n) { lines.emplace_back(n, line); });
+    EXPECT_TRUE(
+        readTableLines(path, [&](std::string_view line, int n) { lines.emplace_back(n, line); }));
     std::filesystem::remove(path);
     return lines;
   }
@@ -281,10 +287,20 @@ TEST_F(CsvReadTest, AnEndlessLineIsCutNotHeld) {
   EXPECT_EQ(lines[1].second, "next,\n");
 }
 
-TEST(CsvRead, MissingFileOrFolderCannotBeRead) {
+// A file that cannot be opened or read says why; a failed read is no end of file.
+TEST(CsvRead, AFileThatCannotBeReadSaysWhy) {
   auto ignore = [](std::string_view, int) {};
-  EXPECT_FALSE(readTableLines("/nonexistent/palor.csv", ignore));
-  EXPECT_FALSE(readTableLines(std::filesystem::temp_directory_path(), ignore));
+  const std::pair<std::string, std::string> cases[] = {
+      {"/nonexistent/palor.csv", "the file does not exist"},
+      {std::filesystem::temp_directory_path().string(), "it is a folder, not a file"},
+      // A regular file whose first bytes cannot be read: this process's memory at address 0.
+      {"/proc/self/mem", "cannot be read: Input/output error"},
+  };
+  for (const auto& [path, says] : cases) {
+    const FileOutcome read = readTableLines(path, ignore);
+    ASSERT_FALSE(read) << path;
+    EXPECT_EQ(describe(read.error()), says) << path;
+  }
 }
 
 }  // namespace

@@ -208,6 +208,9 @@ TEST_F(PalorctlFiles, DiffTroubleIsTwo) {
 TEST_F(PalorctlFiles, FileRefusalsSayWhy) {
   std::ofstream(path("short.bin"), std::ios::binary) << std::string(1000, '\0');
   std::filesystem::create_directory(path("folder.bin"));
+  std::filesystem::create_directory(path("folder.csv"));
+  // A regular file whose first bytes cannot be read: the reading process's memory at 0.
+  std::filesystem::create_symlink("/proc/self/mem", path("unreadable.csv"));
   const struct {
     std::string arguments;
     std::string file;
@@ -220,6 +223,9 @@ TEST_F(PalorctlFiles, FileRefusalsSayWhy) {
       {"decode", "short.bin", "the file has 1000 bytes; an image has 1024 bytes"},
       {"check", "short.bin", "the file has 1000 bytes; an image has 1024 bytes"},
       {"dump", "folder.bin", "it is a folder, not a file"},
+      {"dump", "missing.csv", "the file does not exist"},
+      {"dump", "folder.csv", "it is a folder, not a file"},
+      {"dump", "unreadable.csv", "cannot be read: Input/output error"},
       {"check", "folder.bin", "it is a folder, not a file"},
       {"encode", "folder.bin", "it is a folder, not a file"},
       {"convert", "folder.bin", "it is a folder, not a file"},

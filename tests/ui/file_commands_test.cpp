@@ -10,6 +10,7 @@
 #include <array>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 
@@ -202,18 +203,10 @@ TEST_F(FileCommandsTest, TableRoundTripGivesBackEverySettingItCarries) {
   }
 }
 
-// What a table cannot carry: texts cut at a comma, with the later fields of their line
-// shifted, and list fields without a selection, which come back with their no-match index.
+// What a table cannot carry: list fields without a selection come back with their
+// no-match index.
 TEST_F(FileCommandsTest, TableRoundTripLosses) {
   const std::pair<Values, Values> cases[] = {  // saved, opened
-      {{{"Capcode2Name", "Smith, J"}, {"Capcode2ToneA", "Fire"}, {"Capcode2ToneD", "Call"}},
-       {{"Capcode2Name", "Smith"}, {"Capcode2ToneA", ""}, {"Capcode2ToneD", ""}}},
-      {{{"msgtype1", "1"}, {"pubboxact0", "1"}, {"pubbox0", "NEWS,X"}, {"pubboxlength0", "5"}},
-       {{"pubbox0", "NEWS"}, {"pubboxlength0", "1"}, {"pubboxact0", "1"}}},
-      {{{"pubbox3", "AB,12"}, {"pubboxlength3", "5"}},
-       {{"pubbox3", "AB"}, {"pubboxlength3", "12"}}},
-      {{{"hellomsg1", "HI, ALL"}}, {{"hellomsg1", "HI            "}}},
-      {{{"otaKillMsg", "STOP,NOW"}}, {{"otaKillMsg", "STOP" + std::string(36, ' ')}}},
       {{{"alerttime", "-1"}, {"msgtype4", "-1"}, {"addr2formatC", "-1"}, {"delMenu", "-1"},
         {"numset", "-1"}, {"language", "-1"}, {"channelspace", "-1"}},
        {{"alerttime", "0"}, {"msgtype4", "1"}, {"addr2formatC", "3"}, {"delMenu", "1"},
@@ -230,23 +223,98 @@ TEST_F(FileCommandsTest, TableRoundTripLosses) {
   }
 }
 
-// A window whose separator is a comma writes its frequency as two fields: only the
-// megahertz come back, in the window's own format, and the label after them is read as
-// the spacing.
-TEST_F(FileCommandsTest, CommaSeparatorKeepsOnlyTheMegahertz) {
+// A window whose decimal separator is a comma writes its frequency with a point, so that
+// the comma does not split it; the window that opens it puts its own separator back.
+TEST_F(FileCommandsTest, CommaSeparatorFrequencyComesBackWhole) {
   Window source(',');
   source.record().setText("channelfreq", "152,83750");
   source.record().setIndex("channelspace", 2);
   const std::string table = saved(source, "comma.csv");
-  EXPECT_NE(table.find("\nChannel freq:,152,83750,MHz@,12.5 kHz,\r\n"), std::string::npos);
+  EXPECT_NE(table.find("\nChannel freq:,152.83750,MHz@,12.5 kHz,\r\n"), std::string::npos);
 
   Window target(',');
   target.record().setIndex("channelspace", 3);
   target.OpenConfigurationFile(path("comma.csv"));
   EXPECT_EQ(target.lastLine(), msg::loadedDataFrom(path("comma.csv")));
-  EXPECT_EQ(target.record().text("channelfreq"), "152,00000");
-  EXPECT_EQ(target.record().index("channelspace"), 0);
+  EXPECT_EQ(target.record().text("channelfreq"), "152,83750");
+  EXPECT_EQ(target.record().index("channelspace"), 2);
   EXPECT_TRUE(target.encodeWriteImage());  // the window reads its frequency again
+}
+
+// Tables as files: a text with a comma is refused before anything is written (an image
+// still takes it), a table whose lines lost their last commas opens whole, and a file
+// that does not start as the table is refused and changes nothing.
+TEST_F(FileCommandsTest, CsvFilesKeepWhatTheyHold) {
+  auto withoutLastCommas = [](const std::string& table) {
+    std::string out;
+    for (std::size_t start = 0; start < table.size();) {
+      const std::size_t end = table.find("\r\n", start);
+      std::string line = table.substr(start, end - start);
+      while (line.ends_with(',')) line.pop_back();
+      out += line + "\r\n";
+      start = end + 2;
+    }
+    return out;
+  };
+  const Values settings = {{"Capcode1Name", "Smith John"}, {"hellomsg1", "HELLO THERE   "},
+                           {"password", "1234"},           {"otaKillMsg", std::string(40, 'K')},
+                           {"msgInfoMode", "1"},           {"rejectBadMsg", "1"}};
+  struct Case {
+    const char* what;
+    Values edits;                                   // made in the saving window
+    std::function<std::string(const std::string&)> file;  // the saved table as opened
+    std::string saveLine;                           // empty: "Saved data to " + name
+    bool loads;                                     // the file opens, giving back `settings`
+  };
+  const Case cases[] = {
+      {"good file", {}, nullptr, "", true},
+      {"comma in a name", {{"Capcode1Name", "Smith, John"}}, nullptr,
+       "Capcode1Name: a comma cannot be saved in a CSV file", false},
+      {"comma in a folder title", {{"pubbox3", "AB,12"}}, nullptr,
+       "pubbox3: a comma cannot be saved in a CSV file", false},
+      {"comma in the hello message", {{"hellomsg1", "HI, ALL"}}, nullptr,
+       "hellomsg1: a comma cannot be saved in a CSV file", false},
+      {"last commas dropped", {}, withoutLastCommas, "", true},
+      {"foreign table", {}, [](const std::string&) { return std::string("name,phone\r\nJohn,123\r\n"); },
+       "", false},
+      {"table without its first line", {},
+       [](const std::string& table) { return table.substr(table.find('\n') + 1); }, "", false},
+      {"headings changed", {},
+       [](const std::string& table) {
+         const std::size_t at = table.find("Capcode,");
+         return table.substr(0, at) + "Address" + table.substr(at + 7);
+       },
+       "", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove(path("t.csv"));
+    Window source;
+    setValues(source.record(), settings);
+    setValues(source.record(), c.edits);
+    source.Save1Click(dialog(path("t.csv")));
+    if (!c.saveLine.empty()) {
+      EXPECT_EQ(source.log().lines().back(), c.saveLine);
+      EXPECT_FALSE(fs::exists(path("t.csv"))) << "nothing written";
+      source.Save1Click(dialog(path("t.bin")));
+      EXPECT_EQ(source.log().lines().back(), msg::savedDataTo(path("t.bin")));
+      continue;
+    }
+    EXPECT_EQ(source.log().lines().back(), msg::savedDataTo(path("t.csv")));
+    if (c.file) writeFile(path("t.csv"), c.file(contentOf(path("t.csv"))));
+    Window target;
+    const Lines before = snapshot(target.record());
+    const FileCommandOutcome opened = target.OpenConfigurationFile(path("t.csv"));
+    EXPECT_EQ(static_cast<bool>(opened), c.loads);
+    if (c.loads) {
+      EXPECT_EQ(target.lastLine(), msg::loadedDataFrom(path("t.csv")));
+      for (const auto& [name, value] : settings)
+        EXPECT_EQ(valueOf(target.record(), name), value) << name;
+    } else {
+      EXPECT_EQ(target.lastLine(), msg::kLoadFailed);
+      EXPECT_EQ(snapshot(target.record()), before);
+    }
+  }
 }
 
 struct ImportCase {
@@ -300,12 +368,13 @@ TEST_F(FileCommandsTest, ImportedFieldsTakeTheirTestsAndFallbacks) {
       // Converters compare the whole text, letter case included.
       {63, "Character set:,U.S.,\r\n", "language", "7", "0"},
       {64, "Menu language:,Dutch,\r\n", "menulanguage", "0", "10"},
-      // A value without a comma after it is no field.
-      {63, "Character set:,GERMAN\r\n", "language", "7", "0"},
-      {56, "Del menu:,Yes\r\n", "privateFunControl", "1", "0"},
+      // A last value without a comma after it, as a spreadsheet saves it, is a field too.
+      {63, "Character set:,GERMAN\r\n", "language", "7", "1"},
+      {56, "Del menu:,No\r\n", "privateFunControl", "1", "0"},
+      {56, "Del menu:,Yes\n", "privateFunControl", "0", "1"},
       {4, "[2],Yes,2004008\r\n", "msgtype2", "0", "1"},
       {4, "[2],Yes,2004008,No,Private,\r\n", "addr2formatA", "1", "3"},
-      {5, "Name,,Bob\r\n", "Capcode2Name", "Ann", ""},
+      {5, "Name,,Bob\r\n", "Capcode2Name", "Ann", "Bob"},
       // Lines the reader passes over.
       {38, "Hello message:,HELLO,\r\n", "hellomsg1", " TARVO PAGING ", " TARVO PAGING "},
       {20, "[1],Yes,T,4,\r\n", "pubboxact0", "0", "0"},
@@ -321,7 +390,7 @@ TEST_F(FileCommandsTest, ImportedFieldsTakeTheirTestsAndFallbacks) {
 }
 
 // Whole files of other shapes: only the lines a file ends apply, and only what they carry
-// changes; a file that cannot be read changes nothing.
+// changes; a file that cannot be read, or is not a table, changes nothing.
 TEST_F(FileCommandsTest, ImportAppliesOnlyTheLinesTheFileEnds) {
   Window source;
   const Values whole = {{"hellomsg1", "HELLO THERE   "}, {"alerttime", "6"}, {"msgInfoMode", "1"}};
@@ -362,7 +431,10 @@ TEST_F(FileCommandsTest, ImportAppliesOnlyTheLinesTheFileEnds) {
     const Lines before = snapshot(window.record());
     if (c.content) writeFile(path(c.name), *c.content);
     window.OpenConfigurationFile(path(c.name));
-    const std::string message = c.content ? msg::loadedDataFrom(path(c.name)) : "Load failed";
+    // A file that changes nothing here is one that does not start as the table, or cannot
+    // be read.
+    const bool loads = c.content && !c.opened.empty();
+    const std::string message = loads ? msg::loadedDataFrom(path(c.name)) : "Load failed";
     EXPECT_EQ(window.log().lines(), (Lines{"", message})) << c.name;
     if (c.opened.empty()) {
       EXPECT_EQ(snapshot(window.record()), before) << c.name;

@@ -239,9 +239,13 @@ bool openTrace(const LinkRun& run, const LinkOptions& options) {
   return false;
 }
 
-// File / Save of the configuration the window holds now.
+// File / Save of the configuration the window holds now; a file that could not be written
+// is named with the reason.
 bool saveAsFileSaveDoes(FormState& form, const std::string& path) {
-  return form.PreStoreChecks() && form.SaveConfigurationFile(path);
+  if (!form.PreStoreChecks()) return false;
+  const FileCommandOutcome saved = form.SaveConfigurationFile(path);
+  if (!saved && saved.fileError) refused(path, *saved.fileError);
+  return saved.done;
 }
 
 }  // namespace
@@ -276,6 +280,9 @@ int write(const std::optional<std::string>& in, bool repair,
           const std::optional<std::string>& thenSave, const LinkOptions& link,
           const CommonOptions& options) {
   return guarded([&] {
+    // A save that cannot be made is known before the pager is written.
+    if (const FileOutcome savable = thenSave ? checkSaveTarget(*thenSave) : FileOutcome{}; !savable)
+      return refused(*thenSave, savable.error());
     LinkRun run(link, environmentFor(link));
     if (!openTrace(run, link)) return kRefused;
     if (const int status = prepare(run.session(), in, options)) return status;
