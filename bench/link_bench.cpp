@@ -1,6 +1,6 @@
 // A pager read and a whole write cycle in real time, through the real transport, against
-// the paced simulator on a pseudo-terminal: the form state's two timers tick every 40 ms
-// and 500 ms as the window's do, sleeping between ticks.
+// the paced simulator on a pseudo-terminal, on the link clock palorctl runs: the form
+// state's two timers tick every 40 ms and 500 ms as the window's do, sleeping between ticks.
 //
 // The floors, in ticks of 40 ms: a read asks for one block per tick, so 16 blocks take 16
 // ticks (640 ms). A write cycle is that read; then block 0 goes out when the time-out
@@ -9,32 +9,74 @@
 // the pager's own write and verify (the simulator's 300 ms and 200 ms), seen at the 13th
 // tick after the last block.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <functional>
 #include <stdexcept>
 
-#include "real_time_link.h"
-#include "sim_process.h"
+#include "ui/link_clock.h"
 #include "ui/messages.h"
 #include "ui/vendrel.h"
+
+extern char** environ;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-constexpr auto kTick = 40ms;  // the window's Com_clock; its watch_serial is 12.5 ticks
+// The simulator as a child process; the first line it prints is its device path.
+class Simulator {
+ public:
+  Simulator() {
+    int out[2];
+    if (::pipe(out) != 0) throw std::runtime_error("no pipe");
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    ::posix_spawn_file_actions_addclose(&actions, out[0]);
+    ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    char program[] = PALOR_PAGER_SIM, quiet[] = "--quiet";
+    char* argv[] = {program, quiet, nullptr};
+    const int rc = ::posix_spawn(&pid_, PALOR_PAGER_SIM, &actions, nullptr, argv, environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    output_ = ::fdopen(out[0], "r");
+    char line[256] = {};
+    if (rc != 0 || !output_ || !std::fgets(line, sizeof line, output_))
+      throw std::runtime_error("cannot start " PALOR_PAGER_SIM);
+    port_ = line;
+    if (!port_.empty() && port_.back() == '\n') port_.pop_back();
+  }
+  ~Simulator() {
+    ::kill(pid_, SIGTERM);  // it ends as on "quit"
+    ::waitpid(pid_, nullptr, 0);
+    if (output_) std::fclose(output_);
+  }
+  const std::string& port() const { return port_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::FILE* output_ = nullptr;
+  std::string port_;
+};
+
 constexpr double kReadFloorMs = 16 * 40.0;
 constexpr double kWriteCycleFloorMs = kReadFloorMs + (95 + 15 + 13) * 40.0;
 
 // A form state connected to the simulator, ticked in real time.
 class Bench {
  public:
-  Bench() : sim_({"--quiet"}) {
-    const std::string port = sim_.readLine();
-    form_.startUp({.ports = {port}});
+  Bench() {
+    form_.startUp({.ports = {sim_.port()}});
+    clock_.add(form_);
     if (!clock_.runUntil([&] { return form_.window().readFromPagerEnabled; }, 15s))
       throw std::runtime_error("the simulated pager did not connect");
   }
@@ -59,9 +101,9 @@ class Bench {
   palor::FormState& form() { return form_; }
 
  private:
-  palor::test::SimProcess sim_;
+  Simulator sim_;
   palor::FormState form_;
-  palor::testing::RealTimeLink clock_{form_, kTick};
+  palor::LinkClock clock_;  // the window's 40 ms and 500 ms, as palorctl runs them
 };
 
 void report(benchmark::State& state, double totalMs, double floorMs) {

@@ -66,7 +66,7 @@ TEST(LinkUnderGarbage, ConnectsReadsAndWritesThroughNoiseBeforeEveryFrame) {
   LogWatch log(form);
   log.fresh();  // the about text
   // The window's own tick: the noise of one answer comes between two ticks.
-  testing::RealTimeLink link(form, 40ms);
+  LinkClock link = testing::clockFor(form);
   const auto idle = [&] { return !form.link().protocol().busy(); };
   const auto connected = [&] { return form.window().readFromPagerEnabled; };
 

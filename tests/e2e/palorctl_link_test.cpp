@@ -3,7 +3,12 @@
 // Every case runs at once in its own thread, each with its own simulator, so the whole
 // table takes as long as its slowest case.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -15,6 +20,8 @@
 #include "sim_process.h"
 #include "simulated_pager.h"
 #include "ui/messages.h"
+
+extern char** environ;
 
 namespace palor {
 namespace {
@@ -97,6 +104,8 @@ std::vector<Case> cases() {
       {"identification not in form", {"--bad-identification"}, read, 1, {kUnsupportedPager}},
       {"firmware too new", {"--firmware", "4"}, read, 1, {kFirmwareTooNew}},
       {"empty charger", {"--no-pager"}, read + " --timeout 6", 1, {kDururoveraConnected}},
+      {"whole-operation limit", {}, read + " --operation-limit 0.3", 1,
+       {kReadDataFromPager, "palorctl: the pager did not finish within 0.3 s"}},
   };
 }
 
@@ -207,6 +216,107 @@ TEST(PalorctlLink, NoPortAnsweringSaysWhichWereTried) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("within 1 s (ports tried: /dev/palor-no-such-port)"), std::string::npos)
       << run.err;
+}
+
+// Arguments a read or write cannot use are usage errors before anything is opened, loaded,
+// written or sent: the trace among them, which would otherwise replace the input, hang on a
+// FIFO or go to a device.
+TEST(PalorctlLink, RefusesUnusableLinkArgumentsBeforeAnythingHappens) {
+  const std::string input = scratchPath("usage-in.bin");
+  const std::string fifo = scratchPath("usage-fifo");
+  writeImage(input, testing::programmedPagerImage());
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string noPort = " --port /dev/palor-no-such-port";
+  const std::string read = "read " + scratchPath("usage-out.bin");
+  const std::vector<std::string> refused{
+      read + " --port \"\"",
+      read + noPort + " --timeout 1e10",
+      read + noPort + " --timeout 1e308",
+      read + noPort + " --timeout inf",
+      read + noPort + " --timeout nan",
+      read + noPort + " --timeout 86401",
+      read + noPort + " --operation-limit inf",
+      read + noPort + " --operation-limit 0",
+      "write " + input + noPort + " --trace " + input,
+      read + noPort + " --trace " + fifo,
+      read + noPort + " --trace /dev/full",
+  };
+  const auto before = std::filesystem::file_size(input);
+  for (const std::string& args : refused) {
+    SCOPED_TRACE(args);
+    const auto run = runCommand("timeout 10 " + std::string(PALORCTL_PATH) + " " + args);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_EQ(run.err.find("no charger"), std::string::npos) << run.err;
+    EXPECT_EQ(std::filesystem::file_size(input), before) << "the input is left as it was";
+    EXPECT_FALSE(std::filesystem::exists(scratchPath("usage-out.bin")));
+  }
+  const auto help = runCommand(std::string(PALORCTL_PATH) + " read --help");
+  EXPECT_NE(help.out.find("--operation-limit"), std::string::npos);
+  EXPECT_NE(help.out.find("(default 300)"), std::string::npos) << help.out;
+  std::filesystem::remove(input);
+  std::filesystem::remove(fifo);
+}
+
+// A port that is no terminal is named as such at once, as `palorctl ports` names it.
+TEST(PalorctlLink, APortThatIsNoTerminalIsNotASerialPort) {
+  const std::string plain = scratchPath("plain-port");
+  std::ofstream(plain) << "text";
+  for (const std::string& port : {std::string("/dev/null"), plain}) {
+    const auto run = runCommand(std::string(PALORCTL_PATH) + " read " + scratchPath("np.bin") +
+                                " --timeout 5 --port " + port);
+    EXPECT_EQ(run.status, 1) << port;
+    EXPECT_NE(run.err.find(port + ": not a serial port"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("no charger"), std::string::npos) << run.err;
+  }
+  std::filesystem::remove(plain);
+}
+
+// A trace that cannot be saved does not hide how the read ended, and fails the command.
+TEST(PalorctlLink, ATraceThatCannotBeSavedFailsTheCommandAfterTheRead) {
+  test::SimProcess sim({"--quiet"});
+  const std::string port = sim.readLine();
+  const std::string out = scratchPath("trace-lost.bin");
+  const auto run = runCommand(std::string(PALORCTL_PATH) + " read " + out + " --port " + port +
+                              " --trace " + scratchPath("no-such-folder") + "/x.trace");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(inOrder(run.err, {msg::kReadEepromOk})) << run.err;
+  EXPECT_NE(run.err.find("x.trace: the trace was not saved"), std::string::npos) << run.err;
+  std::filesystem::remove(out);
+}
+
+// A stop signal during a read (a closed terminal or a dropped ssh session sends SIGHUP)
+// ends palorctl as Ctrl+C does: the closing command goes out, exit 1, nothing saved.
+TEST(PalorctlLink, StopSignalsEndAReadWithTheClosingCommand) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signal));
+    test::SimProcess sim({"--quiet", "--delay", "100"});
+    const std::string port = sim.readLine();
+    const std::string out = scratchPath("signal.bin");
+    const std::string trace = scratchPath("signal.trace");
+    const std::string errors = scratchPath("signal.err");
+    const std::string command = "exec " + std::string(PALORCTL_PATH) + " read " + out +
+                                " --port " + port + " --trace " + trace + " 2>" + errors;
+    const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+    pid_t pid = -1;
+    ASSERT_EQ(::posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    const auto said = [&] {
+      std::ifstream in(errors);
+      return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (!inOrder(said(), {msg::kReadDataFromPager}) && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(10ms);
+    ::kill(pid, signal);
+    int raw = 0;
+    ASSERT_EQ(::waitpid(pid, &raw, 0), pid);
+    EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << "status " << raw << ": " << said();
+    EXPECT_NE(said().find("palorctl: interrupted"), std::string::npos) << said();
+    EXPECT_FALSE(std::filesystem::exists(out)) << "nothing saved";
+    std::ifstream frames(trace);
+    const std::string sent(std::istreambuf_iterator<char>(frames), {});
+    EXPECT_NE(sent.find(" > 7E 7E 49"), std::string::npos) << "the closing command went out";
+    for (const auto& path : {out, trace, errors}) std::filesystem::remove(path);
+  }
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "link/device_monitor.h"
 #include "link/port_discovery.h"
 #include "real_time_link.h"
+#include "ui/vendrel.h"
 #include "eeprom_file.h"
 #include "simulator_loop.h"
 #include "ui/messages.h"
@@ -194,7 +195,7 @@ TEST_F(HotPlug, TheWatchConnectsThroughAPluggedAdapterAndSeesItPulledOut) {
 
   const std::string adapter = devices.plugAdapter("1-1", "067b", "2303", "ttyUSB0");
   ChargerBehind charger(devices.lineOf("ttyUSB0"), "/dev/ttyUSB0");
-  testing::RealTimeLink line(form);
+  LinkClock line = testing::clockFor(form, testing::kFastTicks);
   ASSERT_TRUE(line.runUntil([&] { return form.window().readFromPagerEnabled; }, 20s))
       << "no pager connected through the plugged adapter; log: "
       << ::testing::PrintToString(form.log().lines()) << " open: " << form.link().transport().portPath()
@@ -212,7 +213,7 @@ TEST_F(HotPlug, TheWatchConnectsThroughAPluggedAdapterAndSeesItPulledOut) {
   });
   form.ReadFromPagerClick();
   ASSERT_TRUE(line.runUntil([&] { return !form.link().protocol().busy(); }, 20s));
-  line.runFor(4);
+  line.runFor(4 * testing::kFastTicks.watchSerial);
   form.link().setSentObserver({});
 
   Lines expected = connected;

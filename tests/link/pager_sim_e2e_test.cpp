@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <memory>
 #include <deque>
 #include <fstream>
 #include <optional>
@@ -17,6 +19,7 @@
 #include "link/serial_transport.h"
 #include "real_time_link.h"
 #include "sim_process.h"
+#include "simulated_pager.h"
 #include "test_support.h"
 #include "ui/messages.h"
 
@@ -230,7 +233,7 @@ TEST(PagerSimEndToEnd, LineGoneInTheMiddleOfAReadOrAWrite) {
     // another program's pseudo-terminal under a reused number.
     form.startUp({.ports = {linkPath}});
     if (c.write) form.Repair1Click();  // straight to the write, without a preliminary read
-    testing::RealTimeLink line(form);
+    LinkClock line = testing::clockFor(form, testing::kFastTicks);
     ASSERT_TRUE(line.runUntil([&] { return form.window().readFromPagerEnabled; }, 20s))
         << "no pager connected";
 
@@ -247,7 +250,7 @@ TEST(PagerSimEndToEnd, LineGoneInTheMiddleOfAReadOrAWrite) {
       form.ReadFromPagerClick();
     ASSERT_TRUE(form.link().protocol().busy());
     ASSERT_TRUE(line.runUntil([&] { return !form.link().protocol().busy(); }, 30s));
-    line.runFor(8);  // the watch scans on; the port is gone
+    line.runFor(8 * testing::kFastTicks.watchSerial);  // the watch scans on; the port is gone
     form.link().setSentObserver({});
     ASSERT_TRUE(ended) << "the simulator did not end when asked";
 
@@ -309,6 +312,48 @@ TEST(PagerSimEndToEnd, RefusesBadArgumentsAndFilesSayingWhy) {
   ::unlink(shortImage.c_str());
   ::unlink(occupied.c_str());
   ::unlink(errors.c_str());
+}
+
+// One link clock drives two forms, each on its own simulated charger, as a batch of chargers
+// runs: both connect and both read their own pager at the same time.
+TEST(PagerSimEndToEnd, OneClockReadsTwoChargersAtOnce) {
+  struct Charger {
+    std::string imagePath;
+    sim::Eeprom image;
+    std::unique_ptr<SimProcess> sim;
+    FormState form;
+  };
+  std::array<Charger, 2> chargers;
+  LinkClock clock(testing::kFastTicks);
+  for (std::size_t i = 0; i < chargers.size(); ++i) {
+    Charger& c = chargers[i];
+    c.image = testing::programmedPagerImage();
+    c.image[1000] = static_cast<std::uint8_t>(0xA0 + i);  // no field covers it: its own mark
+    c.imagePath = tempPath("two-chargers-" + std::to_string(i));
+    writeFile(c.imagePath, c.image);
+    c.sim = std::make_unique<SimProcess>(std::vector<std::string>{"--quiet", "--image", c.imagePath});
+    const std::string device = c.sim->readLine();
+    ASSERT_FALSE(device.empty()) << "the simulator printed no device path";
+    c.form.startUp({.ports = {device}});
+    clock.add(c.form);
+  }
+  const auto all = [&](auto holds) {
+    return std::all_of(chargers.begin(), chargers.end(), [&](Charger& c) { return holds(c.form); });
+  };
+  ASSERT_TRUE(clock.runUntil([&] { return all([](FormState& f) { return f.window().readFromPagerEnabled; }); }, 20s))
+      << "not both pagers connected";
+
+  for (Charger& c : chargers) c.form.ReadFromPagerClick();
+  ASSERT_TRUE(all([](FormState& f) { return f.link().protocol().busy(); }));
+  ASSERT_TRUE(clock.runUntil([&] { return all([](FormState& f) { return !f.link().protocol().busy(); }); }, 20s));
+  for (Charger& c : chargers) {
+    const Lines& log = c.form.log().lines();
+    EXPECT_NE(std::find(log.begin(), log.end(), msg::kReadEepromOk), log.end())
+        << ::testing::PrintToString(log);
+    EXPECT_EQ(c.form.images().readImage, c.image) << "each form holds its own pager";
+    c.form.shutDown();
+    ::unlink(c.imagePath.c_str());
+  }
 }
 
 // A stop signal ends the simulator as "quit" does: status 0, its link and FIFO removed.

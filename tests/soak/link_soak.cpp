@@ -26,14 +26,15 @@
 #include <string>
 #include <vector>
 
-#include "real_time_link.h"
+#include "ui/link_clock.h"
 #include "ui/messages.h"
+#include "ui/vendrel.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using palor::FormState;
-using palor::testing::RealTimeLink;
+using palor::LinkClock;
 namespace msg = palor::msg;
 
 struct Options {
@@ -106,6 +107,7 @@ class Soak {
  public:
   explicit Soak(const Options& options) : options_(options) {
     form_.startUp({.ports = {options.port}});
+    link_.add(form_);
   }
 
   ~Soak() { form_.shutDown(); }
@@ -207,7 +209,7 @@ class Soak {
 
   Options options_;
   FormState form_;
-  RealTimeLink link_{form_, 40ms};  // the window's own 40 ms tick and 500 ms watch
+  LinkClock link_;  // the window's own 40 ms tick and 500 ms watch
   std::vector<std::string> pagerHardware_;
   std::size_t mark_ = 0;
 };

@@ -363,5 +363,14 @@ TEST(PalorctlPorts, ListsTheWindowsPortsWithWhatAnOpenMeets) {
   EXPECT_EQ(*asNobody, 0) << "as the user nobody";
 }
 
+// With no adapter plugged in, standard output stays empty for scripts, and standard
+// error says why.
+TEST(PalorctlPorts, SaysWhenNoAdapterIsFound) {
+  const RunResult run = testing::runCommand(std::string("PALOR_EXTRA_PORTS= ") + PALORCTL_PATH + " ports");
+  if (!run.out.empty()) GTEST_SKIP() << "an adapter is plugged into this machine: " << run.out;
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.err.find("no charger adapter found"), std::string::npos) << run.err;
+}
+
 }  // namespace
 }  // namespace palor

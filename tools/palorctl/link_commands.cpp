@@ -1,19 +1,23 @@
 #include "link_commands.h"
 
-#include <poll.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
+#include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <functional>
-#include <thread>
 
 #include "files/atomic_file.h"
 #include "link/port_discovery.h"
 #include "link/serial_transport.h"
 #include "session.h"
+#include "ui/link_clock.h"
 #include "ui/messages.h"
 
 namespace palor::ctl {
@@ -22,14 +26,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-constexpr milliseconds kComClockInterval{40};
-constexpr milliseconds kWatchInterval{500};
-// A read or write ends by the protocol's own time-outs well within this; it only guards
-// against a pager that keeps talking without ever finishing.
-constexpr std::chrono::seconds kOperationLimit{300};
-
-volatile std::sig_atomic_t interrupted = 0;
-extern "C" void onInterrupt(int) { interrupted = 1; }
+constexpr double kLongestWaitSeconds = 24 * 60 * 60;  // one day
 
 std::string hexBytes(const std::uint8_t* bytes, std::size_t count) {
   std::string text;
@@ -41,16 +38,73 @@ std::string hexBytes(const std::uint8_t* bytes, std::size_t count) {
   return text;
 }
 
-// The window's link, run in real time: the two timers tick as the window's would, the
-// status log goes to standard error and every frame, when asked, to a trace file.
+std::string formatSeconds(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", seconds);
+  return text;
+}
+
+Clock::duration toDuration(double seconds) {
+  return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+// The write end of the stop signals' pipe, for the handler.
+volatile std::sig_atomic_t stopPipe = -1;
+extern "C" void onStopSignal(int) {
+  const int saved = errno;
+  const char byte = 1;
+  (void)!::write(stopPipe, &byte, 1);
+  errno = saved;
+}
+
+// SIGINT, SIGTERM and SIGHUP (a closed terminal, a dropped ssh session) as a descriptor the
+// link clock wakes on: the handler only writes a byte to a pipe, whichever thread takes the
+// signal, and the run ends at once, as an interrupted window closes, with the closing
+// command.
+class StopSignals {
+ public:
+  StopSignals() {
+    if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) fds_[0] = fds_[1] = -1;
+    stopPipe = fds_[1];
+    struct sigaction stop {};
+    stop.sa_handler = onStopSignal;
+    sigemptyset(&stop.sa_mask);
+    for (std::size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &stop, &old_[i]);
+  }
+  ~StopSignals() {
+    for (std::size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &old_[i], nullptr);
+    stopPipe = -1;
+    for (const int fd : fds_)
+      if (fd >= 0) ::close(fd);
+  }
+  StopSignals(const StopSignals&) = delete;
+  StopSignals& operator=(const StopSignals&) = delete;
+
+  int fd() const { return fds_[0]; }
+  // Takes what the handler wrote; true when a signal came.
+  bool take() {
+    char bytes[16];
+    bool came = false;
+    while (::read(fds_[0], bytes, sizeof bytes) > 0) came = true;
+    return came;
+  }
+
+ private:
+  static constexpr std::array<int, 3> kSignals{SIGINT, SIGTERM, SIGHUP};
+  int fds_[2] = {-1, -1};
+  std::array<struct sigaction, 3> old_{};
+};
+
+// The window's link, run in real time on the link clock: the two timers tick as the
+// window's would, the status log goes to standard error and every frame, when asked, to a
+// trace that is saved when the run ends.
 class LinkRun {
  public:
   LinkRun(const LinkOptions& options, StartUpEnvironment environment)
-      : session_(std::move(environment)), start_(Clock::now()) {
+      : options_(options), session_(std::move(environment)), start_(Clock::now()) {
     FormState& form = session_.form;
     form.log().setObserver([this](const std::string& line) { logLine(line); });
     if (options.trace) {
-      trace_.open(*options.trace, std::ios::trunc);
       form.link().setSentObserver([this](std::span<const std::uint8_t> bytes) {
         traceLine('>', hexBytes(bytes.data(), bytes.size()));
       });
@@ -59,60 +113,32 @@ class LinkRun {
       });
     }
     form.setWindowObserver([this] { drawProgress(); });
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
+    clock_.add(form);
+    if (stop_.fd() >= 0)
+      clock_.watch(stop_.fd(), [this] { interrupted_ = stop_.take() || interrupted_; });
   }
 
-  ~LinkRun() {
-    // The command ends as the window ends: closing command, drained, port closed.
-    session_.form.setWindowObserver({});
-    session_.form.shutDown();
-    session_.form.link().setSentObserver({});
-    session_.form.link().setReceivedObserver({});
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-  }
+  ~LinkRun() { shutDown(); }
 
   Session& session() { return session_; }
   FormState& form() { return session_.form; }
-  bool traceOpen() const { return trace_.is_open(); }
-  bool interrupted() const { return ::palor::ctl::interrupted != 0; }
-
-  // Ticks until `done` holds; false when `limit` passes first or the user interrupts.
-  // Between ticks it sleeps on the device monitor, so a plugged or pulled port is handled
-  // as soon as it is reported, as the window's notifier handles it.
-  bool runUntil(const std::function<bool()>& done, Clock::duration limit) {
-    const auto deadline = Clock::now() + limit;
-    auto nextTick = Clock::now() + kComClockInterval;
-    auto nextWatch = Clock::now() + kWatchInterval;
-    while (!done()) {
-      if (interrupted() || Clock::now() >= deadline) return false;
-      if (sleepOnMonitorUntil(std::min({nextTick, nextWatch, deadline}))) {
-        form().DeviceChange();
-        continue;
-      }
-      const auto now = Clock::now();
-      if (now >= nextTick) {
-        if (form().window().comClockRunning) form().Com_clockTimer();
-        nextTick = std::max(nextTick + kComClockInterval, now + milliseconds(1));
-      }
-      if (now >= nextWatch) {
-        if (form().window().watchSerialRunning) form().watch_serialTimer();
-        nextWatch = std::max(nextWatch + kWatchInterval, now + milliseconds(1));
-      }
-    }
-    return true;
-  }
+  bool interrupted() const { return interrupted_; }
 
   // Waits for a charger with an identified pager; false (with the reason said) otherwise.
-  bool connect(double timeoutSeconds) {
+  bool connect() {
     if (form().link().watch().ports().empty()) {
       refused("no charger port to try (plug the charger in, or give --port PATH)");
       return false;
     }
-    const auto limit = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(timeoutSeconds));
-    const bool ready = runUntil([&] { return form().window().readFromPagerEnabled || rejected_; }, limit);
+    if (options_.port) {
+      const PortOpenOutcome opened = checkPort(*options_.port);
+      if (!opened && opened.error().kind == PortOpenError::Kind::NotATerminal) {
+        refused(*options_.port + ": not a serial port");
+        return false;
+      }
+    }
+    const bool ready = runUntil([&] { return form().window().readFromPagerEnabled || rejected_; },
+                                toDuration(options_.timeoutSeconds));
     if (ready && !rejected_) return true;
     if (interrupted()) {
       refused("interrupted");
@@ -120,7 +146,7 @@ class LinkRun {
       std::string tried;
       for (const std::string& port : form().link().watch().ports())
         tried += (tried.empty() ? "" : ", ") + port;
-      refused("no charger with a pager answered within " + formatSeconds(timeoutSeconds) +
+      refused("no charger with a pager answered within " + formatSeconds(options_.timeoutSeconds) +
               " s (ports tried: " + (tried.empty() ? "none left, the adapter was pulled out" : tried) +
               ")");
     }
@@ -132,32 +158,44 @@ class LinkRun {
     successSeen_ = false;
     success_ = success;
     start();
-    if (!runUntil([&] { return !form().link().protocol().busy(); }, kOperationLimit)) {
+    if (!runUntil([&] { return !form().link().protocol().busy(); },
+                  toDuration(options_.operationLimitSeconds))) {
       if (form().link().protocol().busy()) form().read_write_stopClick();
-      refused(interrupted() ? "interrupted" : "the pager did not finish");
+      refused(interrupted() ? "interrupted"
+                            : "the pager did not finish within " +
+                                  formatSeconds(options_.operationLimitSeconds) + " s");
       return false;
     }
     return successSeen_;
   }
 
- private:
-  // Sleeps until `until`, or until the device monitor reports; whether it reported.
-  bool sleepOnMonitorUntil(Clock::time_point until) {
-    const int monitor = form().link().deviceMonitorFd();
-    const auto left = std::chrono::ceil<milliseconds>(until - Clock::now());
-    if (monitor < 0) {
-      std::this_thread::sleep_until(until);
-      return false;
+  // Ends the run as the window ends (closing command, drained, port closed), then saves
+  // the trace: `status`, or refused when the trace could not be saved whole.
+  int finish(int status) {
+    shutDown();
+    if (!options_.trace) return status;
+    if (const FileOutcome saved = saveFileAtomically(*options_.trace, trace_); !saved) {
+      refused(*options_.trace + ": the trace was not saved: " + describe(saved.error()));
+      return kRefused;
     }
-    pollfd wake{monitor, POLLIN, 0};
-    const int timeout = static_cast<int>(std::max<milliseconds::rep>(left.count(), 0));
-    return ::poll(&wake, 1, timeout) > 0 && (wake.revents & POLLIN);
+    return status;
   }
 
-  static std::string formatSeconds(double seconds) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", seconds);
-    return text;
+ private:
+  // Ticks until `done` holds; false when `limit` passes first or a stop signal comes.
+  bool runUntil(const std::function<bool()>& done, Clock::duration limit) {
+    return clock_.runUntil([&] { return interrupted_ || done(); }, limit) && !interrupted_;
+  }
+
+  void shutDown() {
+    if (shutDown_) return;
+    shutDown_ = true;
+    FormState& form = session_.form;
+    form.setWindowObserver({});
+    form.shutDown();
+    form.link().setSentObserver({});
+    form.link().setReceivedObserver({});
+    clock_.remove(form);
   }
 
   void logLine(const std::string& line) {
@@ -169,8 +207,7 @@ class LinkRun {
 
   void traceLine(char direction, const std::string& hex) {
     const auto ms = std::chrono::duration_cast<milliseconds>(Clock::now() - start_).count();
-    trace_ << ms << ' ' << direction << ' ' << hex << '\n';
-    trace_.flush();
+    trace_ += std::to_string(ms) + ' ' + direction + ' ' + hex + '\n';
   }
 
   // The progress bar, drawn only on a terminal.
@@ -194,14 +231,68 @@ class LinkRun {
     progressShown_ = false;
   }
 
+  const LinkOptions& options_;
+  StopSignals stop_;
   Session session_;
+  LinkClock clock_;
   Clock::time_point start_;
-  std::ofstream trace_;
+  std::string trace_;
+  bool interrupted_ = false;
+  bool shutDown_ = false;
   bool rejected_ = false;
   bool progressShown_ = false;
   std::string_view success_;
   bool successSeen_ = false;
 };
+
+// What a name is when it is there and not a regular file ("a device"), else "".
+std::string notAFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return "";
+  if (S_ISDIR(st.st_mode)) return "a folder";
+  if (S_ISFIFO(st.st_mode)) return "a named pipe";
+  if (S_ISSOCK(st.st_mode)) return "a socket";
+  return "a device";
+}
+
+// Whether two names are one file: the same file on disk, or the same path to be made.
+bool sameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  std::error_code ea, eb;
+  const auto pa = std::filesystem::weakly_canonical(a, ea);
+  const auto pb = std::filesystem::weakly_canonical(b, eb);
+  return !ea && !eb && pa == pb;
+}
+
+// The link options checked before anything is opened, loaded or sent; the reason when
+// they cannot be used. `files` are the command's own files, which the trace may not be.
+std::optional<std::string> usageProblem(const LinkOptions& options,
+                                        const std::vector<std::string>& files) {
+  if (options.port && options.port->empty()) return "--port: the port path is empty";
+  const auto seconds = [](const char* option, double value) -> std::optional<std::string> {
+    if (std::isfinite(value) && value > 0 && value <= kLongestWaitSeconds) return std::nullopt;
+    return std::string(option) + " " + formatSeconds(value) +
+           ": give seconds above 0, at most 86400 (one day)";
+  };
+  if (auto problem = seconds("--timeout", options.timeoutSeconds)) return problem;
+  if (auto problem = seconds("--operation-limit", options.operationLimitSeconds)) return problem;
+  if (options.trace) {
+    const std::string& trace = *options.trace;
+    if (trace.empty()) return "--trace: the file name is empty";
+    if (const std::string what = notAFile(trace); !what.empty())
+      return "--trace " + trace + ": it is " + what + ", not a file";
+    for (const std::string& file : files)
+      if (sameFile(trace, file)) return "--trace " + trace + ": it is a file of this command";
+  }
+  return std::nullopt;
+}
+
+int usageError(const std::string& why) {
+  std::cerr << "palorctl: " << why << '\n';
+  return kUsageError;
+}
 
 // --port is the only port for the whole run; without it the ports are the window's: the
 // adapter's ports and PALOR_EXTRA_PORTS, refilled as ports are plugged in and pulled out.
@@ -233,12 +324,6 @@ std::string openState(const PortOpenOutcome& opened) {
   return describe(error);
 }
 
-bool openTrace(const LinkRun& run, const LinkOptions& options) {
-  if (!options.trace || run.traceOpen()) return true;
-  refused(*options.trace + ": cannot write the trace");
-  return false;
-}
-
 // File / Save of the configuration the window holds now; a file that could not be written
 // is named with the reason.
 bool saveAsFileSaveDoes(FormState& form, const std::string& path) {
@@ -251,54 +336,65 @@ bool saveAsFileSaveDoes(FormState& form, const std::string& path) {
 }  // namespace
 
 int ports() {
-  for (const std::string& port : portList(systemPorts()))
+  const std::vector<std::string> found = portList(systemPorts());
+  if (found.empty()) std::cerr << "palorctl: no charger adapter found\n";
+  for (const std::string& port : found)
     std::cout << port << '\t' << openState(checkPort(port)) << '\n';
   return kDone;
 }
 
 int read(const std::string& out, bool raw, const LinkOptions& link, const CommonOptions& options) {
+  if (const auto problem = usageProblem(link, {out})) return usageError(*problem);
   return guarded([&] {
     LinkRun run(link, environmentFor(link));
-    if (!openTrace(run, link)) return kRefused;
-    if (options.firmware) run.form().setFirmwareVersion(*options.firmware);
-    if (!run.connect(link.timeoutSeconds)) return kRefused;
-    if (!run.operate([&] { run.form().ReadFromPagerClick(); }, msg::kReadEepromOk))
-      return kRefused;
-    if (raw) {
-      const ConfigImage& image = run.form().images().readImage;
-      const std::string_view bytes(reinterpret_cast<const char*>(image.data()), image.size());
-      if (const FileOutcome saved = saveFileAtomically(out, bytes); !saved)
-        return refused(out, saved.error());
-      std::cerr << msg::savedDataTo(out) << '\n';
-      return kDone;
-    }
-    return saveAsFileSaveDoes(run.form(), out) ? kDone : kRefused;
+    const auto steps = [&] {
+      if (options.firmware) run.form().setFirmwareVersion(*options.firmware);
+      if (!run.connect()) return kRefused;
+      if (!run.operate([&] { run.form().ReadFromPagerClick(); }, msg::kReadEepromOk))
+        return kRefused;
+      if (raw) {
+        const ConfigImage& image = run.form().images().readImage;
+        const std::string_view bytes(reinterpret_cast<const char*>(image.data()), image.size());
+        if (const FileOutcome saved = saveFileAtomically(out, bytes); !saved)
+          return refused(out, saved.error());
+        std::cerr << msg::savedDataTo(out) << '\n';
+        return kDone;
+      }
+      return saveAsFileSaveDoes(run.form(), out) ? kDone : kRefused;
+    };
+    return run.finish(steps());
   });
 }
 
 int write(const std::optional<std::string>& in, bool repair,
           const std::optional<std::string>& thenSave, const LinkOptions& link,
           const CommonOptions& options) {
+  std::vector<std::string> files;
+  if (in) files.push_back(*in);
+  if (thenSave) files.push_back(*thenSave);
+  if (const auto problem = usageProblem(link, files)) return usageError(*problem);
   return guarded([&] {
     // A save that cannot be made is known before the pager is written.
     if (const FileOutcome savable = thenSave ? checkSaveTarget(*thenSave) : FileOutcome{}; !savable)
       return refused(*thenSave, savable.error());
     LinkRun run(link, environmentFor(link));
-    if (!openTrace(run, link)) return kRefused;
-    if (const int status = prepare(run.session(), in, options)) return status;
-    if (repair && !run.form().window().repairChecked) run.form().Repair1Click();
-    if (!run.connect(link.timeoutSeconds)) return kRefused;
-    bool started = false;
-    const bool written = run.operate(
-        [&] {
-          run.form().WriteToPagerClick();
-          started = run.form().link().protocol().busy();
-        },
-        msg::kWriteEepromCompleted);
-    if (!started) return refused("the configuration was refused");
-    if (!written) return kRefused;
-    if (thenSave && !saveAsFileSaveDoes(run.form(), *thenSave)) return kRefused;
-    return kDone;
+    const auto steps = [&] {
+      if (const int status = prepare(run.session(), in, options)) return status;
+      if (repair && !run.form().window().repairChecked) run.form().Repair1Click();
+      if (!run.connect()) return kRefused;
+      bool started = false;
+      const bool written = run.operate(
+          [&] {
+            run.form().WriteToPagerClick();
+            started = run.form().link().protocol().busy();
+          },
+          msg::kWriteEepromCompleted);
+      if (!started) return refused("the configuration was refused");
+      if (!written) return kRefused;
+      if (thenSave && !saveAsFileSaveDoes(run.form(), *thenSave)) return kRefused;
+      return kDone;
+    };
+    return run.finish(steps());
   });
 }
 

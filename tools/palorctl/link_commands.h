@@ -1,6 +1,6 @@
 #pragma once
 // palorctl's commands that talk to a pager: the window's own connection, read and write,
-// driven by a real-time loop that calls the window's two timer ticks every 40 ms and
+// driven by the link clock, which calls the window's two timer ticks every 40 ms and
 // 500 ms, sleeping in between.
 #include <optional>
 #include <string>
@@ -9,15 +9,22 @@
 
 namespace palor::ctl {
 
+// Checked by read and write before anything is loaded or sent: an empty port, seconds that
+// are not above 0 and at most one day, and a trace that is not a file or is a file of the
+// same command are usage errors.
 struct LinkOptions {
   std::optional<std::string> port;  // the only port of the port list
   double timeoutSeconds = 30;       // for a charger and a pager to answer
-  std::optional<std::string> trace; // every frame, time-stamped, in hex
+  // The whole read or write, however long the line keeps talking (the protocol's own
+  // time-outs count only silence).
+  double operationLimitSeconds = 300;
+  std::optional<std::string> trace; // every frame, time-stamped, in hex, saved at the end
 };
 
 // The port list as the window builds it (the adapter's ports and PALOR_EXTRA_PORTS,
 // sorted), one port a line, each with what an open would meet now: "ok", "in use",
-// "no permission (group G)", "missing", "not a serial port" or the system's reason.
+// "no permission (group G)", "missing", "not a serial port" or the system's reason. With no
+// port at all, standard output stays empty and standard error says so.
 int ports();
 // Connect, Read_From_Pager, then OUT saved as File / Save saves it; with `raw`, OUT gets
 // the 1024 bytes exactly as the pager sent them.

@@ -124,6 +124,9 @@ int runCommand(std::vector<std::string> args, int& writeFailure) {
     command->add_option("--timeout", link.timeoutSeconds,
                         "seconds for a charger and a pager to answer (default 30)")
         ->check(CLI::PositiveNumber);
+    command->add_option("--operation-limit", link.operationLimitSeconds,
+                        "seconds a whole read or write may take, however long the line keeps "
+                        "talking (default 300)");
     command->add_option("--trace", link.trace, "write every frame, time-stamped, in hex, to FILE");
   };
   auto* ports = app.add_subcommand(
