@@ -235,6 +235,55 @@ TEST_F(PalorctlFiles, FileRefusalsSayWhy) {
   }
 }
 
+// A name from outside cannot forge a line of palorctl's diagnostics or drive the terminal:
+// its control characters show as escapes.
+TEST_F(PalorctlFiles, NamesInDiagnosticsShowControlCharactersAsEscapes) {
+  const struct {
+    const char* command;
+    const char* printfName;  // the name as printf(1) makes it
+    std::string says;        // after "palorctl: " and the folder
+  } cases[] = {
+      {"dump", "x\\nWrite eeprom completed.\\ny.bin",
+       "/x\\nWrite eeprom completed.\\ny.bin: the file does not exist\n"},
+      {"encode", "a\\033[2J\\r.txt", "/a\\x1b[2J\\r.txt: an image file name ends in .bin or .eep\n"},
+  };
+  for (const auto& c : cases) {
+    const RunResult run = runPalorctl(std::string(c.command) + " \"" + dir.string() + "/$(printf '" +
+                                      c.printfName + "')\"");
+    EXPECT_NE(run.status, 0) << c.command;
+    EXPECT_NE(("\n" + run.err).find("\npalorctl: " + dir.string() + c.says), std::string::npos)
+        << c.command << ": " << run.err;
+    EXPECT_EQ(run.err.find("\nWrite eeprom"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
+  }
+}
+
+// The auto-increment steps are stored in no file: a batch that saves its file after each
+// write and gives no step writes the same addresses into every pager, and is warned.
+TEST_F(PalorctlFiles, WriteThenSaveWarnsWhenNoAddressAdvances) {
+  const std::string warning = "palorctl: no address advances: every auto-increment step is 0\n";
+  const struct {
+    const char* arguments;
+    bool warns;
+  } cases[] = {
+      {"--then-save NEXT", true},
+      {"--pick autoinc1=8 --then-save NEXT", false},
+      {"--pick autoinc8=1 --then-save NEXT", false},
+      {"--pick autoinc1=8 --check addr1en=no --then-save NEXT", true},
+      {"", false},  // nothing is saved: no batch
+  };
+  std::ofstream(path("not-a-port"));
+  for (const auto& c : cases) {
+    std::string arguments = c.arguments;
+    if (const auto at = arguments.find("NEXT"); at != std::string::npos)
+      arguments.replace(at, 4, path("next.bin"));
+    const RunResult run =
+        runPalorctl("write " + arguments + " --port " + path("not-a-port") + " --timeout 0.2");
+    EXPECT_EQ(run.status, 1) << c.arguments << ": " << run.err;
+    EXPECT_EQ(run.err.find(warning) != std::string::npos, c.warns) << c.arguments << ": " << run.err;
+  }
+}
+
 // encode writes an image whatever else it is told: a name that is no image file name is a
 // usage error, and nothing is written.
 TEST_F(PalorctlFiles, EncodeToANameThatIsNoImageFileIsAUsageError) {

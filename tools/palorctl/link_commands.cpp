@@ -280,6 +280,9 @@ int write(const std::optional<std::string>& in, bool repair,
     if (!openTrace(run, link)) return kRefused;
     if (const int status = prepare(run.session(), in, options)) return status;
     if (repair && !run.form().window().repairChecked) run.form().Repair1Click();
+    // The steps are in no file: a batch that opens its saved file again starts from 0.
+    if (thenSave && !run.form().AnyAddressAdvances())
+      diagnose("no address advances: every auto-increment step is 0");
     if (!run.connect(link.timeoutSeconds)) return kRefused;
     bool started = false;
     const bool written = run.operate(

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "commands.h"
+#include "config/escaped_text.h"
 #include "link_commands.h"
 #include "report_pdf.h"
 #include "palor_version.h"
@@ -71,7 +72,7 @@ int runCommand(std::vector<std::string> args, int& writeFailure) {
   try {
     options.edits = takeEdits(args);
   } catch (const palor::EditError& e) {
-    std::cerr << "palorctl: " << e.what() << '\n';
+    std::cerr << "palorctl: " << palor::escapeControls(e.what()) << '\n';
     return kUsageError;
   }
 
@@ -172,7 +173,7 @@ int runCommand(std::vector<std::string> args, int& writeFailure) {
   }
 
   if (encode->parsed() && !palor::ctl::isImageFileName(out)) {
-    std::cerr << "palorctl: " << out << ": an image file name ends in .bin or .eep\n";
+    std::cerr << "palorctl: " << palor::escapeControls(out) << ": an image file name ends in .bin or .eep\n";
     return kUsageError;
   }
 
