@@ -240,19 +240,23 @@ TEST_F(PalorctlFiles, FileRefusalsSayWhy) {
 TEST_F(PalorctlFiles, NamesInDiagnosticsShowControlCharactersAsEscapes) {
   const struct {
     const char* command;
-    const char* printfName;  // the name as printf(1) makes it
-    std::string says;        // after "palorctl: " and the folder
+    const char* printfName;  // the argument after DIR/, as printf(1) makes it
+    const char* says;        // the line of standard error, DIR standing for the folder
   } cases[] = {
       {"dump", "x\\nWrite eeprom completed.\\ny.bin",
-       "/x\\nWrite eeprom completed.\\ny.bin: the file does not exist\n"},
-      {"encode", "a\\033[2J\\r.txt", "/a\\x1b[2J\\r.txt: an image file name ends in .bin or .eep\n"},
+       "palorctl: DIR/x\\nWrite eeprom completed.\\ny.bin: the file does not exist"},
+      {"encode", "a\\033[2J\\r.txt",
+       "palorctl: DIR/a\\x1b[2J\\r.txt: an image file name ends in .bin or .eep"},
+      {"dump --set", "a\\nb=1", "palorctl: no field named 'DIR/a\\nb'"},
+      {"dump x.bin", "\\033]0;t\\007", "The following argument was not expected: DIR/\\x1b]0;t\\x07"},
   };
   for (const auto& c : cases) {
     const RunResult run = runPalorctl(std::string(c.command) + " \"" + dir.string() + "/$(printf '" +
                                       c.printfName + "')\"");
+    std::string says = c.says;
+    says.replace(says.find("DIR"), 3, dir.string());
     EXPECT_NE(run.status, 0) << c.command;
-    EXPECT_NE(("\n" + run.err).find("\npalorctl: " + dir.string() + c.says), std::string::npos)
-        << c.command << ": " << run.err;
+    EXPECT_NE(("\n" + run.err).find("\n" + says + "\n"), std::string::npos) << c.command << ": " << run.err;
     EXPECT_EQ(run.err.find("\nWrite eeprom"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
   }

@@ -78,6 +78,12 @@ int runCommand(std::vector<std::string> args, int& writeFailure) {
 
   CLI::App app{description(), "palorctl"};
   app.require_subcommand(1);
+  // A parse error quotes the argument it stumbled on: its control characters as escapes.
+  app.failure_message([](const CLI::App* command, const CLI::Error& e) {
+    std::string text = CLI::FailureMessage::simple(command, e);
+    const std::string what = e.what();
+    return text.rfind(what, 0) == 0 ? palor::escapeControls(what) + text.substr(what.size()) : text;
+  });
   app.set_version_flag("--version", std::string("palorctl ") + palor::kVersion);
   std::optional<std::string> file;
   std::string in, out, other;
