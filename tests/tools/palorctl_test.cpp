@@ -360,6 +360,16 @@ TEST_F(PalorctlFiles, RefusalsExitWithOne) {
 // palorctl ports: the ports the window would try, in its order (text order, letter case
 // ignored), each with what an open would meet now. Run as an ordinary user where the test
 // can become one, so that a port of a group the user is not in is refused.
+// A port name from the environment cannot forge a line of the listing.
+TEST(PalorctlPorts, ControlCharactersOfANameShowAsEscapes) {
+  const RunResult run = testing::runCommand(
+      "PALOR_EXTRA_PORTS=\"$(printf '/nonexistent/a\\033[2J\\nb')\" " + std::string(PALORCTL_PATH) +
+      " ports");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(("\n" + run.out).find("\n/nonexistent/a\\x1b[2J\\nb\t"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << run.out;
+}
+
 TEST(PalorctlPorts, ListsTheWindowsPortsWithWhatAnOpenMeets) {
   testing::NamedPorts ports;
   const std::string free = ports.add("ttyUSB1");

@@ -248,7 +248,7 @@ bool saveAsFileSaveDoes(FormState& form, const std::string& path) {
 
 int ports() {
   for (const std::string& port : portList(systemPorts()))
-    std::cout << port << '\t' << openState(checkPort(port)) << '\n';
+    std::cout << escapeControls(port) << '\t' << openState(checkPort(port)) << '\n';
   return kDone;
 }
 
