@@ -113,4 +113,13 @@ void FormState::AdvanceAddresses() {
   }
 }
 
+bool FormState::AnyAddressAdvances() const {
+  for (const AddressRow& r : addressRows()) {
+    if (!record_.checked(r.enabled)) continue;
+    const auto step = record_.itemText(r.autoinc);
+    if (step && toInteger(*step) != 0) return true;
+  }
+  return false;
+}
+
 }  // namespace palor

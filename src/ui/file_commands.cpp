@@ -29,6 +29,7 @@ void FormState::Open1Click(const FileNameDialog& askOpenFileName) {
 }
 
 void FormState::FilesDropped(const std::vector<std::string>& paths) {
+  if (link_.protocol().busy()) return;
   if (!paths.empty()) (void)OpenConfigurationFile(paths.front());
 }
 

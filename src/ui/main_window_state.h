@@ -23,6 +23,10 @@ struct MainWindowState {
   bool repairChecked = false;
   bool fileMenuEnabled = true;       // both submenus are disabled during a pager read or write
   bool helpMenuEnabled = true;
+  // The pages (Addresses, Folders, Settings, Hardware) and TxtPagerNumber take edits, except
+  // during a pager read or write: what is typed then would be shown but never written. They
+  // stay shown, read-only, and return with File and Help.
+  bool pagesEditable = true;
   // ProgressBar1, read_write_stop and LblInfoRWPager: shown during a pager read or write.
   bool progressVisible = false;
   int progressMaximum = 16;

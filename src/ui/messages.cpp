@@ -1,5 +1,7 @@
 #include "ui/messages.h"
 
+#include "config/escaped_text.h"
+
 namespace palor::msg {
 
 std::string addressInvalid(int row) {
@@ -8,15 +10,15 @@ std::string addressInvalid(int row) {
 }
 
 std::string loadedDataFrom(std::string_view fileName) {
-  return std::string(kLoadedDataFrom) + std::string(fileName);
+  return std::string(kLoadedDataFrom) + escapeControls(fileName);
 }
 
 std::string savedDataTo(std::string_view fileName) {
-  return std::string(kSavedDataTo) + std::string(fileName);
+  return std::string(kSavedDataTo) + escapeControls(fileName);
 }
 
 std::string portRefused(std::string_view port, const PortOpenError& error) {
-  return std::string(kCannotOpen) + std::string(port) + ": " + describe(error);
+  return std::string(kCannotOpen) + escapeControls(port) + ": " + describe(error);
 }
 
 std::string_view linkMessage(LinkMessage message) {

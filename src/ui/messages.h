@@ -1,6 +1,8 @@
 #pragma once
 // Every message the programmer writes to its status log, word for word. Two messages end
-// in a blank and take a file name after it; one takes an address number.
+// in a blank and take a file name after it; one takes an address number. A file or port
+// name in a message shows its control characters as escapes ("\n", "\x1b"), so that no
+// name can end the line or forge another.
 #include <string>
 #include <string_view>
 
@@ -37,6 +39,9 @@ inline constexpr std::string_view kWriteTimedOut =
 inline constexpr std::string_view kWriteEepromFailed = "Write eeprom failed.";
 inline constexpr std::string_view kCommunicationError = "Communication error!";
 inline constexpr std::string_view kOperationCancelled = "Operation cancelled.";
+// Closing the window is refused while the pager is read or written.
+inline constexpr std::string_view kWaitForPager =
+    "Wait until the pager is finished, or press Stop.";
 
 // LblInfoRWPager during a pager read or write (shown there, not in the log).
 inline constexpr std::string_view kReadingPager = "Reading pager. Do not remove.";

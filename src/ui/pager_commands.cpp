@@ -76,7 +76,16 @@ void FormState::SetFileHelp(bool enabled) {
   changeWindow([enabled](MainWindowState& w) {
     w.fileMenuEnabled = enabled;
     w.helpMenuEnabled = enabled;
+    w.pagesEditable = enabled;
   });
+}
+
+bool FormState::FormCloseQuery() {
+  if (!link_.protocol().busy()) return true;
+  log_.append(msg::kWaitForPager);
+  // A refused Exit is forgotten; the window asks again when it is closed again.
+  if (window_.closeRequested) changeWindow([](MainWindowState& w) { w.closeRequested = false; });
+  return false;
 }
 
 // The pager number is a counter of up to eight decimal digits. A text that is not a

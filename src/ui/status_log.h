@@ -1,6 +1,8 @@
 #pragma once
 // The status log at the foot of the main window: the only place the program talks to the
-// user. Each message is appended as one line and never removed.
+// user. Each message is appended as one line and never removed; a control character in it
+// (from a name that came from outside) is kept as an escape, "\n" or "\x1b", so that a
+// line stays one line and drives no terminal.
 #include <functional>
 #include <string>
 #include <string_view>

@@ -75,7 +75,14 @@ class FormState {
   void WriteToPagerClick();
   void read_write_stopClick();
   void SetLinkItems(bool enabled);
+  // File and Help, and with them the pages and the pager number (window().pagesEditable):
+  // disabled for the time of a pager read or write.
   void SetFileHelp(bool enabled);
+  // Asked before the window closes. During a pager read or write closing would leave the
+  // pager half-written: it is refused, with "Wait until the pager is finished, or press
+  // Stop." in the status log. Otherwise closing goes on (and shutDown sends the closing
+  // command).
+  bool FormCloseQuery();
 
   // Menu handlers.
   void Exit1Click();
@@ -99,6 +106,9 @@ class FormState {
   void Method28aClick();
   // Once a write to a pager has started: each address advances by its auto-increment step.
   void AdvanceAddresses();
+  // Whether a switched-on address row has a step other than 0: a batch that saves the
+  // configuration after each write gives the next pager other addresses only then.
+  bool AnyAddressAdvances() const;
 
   // Folder rules. Folders are 0..15 (shown as [1]..[16]): pubboxactClick(10) is the click
   // rule pubboxactAClick.
@@ -185,7 +195,8 @@ class FormState {
   // Saves by the name's extension: ".csv" a table, anything else an image. The file is
   // replaced only when the whole new content is on disk. True when it was saved.
   FileCommandOutcome SaveConfigurationFile(const std::string& path);
-  // Files dropped on the window: the first opens as File / Open opens it.
+  // Files dropped on the window: the first opens as File / Open opens it, except during a
+  // pager read or write, when File is disabled and the drop is ignored.
   void FilesDropped(const std::vector<std::string>& paths);
   FileCommandOutcome ExportCsv(const std::string& path);
   FileCommandOutcome ImportCsv(const std::string& path);

@@ -241,6 +241,59 @@ TEST_F(PalorctlFiles, FileRefusalsSayWhy) {
   }
 }
 
+// A name from outside cannot forge a line of palorctl's diagnostics or drive the terminal:
+// its control characters show as escapes.
+TEST_F(PalorctlFiles, NamesInDiagnosticsShowControlCharactersAsEscapes) {
+  const struct {
+    const char* command;
+    const char* printfName;  // the argument after DIR/, as printf(1) makes it
+    const char* says;        // the line of standard error, DIR standing for the folder
+  } cases[] = {
+      {"dump", "x\\nWrite eeprom completed.\\ny.bin",
+       "palorctl: DIR/x\\nWrite eeprom completed.\\ny.bin: the file does not exist"},
+      {"encode", "a\\033[2J\\r.txt",
+       "palorctl: DIR/a\\x1b[2J\\r.txt: an image file name ends in .bin or .eep"},
+      {"dump --set", "a\\nb=1", "palorctl: no field named 'DIR/a\\nb'"},
+      {"dump x.bin", "\\033]0;t\\007", "The following argument was not expected: DIR/\\x1b]0;t\\x07"},
+  };
+  for (const auto& c : cases) {
+    const RunResult run = runPalorctl(std::string(c.command) + " \"" + dir.string() + "/$(printf '" +
+                                      c.printfName + "')\"");
+    std::string says = c.says;
+    says.replace(says.find("DIR"), 3, dir.string());
+    EXPECT_NE(run.status, 0) << c.command;
+    EXPECT_NE(("\n" + run.err).find("\n" + says + "\n"), std::string::npos) << c.command << ": " << run.err;
+    EXPECT_EQ(run.err.find("\nWrite eeprom"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
+  }
+}
+
+// The auto-increment steps are stored in no file: a batch that saves its file after each
+// write and gives no step writes the same addresses into every pager, and is warned.
+TEST_F(PalorctlFiles, WriteThenSaveWarnsWhenNoAddressAdvances) {
+  const std::string warning = "palorctl: no address advances: every auto-increment step is 0\n";
+  const struct {
+    const char* arguments;
+    bool warns;
+  } cases[] = {
+      {"--then-save NEXT", true},
+      {"--pick autoinc1=8 --then-save NEXT", false},
+      {"--pick autoinc8=1 --then-save NEXT", false},
+      {"--pick autoinc1=8 --check addr1en=no --then-save NEXT", true},
+      {"", false},  // nothing is saved: no batch
+  };
+  std::ofstream(path("not-a-port"));
+  for (const auto& c : cases) {
+    std::string arguments = c.arguments;
+    if (const auto at = arguments.find("NEXT"); at != std::string::npos)
+      arguments.replace(at, 4, path("next.bin"));
+    const RunResult run =
+        runPalorctl("write " + arguments + " --port " + path("not-a-port") + " --timeout 0.2");
+    EXPECT_EQ(run.status, 1) << c.arguments << ": " << run.err;
+    EXPECT_EQ(run.err.find(warning) != std::string::npos, c.warns) << c.arguments << ": " << run.err;
+  }
+}
+
 // encode writes an image whatever else it is told: a name that is no image file name is a
 // usage error, and nothing is written.
 TEST_F(PalorctlFiles, EncodeToANameThatIsNoImageFileIsAUsageError) {
@@ -313,6 +366,16 @@ TEST_F(PalorctlFiles, RefusalsExitWithOne) {
 // palorctl ports: the ports the window would try, in its order (text order, letter case
 // ignored), each with what an open would meet now. Run as an ordinary user where the test
 // can become one, so that a port of a group the user is not in is refused.
+// A port name from the environment cannot forge a line of the listing.
+TEST(PalorctlPorts, ControlCharactersOfANameShowAsEscapes) {
+  const RunResult run = testing::runCommand(
+      "PALOR_EXTRA_PORTS=\"$(printf '/nonexistent/a\\033[2J\\nb')\" " + std::string(PALORCTL_PATH) +
+      " ports");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(("\n" + run.out).find("\n/nonexistent/a\\x1b[2J\\nb\t"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << run.out;
+}
+
 TEST(PalorctlPorts, ListsTheWindowsPortsWithWhatAnOpenMeets) {
   testing::NamedPorts ports;
   const std::string free = ports.add("ttyUSB1");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ui/messages.h"
+
 namespace palor {
 namespace {
 
@@ -94,6 +96,42 @@ TEST(FormStateRules, Method28aSwitchesBetweenPerToneUrgentCallsAndOneType) {
   // Only visibility changes.
   EXPECT_TRUE(r.checked("UrgentCall2B"));
   EXPECT_EQ(r.index("urgcalltype"), 3);
+}
+
+// A file or port name from outside cannot end a status line or forge one, nor drive the
+// terminal palorctl writes the log to: its control characters show as escapes. Printable
+// names, UTF-8 or Latin-1, and a backslash show as they are.
+TEST(StatusLogMessages, ControlCharactersOfNamesShowAsEscapes) {
+  const struct {
+    std::string name;
+    std::string shown;
+  } cases[] = {
+      {"x\nWrite eeprom completed.\ny.csv", "x\\nWrite eeprom completed.\\ny.csv"},
+      {"a\r\n.bin", "a\\r\\n.bin"},
+      {"\x1b[2J\x1b]0;title\x07.bin", "\\x1b[2J\\x1b]0;title\\x07.bin"},
+      {"tab\there.eep", "tab\\there.eep"},
+      {std::string("nul\0del\x7f", 8), "nul\\x00del\\x7f"},
+      {"c1 \xC2\x9B" "2J", "c1 \\xc2\\x9b" "2J"},  // U+009B, the one-character CSI
+      {"latin1 \x9B" "2J \xE9", "latin1 \\x9b" "2J \xE9"},
+      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\x9F.bin", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\x9F.bin"},
+      {"C:\\pagers\\n.bin", "C:\\pagers\\n.bin"},
+  };
+  FormState form;
+  form.startUp();
+  ASSERT_TRUE(form.encodeImageForFile());
+  const ConfigImage image = form.images().writeImage;
+  PortOpenError busy;
+  busy.kind = PortOpenError::Kind::Busy;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.shown);
+    EXPECT_EQ(msg::loadedDataFrom(c.name), std::string(msg::kLoadedDataFrom) + c.shown);
+    EXPECT_EQ(msg::savedDataTo(c.name), std::string(msg::kSavedDataTo) + c.shown);
+    EXPECT_EQ(msg::portRefused(c.name, busy).rfind(std::string(msg::kCannotOpen) + c.shown + ": ", 0), 0u);
+    ASSERT_TRUE(form.loadImageFile(image, c.name));
+    EXPECT_EQ(form.log().lines().back(), std::string(msg::kLoadedDataFrom) + c.shown);
+    form.log().append(c.name);  // a line that did not come through a message function
+    EXPECT_EQ(form.log().lines().back(), c.shown);
+  }
 }
 
 TEST(FormStateShutDown, StopsAcceptingDroppedFiles) {

@@ -255,6 +255,63 @@ TEST_F(PagerCommands, AfterAFailedOrStoppedPreliminaryReadTheNextWriteWritesAtOn
   }
 }
 
+// What is typed during a read or write would be shown but never written, and closing the
+// window would leave the pager half-written: both wait until the operation has ended.
+TEST_F(PagerCommands, WhileBusyThePagesAreLockedAndClosingIsRefused) {
+  enum class Start { Read, Write, RepairWrite };
+  struct Case {
+    const char* what;
+    Start start;
+    bool stop;  // Stop after a few ticks, else the operation runs to its end
+    std::string_view lastLine;
+  };
+  const Case cases[] = {
+      {"read", Start::Read, false, msg::kReadEepromOk},
+      {"write with its preliminary read", Start::Write, false, msg::kWriteEepromCompleted},
+      {"repair write", Start::RepairWrite, false, msg::kWriteEepromCompleted},
+      {"write stopped", Start::RepairWrite, true, msg::kOperationCancelled},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FormState form;
+    form.startUp();
+    SimulatedPager pager(form, {}, programmedPagerImage());
+    pager.connect();
+    if (c.start == Start::RepairWrite) form.Repair1Click();
+    ASSERT_TRUE(form.window().pagesEditable);
+    c.start == Start::Read ? form.ReadFromPagerClick() : form.WriteToPagerClick();
+
+    // At the start, and a few ticks on (after the preliminary read has gone on into the
+    // write, where there is one).
+    for (const bool later : {false, true}) {
+      if (later) {
+        ASSERT_TRUE(pager.tickUntil([&] {
+          return c.start != Start::Write || form.log().lines().back() == msg::kWriteToPager;
+        }));
+        pager.tick(3);
+      }
+      ASSERT_TRUE(pager.busy());
+      EXPECT_FALSE(form.window().pagesEditable);
+      const std::size_t before = form.log().lines().size();
+      form.Exit1Click();
+      EXPECT_FALSE(form.FormCloseQuery());
+      EXPECT_EQ(form.log().lines().back(), msg::kWaitForPager);
+      EXPECT_EQ(form.log().lines().size(), before + 1);
+      EXPECT_FALSE(form.window().closeRequested) << "a refused Exit is forgotten";
+      form.FilesDropped({"/nonexistent/dropped.bin"});  // File is disabled: no "Load failed"
+      EXPECT_EQ(form.log().lines().size(), before + 1);
+    }
+    if (c.stop)
+      form.read_write_stopClick();
+    else
+      finish(pager);
+    EXPECT_EQ(form.log().lines().back(), c.lastLine);
+    EXPECT_TRUE(form.window().pagesEditable);
+    EXPECT_TRUE(form.FormCloseQuery());
+    EXPECT_EQ(form.log().lines().back(), c.lastLine);
+  }
+}
+
 TEST_F(PagerCommands, Identification) {
   struct Case {
     const char* what;

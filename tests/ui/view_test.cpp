@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "named_ports.h"
+#include "simulated_pager.h"
+#include "ui/messages.h"
 #include "window_test_fixture.h"
 
 namespace palor {
@@ -122,6 +124,36 @@ TEST_F(ViewTest, WithNoAdapterNoTimerRunsUntilAPortArrives) {
 
   form.state().DeviceChange(DeviceNotice::Removal);
   for (const QTimer* timer : form.findChildren<QTimer*>()) EXPECT_FALSE(timer->isActive());
+}
+
+// During a write the pages stay shown and can be turned to, but their controls and the
+// pager number are greyed, and the window does not close; both return at the end.
+TEST_F(ViewTest, DuringAWriteThePagesAreGreyedAndClosingIsRefused) {
+  testing::SimulatedPager pager(form.state());
+  pager.connect();
+  action("Repair1")->trigger();
+  auto* pages = form.findChild<QTabWidget*>("PageControl1");
+  const char* fields[] = {"address1", "hellomsg1", "TxtPagerNumber"};
+  auto expectEditable = [&](bool editable) {
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(pages->widget(i)->isEnabled(), editable) << i;
+      EXPECT_TRUE(pages->isTabVisible(i) && pages->isTabEnabled(i)) << i;
+    }
+    for (const char* name : fields)
+      EXPECT_EQ(form.findChild<QWidget*>(name)->isEnabled(), editable) << name;
+  };
+  expectEditable(true);
+
+  action("WriteToPager")->trigger();
+  ASSERT_TRUE(pager.busy());
+  expectEditable(false);
+  EXPECT_FALSE(form.close());
+  EXPECT_EQ(logLines().back(), QString::fromLatin1(msg::kWaitForPager));
+
+  ASSERT_TRUE(pager.tickUntil([&] { return !pager.busy(); }, 2000));
+  EXPECT_EQ(logLines().back(), QString::fromLatin1(msg::kWriteEepromCompleted));
+  expectEditable(true);
+  EXPECT_TRUE(form.close());
 }
 
 TEST_F(ViewTest, StatusLogHoldsTheAboutTextAndHelpAboutAddsIt) {

@@ -132,9 +132,7 @@ int report(const std::string& out, const std::optional<std::string>& file,
       for (char ch : label->text) {
         const auto c = static_cast<unsigned char>(ch);
         if (c < 0x20 || c == 0x7F || c == '\\') {
-          char hex[5];
-          std::snprintf(hex, sizeof hex, "\\x%02X", c);
-          line += hex;
+          line += byteEscape(c);
         } else {
           line += ch;
         }
@@ -165,7 +163,7 @@ int diff(const std::string& a, const std::string& b) {
     }
     return differ ? kRefused : kDone;
   } catch (const ConversionError& e) {
-    std::cerr << "palorctl: " << e.what() << '\n';
+    diagnose(e.what());
     return kDiffTrouble;
   }
 }

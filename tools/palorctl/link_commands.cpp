@@ -339,7 +339,7 @@ int ports() {
   const std::vector<std::string> found = portList(systemPorts());
   if (found.empty()) std::cerr << "palorctl: no charger adapter found\n";
   for (const std::string& port : found)
-    std::cout << port << '\t' << openState(checkPort(port)) << '\n';
+    std::cout << escapeControls(port) << '\t' << openState(checkPort(port)) << '\n';
   return kDone;
 }
 
@@ -381,6 +381,9 @@ int write(const std::optional<std::string>& in, bool repair,
     const auto steps = [&] {
       if (const int status = prepare(run.session(), in, options)) return status;
       if (repair && !run.form().window().repairChecked) run.form().Repair1Click();
+      // The steps are in no file: a batch that opens its saved file again starts from 0.
+      if (thenSave && !run.form().AnyAddressAdvances())
+        diagnose("no address advances: every auto-increment step is 0");
       if (!run.connect()) return kRefused;
       bool started = false;
       const bool written = run.operate(

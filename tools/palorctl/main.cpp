@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "commands.h"
+#include "config/escaped_text.h"
 #include "link_commands.h"
 #include "report_pdf.h"
 #include "palor_version.h"
@@ -71,12 +72,18 @@ int runCommand(std::vector<std::string> args, int& writeFailure) {
   try {
     options.edits = takeEdits(args);
   } catch (const palor::EditError& e) {
-    std::cerr << "palorctl: " << e.what() << '\n';
+    std::cerr << "palorctl: " << palor::escapeControls(e.what()) << '\n';
     return kUsageError;
   }
 
   CLI::App app{description(), "palorctl"};
   app.require_subcommand(1);
+  // A parse error quotes the argument it stumbled on: its control characters as escapes.
+  app.failure_message([](const CLI::App* command, const CLI::Error& e) {
+    std::string text = CLI::FailureMessage::simple(command, e);
+    const std::string what = e.what();
+    return text.rfind(what, 0) == 0 ? palor::escapeControls(what) + text.substr(what.size()) : text;
+  });
   app.set_version_flag("--version", std::string("palorctl ") + palor::kVersion);
   std::optional<std::string> file;
   std::string in, out, other;
@@ -175,7 +182,7 @@ int runCommand(std::vector<std::string> args, int& writeFailure) {
   }
 
   if (encode->parsed() && !palor::ctl::isImageFileName(out)) {
-    std::cerr << "palorctl: " << out << ": an image file name ends in .bin or .eep\n";
+    std::cerr << "palorctl: " << palor::escapeControls(out) << ": an image file name ends in .bin or .eep\n";
     return kUsageError;
   }
 

@@ -1,7 +1,8 @@
 #include "record_dump.h"
 
-#include <cstdio>
 #include <ostream>
+
+#include "config/escaped_text.h"
 
 namespace palor::ctl {
 
@@ -17,9 +18,7 @@ std::string quotedBytes(std::string_view bytes) {
     } else if (c >= 0x20 && c < 0x7F) {
       out += ch;
     } else {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      out += hex;
+      out += byteEscape(c);
     }
   }
   return out + '"';

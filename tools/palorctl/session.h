@@ -7,6 +7,7 @@
 #include <string>
 
 #include "commands.h"
+#include "config/escaped_text.h"
 #include "files/file_error.h"
 #include "ui/vendrel.h"
 
@@ -20,8 +21,12 @@ struct Session {
   FormState form;
 };
 
+// A diagnostic on standard error. It often names a file, a port or an argument: their control
+// characters show as escapes, so that no name ends the line or drives the terminal.
+inline void diagnose(std::string_view text) { std::cerr << "palorctl: " << escapeControls(text) << '\n'; }
+
 inline int refused(const std::string& why) {
-  std::cerr << "palorctl: " << why << '\n';
+  diagnose(why);
   return kRefused;
 }
 
@@ -35,7 +40,7 @@ int guarded(Step step) {
   try {
     return step();
   } catch (const EditError& e) {
-    std::cerr << "palorctl: " << e.what() << '\n';
+    diagnose(e.what());
     return kUsageError;
   } catch (const ConversionError& e) {
     return refused(e.what());

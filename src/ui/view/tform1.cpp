@@ -154,6 +154,10 @@ TForm1::~TForm1() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  if (!state_.FormCloseQuery()) {
+    event->ignore();
+    return;
+  }
   state_.shutDown();
   event->accept();
 }
@@ -312,7 +316,9 @@ void TForm1::showField(FieldId f) {
       static_cast<QCheckBox*>(widget)->setChecked(record.checked(f));
       break;
   }
-  widget->setEnabled(record.enabled(f));
+  // The pager number sits outside the pages but is locked with them.
+  static const FieldId pagerNumber = SettingsRecord::id("TxtPagerNumber");
+  widget->setEnabled(record.enabled(f) && (f != pagerNumber || state_.window().pagesEditable));
   if (SettingsRecord::schema(f).hasVisibleFlag) {
     const bool visible = record.visible(f);
     widget->setVisible(visible);
@@ -340,6 +346,9 @@ void TForm1::showWindowState() {
   repair_->setChecked(w.repairChecked);
   fileMenu_->setEnabled(w.fileMenuEnabled);
   helpMenu_->setEnabled(w.helpMenuEnabled);
+  // Locked pages stay shown and can still be turned to; their controls are greyed.
+  for (int i = 0; i < pages_->count(); ++i) pages_->widget(i)->setEnabled(w.pagesEditable);
+  showField(SettingsRecord::id("TxtPagerNumber"));
   progress_->setVisible(w.progressVisible);
   progress_->setMaximum(w.progressMaximum);
   progress_->setValue(w.progressPosition);
