@@ -124,8 +124,9 @@ void FormState::LinkReports::pagerIdentified(std::uint8_t version, std::uint8_t 
   form_.Method28aClick();
 }
 
-void FormState::LinkReports::readAdopted(bool beforeWrite) {
-  if (!beforeWrite) {
+void FormState::LinkReports::operationEnded(LinkEnd end) {
+  if (end.operation != BusyInfo::Reading || !end.completed()) return;
+  if (!end.beforeWrite) {
     form_.decodeImageFromPager();
     return;
   }

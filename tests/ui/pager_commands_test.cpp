@@ -224,34 +224,81 @@ TEST_F(PagerCommands, WriteOutcomes) {
   }
 }
 
-TEST_F(PagerCommands, AfterAFailedOrStoppedPreliminaryReadTheNextWriteWritesAtOnce) {
-  for (const bool stop : {false, true}) {
-    SCOPED_TRACE(stop ? "Stop during the preliminary read" : "incorrect checksum");
+TEST_F(PagerCommands, WhatAnUnfinishedPreliminaryReadLeavesForTheNextWrite) {
+  struct Case {
+    const char* what;
+    bool brokenImage;
+    void (*interrupt)(FormState&);  // during the preliminary read; none: it runs to its end
+    Lines log;                      // what the first write ends with
+    std::string_view nextWriteStarts;
+  };
+  const Case cases[] = {
+      {"incorrect checksum: the next write writes at once, and says so now", true, nullptr,
+       texts({msg::kReadEepromBadChecksum, msg::kHardwareSettingsUnread}), msg::kWriteToPager},
+      {"Stop: the next write reads first", false,
+       [](FormState& f) { f.read_write_stopClick(); }, texts({msg::kOperationCancelled}),
+       msg::kReadDataFromPager},
+      {"port lost: the next write reads first", false,
+       [](FormState& f) { f.link().protocol().portLost(); }, texts({msg::kReadEepromFailed}),
+       msg::kReadDataFromPager},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     FormState form;
     form.startUp();
-    sim::Eeprom broken = sim::defaultPagerImage();
-    broken[100] ^= 0x55;
-    SimulatedPager pager(form, {}, broken);
+    sim::Eeprom image = programmedPagerImage();
+    if (c.brokenImage) image[100] ^= 0x55;
+    SimulatedPager pager(form, {}, image);
     pager.connect();
-    const std::size_t before = form.log().lines().size();
     form.WriteToPagerClick();
-    if (stop) {
+    if (c.interrupt) {
       pager.tick(3);
-      form.read_write_stopClick();
+      c.interrupt(form);
+      pager.tick(3);  // the blocks already asked for arrive, and are dropped
     } else {
       finish(pager);
     }
     EXPECT_FALSE(pager.busy()) << "nothing is written";
-    EXPECT_EQ(form.log().lines().back(),
-              stop ? msg::kOperationCancelled : msg::kReadEepromBadChecksum);
-    EXPECT_EQ(pager.device.eeprom(), broken);
+    const Lines& log = form.log().lines();
+    ASSERT_GE(log.size(), c.log.size());
+    EXPECT_EQ(Lines(log.end() - static_cast<std::ptrdiff_t>(c.log.size()), log.end()), c.log);
+    EXPECT_EQ(pager.device.eeprom(), image);
 
+    const std::size_t before = form.log().lines().size();
     form.WriteToPagerClick();
-    EXPECT_EQ(form.log().lines().back(), msg::kWriteToPager);
+    ASSERT_GT(form.log().lines().size(), before);
+    EXPECT_EQ(form.log().lines()[before], c.nextWriteStarts);
     finish(pager);
     EXPECT_EQ(form.log().lines().back(), msg::kWriteEepromCompleted);
     EXPECT_TRUE(checksumsMatch(pager.device.eeprom()));
-    EXPECT_GT(form.log().lines().size(), before);
+  }
+}
+
+// The pager's write and verify reports are about the whole image: one that comes before the
+// last block is acknowledged ends the write as a communication error, never as written.
+TEST_F(PagerCommands, ReportsBeforeTheLastAcknowledgementFailTheWrite) {
+  for (const std::uint8_t report :
+       {code::kWriteDone, code::kWriteImpossible, code::kVerifyPassed, code::kVerifyFailed}) {
+    SCOPED_TRACE(static_cast<int>(report));
+    FormState form;
+    form.startUp();
+    SimulatedPager pager(form);
+    pager.connect();
+    form.Repair1Click();
+    form.WriteToPagerClick();
+    ASSERT_TRUE(pager.tickUntil([&] { return form.window().progressPosition == 4; }));
+    const auto frame = buildFrame(report);
+    pager.deliver(SimulatedPager::Bytes(frame.view().begin(), frame.view().end()));
+    const std::size_t before = form.log().lines().size();
+    pager.tick();
+    EXPECT_EQ(Lines(form.log().lines().begin() + static_cast<std::ptrdiff_t>(before),
+                    form.log().lines().end()),
+              texts({msg::kCommunicationError, msg::kWriteEepromFailed}));
+    EXPECT_FALSE(pager.busy());
+    EXPECT_EQ(form.link().protocol().lastEnd(),
+              (LinkEnd{BusyInfo::Writing, LinkOutcome::Failed}));
+    const auto& w = form.images().writeImage;
+    EXPECT_TRUE(std::all_of(w.begin(), w.end(), [](std::uint8_t b) { return b == 0; }));
   }
 }
 

@@ -127,17 +127,16 @@ class LinkRun {
     return false;
   }
 
-  // Runs the read or write that `start` begins to its end; whether `success` was logged.
-  bool operate(const std::function<void()>& start, std::string_view success) {
-    successSeen_ = false;
-    success_ = success;
+  // Runs the read or write that `start` begins to its end; whether `operation` completed.
+  bool operate(const std::function<void()>& start, BusyInfo operation) {
     start();
     if (!runUntil([&] { return !form().link().protocol().busy(); }, kOperationLimit)) {
       if (form().link().protocol().busy()) form().read_write_stopClick();
       refused(interrupted() ? "interrupted" : "the pager did not finish");
       return false;
     }
-    return successSeen_;
+    const std::optional<LinkEnd>& end = form().link().protocol().lastEnd();
+    return end && end->operation == operation && end->completed();
   }
 
  private:
@@ -164,7 +163,6 @@ class LinkRun {
     clearProgress();
     std::cerr << line << '\n';
     if (line == msg::kUnsupportedPager || line == msg::kFirmwareTooNew) rejected_ = true;
-    if (!success_.empty() && line == success_) successSeen_ = true;
   }
 
   void traceLine(char direction, const std::string& hex) {
@@ -199,8 +197,6 @@ class LinkRun {
   std::ofstream trace_;
   bool rejected_ = false;
   bool progressShown_ = false;
-  std::string_view success_;
-  bool successSeen_ = false;
 };
 
 // --port is the only port for the whole run; without it the ports are the window's: the
@@ -258,7 +254,7 @@ int read(const std::string& out, bool raw, const LinkOptions& link, const Common
     if (!openTrace(run, link)) return kRefused;
     if (options.firmware) run.form().setFirmwareVersion(*options.firmware);
     if (!run.connect(link.timeoutSeconds)) return kRefused;
-    if (!run.operate([&] { run.form().ReadFromPagerClick(); }, msg::kReadEepromOk))
+    if (!run.operate([&] { run.form().ReadFromPagerClick(); }, BusyInfo::Reading))
       return kRefused;
     if (raw) {
       const ConfigImage& image = run.form().images().readImage;
@@ -287,7 +283,7 @@ int write(const std::optional<std::string>& in, bool repair,
           run.form().WriteToPagerClick();
           started = run.form().link().protocol().busy();
         },
-        msg::kWriteEepromCompleted);
+        BusyInfo::Writing);
     if (!started) return refused("the configuration was refused");
     if (!written) return kRefused;
     if (thenSave && !saveAsFileSaveDoes(run.form(), *thenSave)) return kRefused;
