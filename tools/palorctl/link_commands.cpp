@@ -221,6 +221,7 @@ std::string openState(const PortOpenOutcome& opened) {
     case Kind::NotFound: return "missing";
     case Kind::Busy: return "in use";
     case Kind::NoPermission:
+      if (error.opener == PortOpenError::Opener::OwnerOnly) return "no permission (owner only)";
       return error.detail.empty() ? "no permission" : "no permission (group " + error.detail + ")";
     case Kind::NotATerminal: return "not a serial port";
     case Kind::AlreadyOpen:
