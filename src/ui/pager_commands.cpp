@@ -5,7 +5,7 @@
 
 #include "config/image_checksums.h"
 #include "config/image_codec.h"
-#include "link/firmware_options.h"
+#include "ui/firmware_options.h"
 #include "ui/messages.h"
 #include "ui/vendrel.h"
 
