@@ -288,6 +288,7 @@ void PagerProtocol::communicationError() {
 void PagerProtocol::finish(LinkOutcome outcome) {
   const ProtocolState operation = state_;
   const bool reading = operation == ProtocolState::Reading;
+  const bool beforeWrite = reading && readBeforeWrite_;
   ShowBusy(false);
   // A read that has all its blocks completes only if its image passes the checksum test,
   // which adopts it into the write image.
@@ -301,7 +302,7 @@ void PagerProtocol::finish(LinkOutcome outcome) {
       // The read-before-write mark keeps its value: the next write writes at once, over
       // hardware settings that could not be read, and the user learns it now.
       log(LinkMessage::ReadEepromBadChecksum);
-      if (readBeforeWrite_) log(LinkMessage::HardwareSettingsUnread);
+      if (beforeWrite) log(LinkMessage::HardwareSettingsUnread);
       break;
     case LinkOutcome::Failed:
     case LinkOutcome::TimedOut:
@@ -320,8 +321,7 @@ void PagerProtocol::finish(LinkOutcome outcome) {
       break;
   }
   if (!reading && operation != ProtocolState::Writing) return;  // Stop while idle
-  const LinkEnd end{reading ? BusyInfo::Reading : BusyInfo::Writing, outcome,
-                    reading && readBeforeWrite_};
+  const LinkEnd end{reading ? BusyInfo::Reading : BusyInfo::Writing, outcome, beforeWrite};
   lastEnd_ = end;
   owner_.operationEnded(end);  // which may start the write a preliminary read was for
 }

@@ -38,17 +38,19 @@ TEST_F(PagerCommands, ReadOutcomes) {
     bool deadLine;  // nothing reaches the charger once the read starts
     Lines log;      // after "Read data from pager"
     bool linkItemsAfter;
+    LinkOutcome outcome;
   };
   sim::DeviceOptions wrongBlock;
   wrongBlock.wrongBlock = 1;
   sim::DeviceOptions pulled;
   pulled.pullAtBlock = 5;
   const Case cases[] = {
-      {"complete", {}, false, texts({msg::kReadEepromOk}), true},
-      {"no answer", {}, true, texts({msg::kReadTimedOut}), false},
+      {"complete", {}, false, texts({msg::kReadEepromOk}), true, LinkOutcome::Completed},
+      {"no answer", {}, true, texts({msg::kReadTimedOut}), false, LinkOutcome::TimedOut},
       {"block 0x62 answers 0x61", wrongBlock, false,
-       texts({msg::kCommunicationError, msg::kReadEepromFailed}), true},
-      {"pager taken out", pulled, false, texts({msg::kReadEepromFailed}), false},
+       texts({msg::kCommunicationError, msg::kReadEepromFailed}), true, LinkOutcome::Failed},
+      {"pager taken out", pulled, false, texts({msg::kReadEepromFailed}), false,
+       LinkOutcome::Failed},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -69,6 +71,7 @@ TEST_F(PagerCommands, ReadOutcomes) {
     Lines expected{std::string(msg::kReadDataFromPager)};
     expected.insert(expected.end(), c.log.begin(), c.log.end());
     EXPECT_EQ(log, expected);
+    EXPECT_EQ(form.link().protocol().lastEnd(), (LinkEnd{BusyInfo::Reading, c.outcome}));
     EXPECT_FALSE(form.window().progressVisible || form.window().stopVisible);
     EXPECT_TRUE(form.window().fileMenuEnabled && form.window().helpMenuEnabled);
     EXPECT_EQ(form.window().readFromPagerEnabled, c.linkItemsAfter);
@@ -213,6 +216,11 @@ TEST_F(PagerCommands, WriteOutcomes) {
     const auto codes = pager.sentCodes();
     EXPECT_EQ(std::count(codes.begin(), codes.end(), 0x73), c.sendsOf0x73);
     const bool completed = c.tail.back() == msg::kWriteEepromCompleted;
+    const bool timedOut = c.tail.back() == msg::kWriteTimedOut;
+    EXPECT_EQ(form.link().protocol().lastEnd(),
+              (LinkEnd{BusyInfo::Writing, completed  ? LinkOutcome::Completed
+                                          : timedOut ? LinkOutcome::TimedOut
+                                                     : LinkOutcome::Failed}));
     EXPECT_EQ(std::count(log.begin(), log.end(), std::string(msg::kWriteEepromCompleted)),
               completed ? 1 : 0);
     if (!completed) {
@@ -230,17 +238,19 @@ TEST_F(PagerCommands, WhatAnUnfinishedPreliminaryReadLeavesForTheNextWrite) {
     bool brokenImage;
     void (*interrupt)(FormState&);  // during the preliminary read; none: it runs to its end
     Lines log;                      // what the first write ends with
+    LinkOutcome outcome;            // of its preliminary read
     std::string_view nextWriteStarts;
   };
   const Case cases[] = {
       {"incorrect checksum: the next write writes at once, and says so now", true, nullptr,
-       texts({msg::kReadEepromBadChecksum, msg::kHardwareSettingsUnread}), msg::kWriteToPager},
+       texts({msg::kReadEepromBadChecksum, msg::kHardwareSettingsUnread}),
+       LinkOutcome::BadChecksum, msg::kWriteToPager},
       {"Stop: the next write reads first", false,
        [](FormState& f) { f.read_write_stopClick(); }, texts({msg::kOperationCancelled}),
-       msg::kReadDataFromPager},
+       LinkOutcome::Cancelled, msg::kReadDataFromPager},
       {"port lost: the next write reads first", false,
        [](FormState& f) { f.link().protocol().portLost(); }, texts({msg::kReadEepromFailed}),
-       msg::kReadDataFromPager},
+       LinkOutcome::Failed, msg::kReadDataFromPager},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -262,6 +272,7 @@ TEST_F(PagerCommands, WhatAnUnfinishedPreliminaryReadLeavesForTheNextWrite) {
     const Lines& log = form.log().lines();
     ASSERT_GE(log.size(), c.log.size());
     EXPECT_EQ(Lines(log.end() - static_cast<std::ptrdiff_t>(c.log.size()), log.end()), c.log);
+    EXPECT_EQ(form.link().protocol().lastEnd(), (LinkEnd{BusyInfo::Reading, c.outcome, true}));
     EXPECT_EQ(pager.device.eeprom(), image);
 
     const std::size_t before = form.log().lines().size();
