@@ -327,8 +327,8 @@ TEST(PalorctlPorts, ListsTheWindowsPortsWithWhatAnOpenMeets) {
   ASSERT_GE(holder, 0);
   ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0) << "another program's hold on the port";
 
-  const std::string command = "PALOR_EXTRA_PORTS=" + missing + ":" + locked + ":" + ownerOnly + ":/dev/null:" +
-                              free + ":" + held + " " + PALORCTL_PATH + " ports";
+  const std::string command = "PALOR_EXTRA_PORTS=" + missing + ":" + locked + ":" + ownerOnly +
+                              ":/dev/null:" + free + ":" + held + " " + PALORCTL_PATH + " ports";
   // The lines of the listed ports that are the test's own, in their order (an adapter
   // plugged into the machine may add its own lines).
   const auto listing = [&] {
