@@ -145,8 +145,7 @@ void PagerProtocol::handleInReading(const ReceivedFrame& frame) {
   }
   if (!code::isReadBlock(c)) return;
   if (c != readBlockCode_ || frame.length() != kBlockSize) {
-    log(LinkMessage::CommunicationError);
-    finish(LinkOutcome::Failed);
+    communicationError();
     return;
   }
   const auto data = frame.data();

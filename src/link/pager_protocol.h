@@ -157,7 +157,8 @@ class PagerProtocol {
   // The one end of a read or a write (FinishRead and FinishWrite): ShowBusy (off), the
   // closing lines of the status log, the marks, and the owner told.
   void finish(LinkOutcome outcome);
-  // The write fails on a report or acknowledgement it cannot take now.
+  // The read or write fails on an answer it cannot take now: "Communication error!", then
+  // its failure line.
   void communicationError();
   void log(LinkMessage message) { owner_.logMessage(message); }
 
