@@ -39,6 +39,7 @@ TEST_F(PagerCommands, ReadOutcomes) {
     Lines log;      // after "Read data from pager"
     bool linkItemsAfter;
     LinkOutcome outcome;
+    bool brokenImage = false;  // the pager's image fails its checksum test
   };
   sim::DeviceOptions wrongBlock;
   wrongBlock.wrongBlock = 1;
@@ -51,12 +52,17 @@ TEST_F(PagerCommands, ReadOutcomes) {
        texts({msg::kCommunicationError, msg::kReadEepromFailed}), true, LinkOutcome::Failed},
       {"pager taken out", pulled, false, texts({msg::kReadEepromFailed}), false,
        LinkOutcome::Failed},
+      // Only a write's preliminary read warns that the next write replaces the hardware.
+      {"incorrect checksum", {}, false, texts({msg::kReadEepromBadChecksum}), true,
+       LinkOutcome::BadChecksum, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     FormState form;
     form.startUp();
-    SimulatedPager pager(form, c.options, programmedPagerImage());
+    sim::Eeprom image = programmedPagerImage();
+    if (c.brokenImage) image[100] ^= 0x55;
+    SimulatedPager pager(form, c.options, image);
     pager.connect();
     pager.silent = c.deadLine;
     const std::size_t before = form.log().lines().size();
