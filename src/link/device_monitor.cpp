@@ -13,20 +13,16 @@ constexpr int kMostMessagesPerDrain = 1024;
 }  // namespace
 
 DeviceMonitor::DeviceMonitor() {
-  udev_ = udev_new();
+  udev_.reset(udev_new());
   if (!udev_) return;
   // The "udev" source: events after udevd has made the device node, so the node can be
   // opened by the time the port watch hears of it.
-  monitor_ = udev_monitor_new_from_netlink(udev_, "udev");
-  if (!monitor_ || udev_monitor_filter_add_match_subsystem_devtype(monitor_, "tty", nullptr) < 0 ||
-      udev_monitor_enable_receiving(monitor_) < 0)
+  monitor_.reset(udev_monitor_new_from_netlink(udev_.get(), "udev"));
+  if (!monitor_ ||
+      udev_monitor_filter_add_match_subsystem_devtype(monitor_.get(), "tty", nullptr) < 0 ||
+      udev_monitor_enable_receiving(monitor_.get()) < 0)
     return;
-  fd_ = udev_monitor_get_fd(monitor_);
-}
-
-DeviceMonitor::~DeviceMonitor() {
-  if (monitor_) udev_monitor_unref(monitor_);
-  if (udev_) udev_unref(udev_);
+  fd_ = udev_monitor_get_fd(monitor_.get());
 }
 
 std::vector<DeviceNotice> DeviceMonitor::drain() {
@@ -39,10 +35,10 @@ std::vector<DeviceNotice> DeviceMonitor::drain() {
   for (int message = 0; message < kMostMessagesPerDrain; ++message) {
     pollfd pending{fd_, POLLIN, 0};
     if (::poll(&pending, 1, 0) <= 0 || !(pending.revents & POLLIN)) break;
-    udev_device* device = udev_monitor_receive_device(monitor_);
+    const UdevPtr<udev_device> device(udev_monitor_receive_device(monitor_.get()));
     // Readable without a device: a message that the filter or its sender check refused.
     if (!device) continue;
-    const char* action = udev_device_get_action(device);
+    const char* action = udev_device_get_action(device.get());
     if (action && std::strcmp(action, "add") == 0) {
       notices.push_back(DeviceNotice::Arrival);
       notices.push_back(DeviceNotice::NodesChanged);
@@ -50,7 +46,6 @@ std::vector<DeviceNotice> DeviceMonitor::drain() {
       notices.push_back(DeviceNotice::Removal);
       notices.push_back(DeviceNotice::NodesChanged);
     }
-    udev_device_unref(device);
   }
   return notices;
 }

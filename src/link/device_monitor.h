@@ -4,11 +4,9 @@
 // plug-in falls between the two. It never waits: its owner polls fd() (the window with a
 // socket notifier, palorctl in its loop) and then drains every pending event.
 #include <cstdint>
-#include <memory>
 #include <vector>
 
-struct udev;
-struct udev_monitor;
+#include "link/udev_owner.h"
 
 namespace palor {
 
@@ -21,7 +19,6 @@ class DeviceMonitor {
   // Listens to udev's events for tty devices. Where udev cannot be listened to, the monitor
   // has no descriptor and never reports anything.
   DeviceMonitor();
-  ~DeviceMonitor();
   DeviceMonitor(const DeviceMonitor&) = delete;
   DeviceMonitor& operator=(const DeviceMonitor&) = delete;
 
@@ -33,8 +30,8 @@ class DeviceMonitor {
   std::vector<DeviceNotice> drain();
 
  private:
-  udev* udev_ = nullptr;
-  udev_monitor* monitor_ = nullptr;
+  UdevPtr<udev> udev_;
+  UdevPtr<udev_monitor> monitor_;  // released before the context it was made in
   int fd_ = -1;
 };
 

@@ -43,8 +43,7 @@ void PagerProtocol::timeOutStep() {
       return;
     case ProtocolState::Reading:
       if (retryCounter_ >= 2) {
-        timeOut_ = true;
-        FinishRead(false);
+        finish(LinkOutcome::TimedOut);
         owner_.SetLinkItems(false);
         return;
       }
@@ -56,8 +55,7 @@ void PagerProtocol::timeOutStep() {
         if (writeBlockCode_ == kLastWriteBlock && retryCounter_ < 3) {
           ++retryCounter_;
         } else {
-          timeOut_ = true;
-          FinishWrite(false);
+          finish(LinkOutcome::TimedOut);
           owner_.SetLinkItems(false);
         }
         return;
@@ -141,15 +139,13 @@ void PagerProtocol::identify(const ReceivedFrame& reply) {
 void PagerProtocol::handleInReading(const ReceivedFrame& frame) {
   const std::uint8_t c = frame.code();
   if (c == code::kNoPager) {
-    state_ = ProtocolState::Idle;
-    FinishRead(false);
+    finish(LinkOutcome::Failed);
     owner_.SetLinkItems(false);
     return;
   }
   if (!code::isReadBlock(c)) return;
   if (c != readBlockCode_ || frame.length() != kBlockSize) {
-    log(LinkMessage::CommunicationError);
-    FinishRead(false);
+    communicationError();
     return;
   }
   const auto data = frame.data();
@@ -158,7 +154,7 @@ void PagerProtocol::handleInReading(const ReceivedFrame& frame) {
   retryCounter_ = 0;
   advanceProgress();
   if (c == kLastReadBlock) {
-    FinishRead(true);
+    finish(LinkOutcome::Completed);
     return;
   }
   ++readBlockCode_;
@@ -169,36 +165,49 @@ void PagerProtocol::handleInReading(const ReceivedFrame& frame) {
 void PagerProtocol::handleInWriting(const ReceivedFrame& frame) {
   const std::uint8_t c = frame.code();
   switch (c) {
+    case code::kWriteDone:
+    case code::kWriteImpossible:
+    case code::kVerifyPassed:
+    case code::kVerifyFailed:
+      // The pager reports on the whole image only; before every block is acknowledged a
+      // report means the two sides disagree about what was written.
+      if (!reportsDue_) {
+        communicationError();
+        return;
+      }
+      break;
+    default: break;
+  }
+  switch (c) {
     case code::kWriteDone: log(LinkMessage::WriteEepromSucceeded); return;
     case code::kWriteImpossible:
       log(LinkMessage::CannotWriteEeprom);
-      FinishWrite(false);
+      finish(LinkOutcome::Failed);
       return;
     case code::kVerifyPassed:
       log(LinkMessage::VerifyEepromSucceeded);
-      FinishWrite(true);
+      finish(LinkOutcome::Completed);
       return;
     case code::kVerifyFailed:
       log(LinkMessage::VerifyEepromFailed);
-      FinishWrite(false);
+      finish(LinkOutcome::Failed);
       return;
     case code::kNoPager:
-      state_ = ProtocolState::Idle;
-      FinishWrite(false);
+      finish(LinkOutcome::Failed);
       owner_.SetLinkItems(false);
       return;
     default: break;
   }
   if (!code::isWriteBlock(c)) return;
   if (c != writeBlockCode_ || frame.length() != 0) {
-    log(LinkMessage::CommunicationError);
-    FinishWrite(false);
+    communicationError();
     return;
   }
   advanceProgress();
   if (c == kLastWriteBlock) {
     log(LinkMessage::WritingEeprom);
     retryCounter_ = 0;
+    reportsDue_ = true;
     return;
   }
   ++writeBlockCode_;
@@ -217,6 +226,7 @@ void PagerProtocol::read() {
 void PagerProtocol::write() {
   becomeBusy(ProtocolState::Writing);
   writeBlockCode_ = code::kWriteBlock;
+  reportsDue_ = false;
   // Not sent here: the first time-out period that ends sends it, as its one try.
   frames_.BuildWriteBlock(writeBlockCode_);
 }
@@ -226,12 +236,10 @@ void PagerProtocol::becomeBusy(ProtocolState operation) {
   ShowBusy(true);
   retryCounter_ = 1;
   state_ = operation;
+  lastEnd_.reset();
 }
 
-void PagerProtocol::Stop() {
-  ShowBusy(false);
-  log(LinkMessage::OperationCancelled);
-}
+void PagerProtocol::Stop() { finish(LinkOutcome::Cancelled); }
 
 void PagerProtocol::ShowBusy(bool on) {
   if (on) {
@@ -257,12 +265,8 @@ void PagerProtocol::startProbe() {
 }
 
 void PagerProtocol::portLost() {
-  switch (state_) {
-    case ProtocolState::Reading: FinishRead(false); break;
-    case ProtocolState::Writing: FinishWrite(false); break;
-    case ProtocolState::Idle:
-    case ProtocolState::Connecting: return;
-  }
+  if (!busy()) return;
+  finish(LinkOutcome::Failed);
   owner_.SetLinkItems(false);
 }
 
@@ -275,34 +279,50 @@ void PagerProtocol::advanceProgress() {
   owner_.setProgressPosition(progress_);
 }
 
-void PagerProtocol::FinishRead(bool complete) {
-  ShowBusy(false);
-  if (!complete) {
-    images_.writeImage.fill(0);
-    log(timeOut_ ? LinkMessage::ReadTimedOut : LinkMessage::ReadEepromFailed);
-    timeOut_ = false;
-    readBeforeWrite_ = false;
-    return;
-  }
-  if (!checksumTestAndAdopt(images_)) {
-    // The read-before-write mark keeps its value: the next write writes at once.
-    log(LinkMessage::ReadEepromBadChecksum);
-    return;
-  }
-  log(LinkMessage::ReadEepromOk);
-  owner_.readAdopted(readBeforeWrite_);
+void PagerProtocol::communicationError() {
+  log(LinkMessage::CommunicationError);
+  finish(LinkOutcome::Failed);
 }
 
-void PagerProtocol::FinishWrite(bool complete) {
+void PagerProtocol::finish(LinkOutcome outcome) {
+  const ProtocolState operation = state_;
+  const bool reading = operation == ProtocolState::Reading;
+  const bool beforeWrite = reading && readBeforeWrite_;
   ShowBusy(false);
-  if (complete) {
-    log(LinkMessage::WriteEepromCompleted);
-    return;
+  // A read that has all its blocks completes only if its image passes the checksum test,
+  // which adopts it into the write image.
+  if (reading && outcome == LinkOutcome::Completed && !checksumTestAndAdopt(images_))
+    outcome = LinkOutcome::BadChecksum;
+  switch (outcome) {
+    case LinkOutcome::Completed:
+      log(reading ? LinkMessage::ReadEepromOk : LinkMessage::WriteEepromCompleted);
+      break;
+    case LinkOutcome::BadChecksum:
+      // The read-before-write mark keeps its value: the next write writes at once, over
+      // hardware settings that could not be read, and the user learns it now.
+      log(LinkMessage::ReadEepromBadChecksum);
+      if (beforeWrite) log(LinkMessage::HardwareSettingsUnread);
+      break;
+    case LinkOutcome::Failed:
+    case LinkOutcome::TimedOut:
+      images_.writeImage.fill(0);
+      if (outcome == LinkOutcome::TimedOut)
+        log(reading ? LinkMessage::ReadTimedOut : LinkMessage::WriteTimedOut);
+      else
+        log(reading ? LinkMessage::ReadEepromFailed : LinkMessage::WriteEepromFailed);
+      readBeforeWrite_ = false;
+      break;
+    case LinkOutcome::Cancelled:
+      log(LinkMessage::OperationCancelled);
+      // A stopped preliminary read leaves nothing the write could keep: the next write
+      // reads the pager first again.
+      readBeforeWrite_ = false;
+      break;
   }
-  images_.writeImage.fill(0);
-  log(timeOut_ ? LinkMessage::WriteTimedOut : LinkMessage::WriteEepromFailed);
-  timeOut_ = false;
-  readBeforeWrite_ = false;
+  if (!reading && operation != ProtocolState::Writing) return;  // Stop while idle
+  const LinkEnd end{reading ? BusyInfo::Reading : BusyInfo::Writing, outcome, beforeWrite};
+  lastEnd_ = end;
+  owner_.operationEnded(end);  // which may start the write a preliminary read was for
 }
 
 }  // namespace palor

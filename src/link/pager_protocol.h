@@ -8,6 +8,7 @@
 // are one time-out period. It formats no UI: what happens is told to its Owner (messages
 // by their LinkMessage, the link items, the progress display), which keeps the window.
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "config/image_layout.h"
@@ -28,6 +29,7 @@ enum class LinkMessage : std::uint8_t {
   ReadDataFromPager,
   ReadEepromOk,
   ReadEepromBadChecksum,
+  HardwareSettingsUnread,
   ReadTimedOut,
   ReadEepromFailed,
   WritingEeprom,
@@ -54,6 +56,25 @@ class LinkOwner {
 // What LblInfoRWPager says while the pager is busy.
 enum class BusyInfo : std::uint8_t { Reading, Writing };
 
+// How a read or a write ended.
+enum class LinkOutcome : std::uint8_t {
+  Completed,    // read: all blocks arrived and were adopted; write: the pager verified it
+  BadChecksum,  // read: all blocks arrived, but the image failed its checksum test
+  Failed,       // a wrong answer or report, the pager taken out, the port lost
+  TimedOut,     // the request in hand ran out of time-out periods
+  Cancelled,    // Stop
+};
+
+// The end of a read or a write, as its owner and the programs that run it learn it.
+struct LinkEnd {
+  BusyInfo operation;
+  LinkOutcome outcome;
+  // A read run by a write before writing (the read-before-write mark was set).
+  bool beforeWrite = false;
+  bool completed() const { return outcome == LinkOutcome::Completed; }
+  friend bool operator==(const LinkEnd&, const LinkEnd&) = default;
+};
+
 class PagerProtocol {
  public:
   static constexpr int kTicksPerPeriod = 96;  // 96 x 40 ms = 3.84 s of silence
@@ -74,10 +95,10 @@ class PagerProtocol {
     // A pager of an accepted version was identified ("Pager connected." is logged): the
     // controls that depend on the firmware follow it.
     virtual void pagerIdentified(std::uint8_t version, std::uint8_t revision) = 0;
-    // A read ended complete, its checksum test passed and the read image was adopted into
-    // the write image ("Read eeprom OK!" is logged). `beforeWrite`: it was a write's
-    // preliminary read, whose write the owner runs now.
-    virtual void readAdopted(bool beforeWrite) = 0;
+    // A read or a write ended; its status-log lines are written. A read that completed has
+    // its image adopted into the write image ("Read eeprom OK!"); when it was a write's
+    // preliminary read, the owner runs that write now.
+    virtual void operationEnded(LinkEnd end) = 0;
   };
 
   PagerProtocol(LinkFrames& frames, ReceiveRing& ring, ImageBuffer& images, Owner& owner);
@@ -92,7 +113,8 @@ class PagerProtocol {
   // The write proper, once the write image is encoded and its checksums filled: block 0x70
   // is built and goes out when the next time-out period ends.
   void write();
-  // The Stop button: back to Idle, nothing sent.
+  // The Stop button: back to Idle, nothing sent. A write whose preliminary read is stopped
+  // reads again when it is next started.
   void Stop();
   void ShowBusy(bool on);
 
@@ -110,6 +132,8 @@ class PagerProtocol {
   std::uint8_t firmwareRevision() const { return firmwareRevision_; }
   void setFirmwareVersion(std::uint8_t version) { firmwareVersion_ = version; }
   int progressPosition() const { return progress_; }
+  // How the last read or write ended; empty from the start of one until its end.
+  const std::optional<LinkEnd>& lastEnd() const { return lastEnd_; }
 
   // Marks the port watch and the write command share with the protocol.
   bool probe() const { return probe_; }
@@ -130,8 +154,12 @@ class PagerProtocol {
   // The start of a read or a write: LblInfoRWPager's text, ShowBusy, one try in hand.
   void becomeBusy(ProtocolState operation);
   void advanceProgress();
-  void FinishRead(bool complete);
-  void FinishWrite(bool complete);
+  // The one end of a read or a write (FinishRead and FinishWrite): ShowBusy (off), the
+  // closing lines of the status log, the marks, and the owner told.
+  void finish(LinkOutcome outcome);
+  // The read or write fails on an answer it cannot take now: "Communication error!", then
+  // its failure line.
+  void communicationError();
   void log(LinkMessage message) { owner_.logMessage(message); }
 
   LinkFrames& frames_;
@@ -149,10 +177,12 @@ class PagerProtocol {
   bool identifySkip_ = false;
   bool probe_ = false;
   bool chargerAnswered_ = false;
-  bool timeOut_ = false;
+  // The last write block was acknowledged: the pager's write and verify reports count.
+  bool reportsDue_ = false;
   bool readBeforeWrite_ = false;
   bool newPager_ = false;
   int progress_ = 0;
+  std::optional<LinkEnd> lastEnd_;
 };
 
 }  // namespace palor

@@ -5,20 +5,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <memory>
+
+#include "link/udev_owner.h"
 
 namespace palor {
 namespace {
 
 char lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-
-struct UdevRelease {
-  void operator()(udev* u) const { udev_unref(u); }
-  void operator()(udev_enumerate* e) const { udev_enumerate_unref(e); }
-  void operator()(udev_device* d) const { udev_device_unref(d); }
-};
-template <typename T>
-using UdevPtr = std::unique_ptr<T, UdevRelease>;
 
 bool attributeIs(udev_device* device, const char* name, std::string_view wanted) {
   const char* value = udev_device_get_sysattr_value(device, name);

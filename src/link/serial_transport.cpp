@@ -36,22 +36,36 @@ void setLine(int fd, termios& line) {
   ::tcsetattr(fd, TCSANOW, &line);  // as on every driver, the outcome is not tested
 }
 
-// The name of the group that owns the device node, or empty.
-std::string owningGroup(const std::string& path) {
-  struct stat node {};
-  if (::stat(path.c_str(), &node) != 0) return {};
+// The name of the group `gid`, or empty.
+std::string groupName(gid_t gid) {
   long size = ::sysconf(_SC_GETGR_R_SIZE_MAX);
   std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 1024);
   for (;;) {
     group entry{};
     group* found = nullptr;
-    const int error = ::getgrgid_r(node.st_gid, &entry, buffer.data(), buffer.size(), &found);
+    const int error = ::getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found);
     if (error == ERANGE && buffer.size() < (1u << 20)) {
       buffer.resize(buffer.size() * 2);
       continue;
     }
     return error == 0 && found && found->gr_name ? std::string(found->gr_name) : std::string();
   }
+}
+
+// Who may open the device node that kept this user out: its group, when the group may
+// read and write it, or else only its owner.
+PortOpenError permissionFailure(const std::string& path) {
+  PortOpenError error{PortOpenError::Kind::NoPermission, {}};
+  struct stat node {};
+  if (::stat(path.c_str(), &node) != 0) return error;
+  constexpr mode_t kGroupReadWrite = S_IRGRP | S_IWGRP;
+  if ((node.st_mode & kGroupReadWrite) != kGroupReadWrite) {
+    error.opener = PortOpenError::Opener::OwnerOnly;
+    return error;
+  }
+  error.opener = PortOpenError::Opener::Group;
+  error.detail = groupName(node.st_gid);
+  return error;
 }
 
 // Why opening, locking or configuring `path` failed with the system's `error`.
@@ -68,7 +82,7 @@ PortOpenError openFailure(const std::string& path, int error) {
       return {Kind::Busy, {}};
     case EACCES:
     case EPERM:
-      return {Kind::NoPermission, owningGroup(path)};
+      return permissionFailure(path);
     case ENOTTY:
     case EISDIR:
     case EINVAL:
@@ -88,6 +102,10 @@ std::string describe(const PortOpenError& error) {
     case Kind::Busy:
       return "the port is in use by another program";
     case Kind::NoPermission:
+      if (error.opener == PortOpenError::Opener::OwnerOnly)
+        return std::string("permission denied (only the port's owner may open it; install the "
+                           "udev rule ") +
+               kUdevRuleName + " into udev's rules directory and plug the adapter in again)";
       if (error.detail.empty()) return "permission denied";
       return "permission denied (the port belongs to group " + error.detail +
              "; add your user to that group and log in again)";
@@ -154,6 +172,7 @@ PortOpenOutcome SerialTransport::open(const std::string& path) {
   // Some emulated terminals (umockdev's) refuse TIOCEXCL while taking every termios call;
   // the lock above still keeps out every opener that locks, so the port is used anyway.
   (void)::ioctl(fd, TIOCEXCL);
+  found_ = line;
   setLine(fd, line);
   ::tcflush(fd, TCIOFLUSH);
 
@@ -202,6 +221,8 @@ bool SerialTransport::close() {
   // Another holder of the terminal (a simulator keeping its own side open) would otherwise
   // find it still marked exclusive.
   ::ioctl(fd_, TIOCNXCL);
+  // Fails harmlessly when the adapter is gone.
+  ::tcsetattr(fd_, TCSANOW, &found_);
   // Linux releases the descriptor even when close reports an error, so the port is
   // recorded as closed either way; keeping the old number would risk closing a stranger's.
   const int result = ::close(fd_);

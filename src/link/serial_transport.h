@@ -11,6 +11,8 @@
 #include <span>
 #include <string>
 
+#include <termios.h>
+
 #include "link/receive_ring.h"
 #include "link/receive_thread.h"
 
@@ -30,10 +32,20 @@ struct PortOpenError {
   // NoPermission: the group that owns the device node ("dialout"), empty when unknown;
   // Other: the system's text.
   std::string detail;
+  // NoPermission: who may open the device node. Group: its group may read and write it,
+  // so joining that group lets the user in. OwnerOnly: the group may not (mode 0600, say),
+  // and naming it would be wrong advice. Unknown: the node could not be examined.
+  enum class Opener { Unknown, Group, OwnerOnly };
+  Opener opener = Opener::Unknown;
 };
 
+// The udev rule the package installs into udev's rules directory: it gives the charger's
+// port to the user logged in at the seat.
+inline constexpr const char* kUdevRuleName = "70-palor-programmer.rules";
+
 // The reason in words, to follow "Cannot open /dev/ttyUSB0: ": "the port does not exist",
-// "permission denied (the port belongs to group dialout; ...)".
+// "permission denied (the port belongs to group dialout; ...)", "permission denied (only
+// the port's owner may open it; ...)".
 std::string describe(const PortOpenError& error);
 
 // open's answer: success, or why the port did not open. Tests true on success.
@@ -90,6 +102,9 @@ class SerialTransport {
  private:
   int fd_ = -1;
   std::string path_;
+  // The line settings the port had when it was opened, put back when it is closed: a
+  // port probed that was no charger (a console, another device) is left as it was found.
+  termios found_{};
   bool suppressed_ = false;
   ReceiveRing ring_;
   std::unique_ptr<ReceiveThread> worker_;

@@ -32,6 +32,7 @@ std::string_view linkMessage(LinkMessage message) {
     case LinkMessage::ReadDataFromPager: return kReadDataFromPager;
     case LinkMessage::ReadEepromOk: return kReadEepromOk;
     case LinkMessage::ReadEepromBadChecksum: return kReadEepromBadChecksum;
+    case LinkMessage::HardwareSettingsUnread: return kHardwareSettingsUnread;
     case LinkMessage::ReadTimedOut: return kReadTimedOut;
     case LinkMessage::ReadEepromFailed: return kReadEepromFailed;
     case LinkMessage::WritingEeprom: return kWritingEeprom;

@@ -24,6 +24,8 @@ inline constexpr std::string_view kFirmwareTooNew =
 inline constexpr std::string_view kReadDataFromPager = "Read data from pager";
 inline constexpr std::string_view kReadEepromOk = "Read eeprom OK!";
 inline constexpr std::string_view kReadEepromBadChecksum = "Read eeprom: incorrect checksum!";
+inline constexpr std::string_view kHardwareSettingsUnread =
+    "The pager's hardware settings could not be read; the next write replaces them.";
 inline constexpr std::string_view kReadTimedOut =
     "Read command timed out. Please check the connection.";
 inline constexpr std::string_view kReadEepromFailed = "Read eeprom failed.";

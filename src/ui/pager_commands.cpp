@@ -5,7 +5,7 @@
 
 #include "config/image_checksums.h"
 #include "config/image_codec.h"
-#include "link/firmware_options.h"
+#include "ui/firmware_options.h"
 #include "ui/messages.h"
 #include "ui/vendrel.h"
 
@@ -133,8 +133,9 @@ void FormState::LinkReports::pagerIdentified(std::uint8_t version, std::uint8_t 
   form_.Method28aClick();
 }
 
-void FormState::LinkReports::readAdopted(bool beforeWrite) {
-  if (!beforeWrite) {
+void FormState::LinkReports::operationEnded(LinkEnd end) {
+  if (end.operation != BusyInfo::Reading || !end.completed()) return;
+  if (!end.beforeWrite) {
     form_.decodeImageFromPager();
     return;
   }

@@ -224,7 +224,7 @@ class FormState {
     void showProgress(bool shown) override;
     void setProgressPosition(int position) override;
     void pagerIdentified(std::uint8_t version, std::uint8_t revision) override;
-    void readAdopted(bool beforeWrite) override;
+    void operationEnded(LinkEnd end) override;
 
    private:
     FormState& form_;

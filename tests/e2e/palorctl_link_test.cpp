@@ -92,6 +92,9 @@ std::vector<Case> cases() {
       {"repair write", {}, repairWrite, 0, {kWriteToPager, kWriteEepromCompleted}},
       {"write, pager pulled", {"--pull-at-block", "9"}, repairWrite, 1, {kWriteEepromFailed}},
       {"write refused", {"--refuse-write"}, repairWrite, 1, {kCannotWriteEeprom, kWriteEepromFailed}},
+      {"verify reported after block 3", {"--verify-after-block", "3"},
+       repairWrite + " --then-save OUT.bin", 1,
+       {kCommunicationError, kWriteEepromFailed}},
       {"verify failed", {"--fail-verify"}, repairWrite, 1, {kVerifyEepromFailed, kWriteEepromFailed},
        true},
       {"pager too slow to write", {"--write-time", "20000"}, repairWrite, 1,
@@ -168,7 +171,7 @@ TEST(PalorctlLink, EveryOutcomeOfAReadOrWrite) {
       for (std::string_view success : {msg::kReadEepromOk, msg::kWriteEepromCompleted})
         if (!isWrite || success == msg::kWriteEepromCompleted)
           EXPECT_FALSE(inOrder(o.run.err, {success, "Saved data to "}));
-      if (!isWrite) EXPECT_FALSE(std::filesystem::exists(o.outFile)) << "nothing saved";
+      EXPECT_FALSE(std::filesystem::exists(o.outFile)) << "nothing saved";
       if (!c.pagerWritten) EXPECT_EQ(o.after, o.before) << "the pager keeps what it held";
       continue;
     }

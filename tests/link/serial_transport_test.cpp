@@ -9,6 +9,7 @@
 #include <time.h>
 
 #include <cstdio>
+#include <cstring>
 #include <numeric>
 
 #include "../support/as_nobody.h"
@@ -156,27 +157,83 @@ TEST(SerialTransport, PathsThatAreNoPortFailAndLeaveItClosed) {
   ::unlink(regular);
 }
 
-// A port whose device node keeps this user out names the group that owns it, so that the
-// user can be told which group to join.
-TEST(SerialTransport, APortWithoutPermissionNamesItsGroup) {
-  PtyPair pty;
+// A port whose device node keeps this user out says who may open it: the group that owns
+// it when that group may read and write it, so that the user can be told which group to
+// join; otherwise only its owner, with the udev rule as the remedy.
+TEST(SerialTransport, APortWithoutPermissionSaysWhoMayOpenIt) {
   const group* dialout = ::getgrnam("dialout");
   const gid_t owner = dialout ? dialout->gr_gid : 5;
-  ASSERT_EQ(::chown(pty.slavePath().c_str(), 0, owner), 0);
-  ASSERT_EQ(::chmod(pty.slavePath().c_str(), 0660), 0);
   const std::string group = ::getgrgid(owner) ? ::getgrgid(owner)->gr_name : "";
+  const std::string joinGroup = "permission denied (the port belongs to group " + group +
+                                "; add your user to that group and log in again)";
+  const std::string ownerOnly =
+      "permission denied (only the port's owner may open it; install the udev rule "
+      "70-palor-programmer.rules into udev's rules directory and plug the adapter in again)";
+  using Opener = PortOpenError::Opener;
+  const struct {
+    mode_t mode;
+    Opener opener;
+    std::string detail, text;
+  } cases[] = {
+      {0660, Opener::Group, group, joinGroup},
+      {0600, Opener::OwnerOnly, "", ownerOnly},
+      {0640, Opener::OwnerOnly, "", ownerOnly},  // the group may read, not write
+      {0620, Opener::OwnerOnly, "", ownerOnly},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mode);
+    PtyPair pty;
+    ASSERT_EQ(::chown(pty.slavePath().c_str(), 0, owner), 0);
+    ASSERT_EQ(::chmod(pty.slavePath().c_str(), c.mode), 0);
+    const auto said = test::runAsNobody([&] {
+      SerialTransport t;
+      const PortOpenOutcome opened = t.open(pty.slavePath());
+      if (opened || opened.error().kind != Kind::NoPermission || t.isOpen()) return 1;
+      const PortOpenError& error = opened.error();
+      if (error.opener == c.opener && error.detail == c.detail && describe(error) == c.text)
+        return 0;
+      std::fprintf(stderr, "opener %d, detail '%s': %s\n", static_cast<int>(error.opener),
+                   error.detail.c_str(), describe(error).c_str());
+      return 2;
+    });
+    if (!said) GTEST_SKIP() << "needs root to act as another user";
+    EXPECT_EQ(*said, 0) << "1: not refused for permission, 2: not who may open it";
+  }
+}
 
-  const auto named = test::runAsNobody([&] {
-    SerialTransport t;
-    const PortOpenOutcome opened = t.open(pty.slavePath());
-    if (opened || opened.error().kind != Kind::NoPermission) return 1;
-    return opened.error().detail == group && !t.isOpen() ? 0 : 2;
-  });
-  if (!named) GTEST_SKIP() << "needs root to act as another user";
-  EXPECT_EQ(*named, 0) << "1: not refused for permission, 2: not the node's group";
-  EXPECT_EQ(describe(PortOpenError{Kind::NoPermission, "dialout"}).find(
-                "permission denied (the port belongs to group dialout;"),
-            0u);
+// The transport sets the port raw at 57600 bit/s; closing it puts back what it found, so a
+// probed terminal that is no charger keeps its speed, echo and line editing.
+TEST(SerialTransport, ClosingPutsBackTheLineSettingsTheOpenFound) {
+  PtyPair pty;
+  const int holder = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(holder, 0);  // the terminal's other user, who looks at its settings
+  termios cooked{};
+  ASSERT_EQ(::tcgetattr(holder, &cooked), 0);
+  cooked.c_lflag |= ICANON | ECHO | ISIG;
+  cooked.c_iflag |= ICRNL | IXON;
+  cooked.c_oflag |= OPOST | ONLCR;
+  ASSERT_EQ(::cfsetispeed(&cooked, B9600), 0);
+  ASSERT_EQ(::cfsetospeed(&cooked, B9600), 0);
+  ASSERT_EQ(::tcsetattr(holder, TCSANOW, &cooked), 0);
+  ASSERT_EQ(::tcgetattr(holder, &cooked), 0);
+
+  SerialTransport t;
+  ASSERT_TRUE(t.open(pty.slavePath()));
+  termios line{};
+  ASSERT_EQ(::tcgetattr(holder, &line), 0);
+  EXPECT_EQ(::cfgetospeed(&line), B57600) << "raw while the transport has it";
+  EXPECT_EQ(line.c_lflag & (ICANON | ECHO), 0u);
+  ASSERT_TRUE(t.close());
+
+  ASSERT_EQ(::tcgetattr(holder, &line), 0);
+  ::close(holder);
+  EXPECT_EQ(::cfgetispeed(&line), B9600);
+  EXPECT_EQ(::cfgetospeed(&line), B9600);
+  EXPECT_EQ(line.c_iflag, cooked.c_iflag);
+  EXPECT_EQ(line.c_oflag, cooked.c_oflag);
+  EXPECT_EQ(line.c_cflag, cooked.c_cflag);
+  EXPECT_EQ(line.c_lflag, cooked.c_lflag);
+  EXPECT_EQ(std::memcmp(line.c_cc, cooked.c_cc, sizeof line.c_cc), 0);
 }
 
 TEST(SerialTransport, SuppressedTransmissionSendsNothingUntilTheNextOpen) {

@@ -382,6 +382,7 @@ TEST(PalorctlPorts, ListsTheWindowsPortsWithWhatAnOpenMeets) {
   const std::string held = ports.add("TTYUSB0");
   const std::string locked = ports.add("ttyUSB10");
   const std::string missing = ports.add("ttyUSB2", false);
+  const std::string ownerOnly = ports.add("ttyUSB11");
   ASSERT_EQ(::chmod(ports.device("ttyUSB1").c_str(), 0666), 0);
   ASSERT_EQ(::chmod(ports.device("TTYUSB0").c_str(), 0666), 0);
   const group* dialout = ::getgrnam("dialout");
@@ -389,13 +390,15 @@ TEST(PalorctlPorts, ListsTheWindowsPortsWithWhatAnOpenMeets) {
   const std::string group = ::getgrgid(owner) ? ::getgrgid(owner)->gr_name : "";
   ASSERT_EQ(::chown(ports.device("ttyUSB10").c_str(), 0, owner), 0);
   ASSERT_EQ(::chmod(ports.device("ttyUSB10").c_str(), 0660), 0);
+  ASSERT_EQ(::chown(ports.device("ttyUSB11").c_str(), 0, owner), 0);
+  ASSERT_EQ(::chmod(ports.device("ttyUSB11").c_str(), 0600), 0);  // its group may not open it
   const int holder = ::open(held.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   ASSERT_GE(holder, 0);
   ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0) << "another program's hold on the port";
 
   const test::ProgramForNobody palorctl(PALORCTL_PATH);
-  const std::string command = "PALOR_EXTRA_PORTS=" + missing + ":" + locked + ":/dev/null:" +
-                              free + ":" + held + " " + palorctl.path() + " ports";
+  const std::string command = "PALOR_EXTRA_PORTS=" + missing + ":" + locked + ":" + ownerOnly +
+                              ":/dev/null:" + free + ":" + held + " " + palorctl.path() + " ports";
   // The lines of the listed ports that are the test's own, in their order (an adapter
   // plugged into the machine may add its own lines).
   const auto listing = [&] {
@@ -408,7 +411,8 @@ TEST(PalorctlPorts, ListsTheWindowsPortsWithWhatAnOpenMeets) {
   };
   const std::string unprivileged = "/dev/null\tnot a serial port\n" + held + "\tin use\n" + free +
                                    "\tok\n" + locked + "\tno permission (group " + group + ")\n" +
-                                   missing + "\tmissing\n";
+                                   ownerOnly + "\tno permission (owner only)\n" + missing +
+                                   "\tmissing\n";
   const auto asNobody = test::runAsNobody([&] {
     const auto [status, own] = listing();
     if (status == 0 && own == unprivileged) return 0;
@@ -420,7 +424,8 @@ TEST(PalorctlPorts, ListsTheWindowsPortsWithWhatAnOpenMeets) {
   EXPECT_EQ(status, 0);
   // Root passes the rights check: only the hold of another program keeps it out.
   const std::string privileged = "/dev/null\tnot a serial port\n" + held + "\tin use\n" + free +
-                                 "\tok\n" + locked + "\tok\n" + missing + "\tmissing\n";
+                                 "\tok\n" + locked + "\tok\n" + ownerOnly + "\tok\n" + missing +
+                                 "\tmissing\n";
   EXPECT_EQ(own, privileged);
   if (!asNobody) GTEST_SKIP() << "needs root to act as another user";
   EXPECT_EQ(*asNobody, 0) << "as the user nobody";

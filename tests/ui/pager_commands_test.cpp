@@ -38,23 +38,31 @@ TEST_F(PagerCommands, ReadOutcomes) {
     bool deadLine;  // nothing reaches the charger once the read starts
     Lines log;      // after "Read data from pager"
     bool linkItemsAfter;
+    LinkOutcome outcome;
+    bool brokenImage = false;  // the pager's image fails its checksum test
   };
   sim::DeviceOptions wrongBlock;
   wrongBlock.wrongBlock = 1;
   sim::DeviceOptions pulled;
   pulled.pullAtBlock = 5;
   const Case cases[] = {
-      {"complete", {}, false, texts({msg::kReadEepromOk}), true},
-      {"no answer", {}, true, texts({msg::kReadTimedOut}), false},
+      {"complete", {}, false, texts({msg::kReadEepromOk}), true, LinkOutcome::Completed},
+      {"no answer", {}, true, texts({msg::kReadTimedOut}), false, LinkOutcome::TimedOut},
       {"block 0x62 answers 0x61", wrongBlock, false,
-       texts({msg::kCommunicationError, msg::kReadEepromFailed}), true},
-      {"pager taken out", pulled, false, texts({msg::kReadEepromFailed}), false},
+       texts({msg::kCommunicationError, msg::kReadEepromFailed}), true, LinkOutcome::Failed},
+      {"pager taken out", pulled, false, texts({msg::kReadEepromFailed}), false,
+       LinkOutcome::Failed},
+      // Only a write's preliminary read warns that the next write replaces the hardware.
+      {"incorrect checksum", {}, false, texts({msg::kReadEepromBadChecksum}), true,
+       LinkOutcome::BadChecksum, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     FormState form;
     form.startUp();
-    SimulatedPager pager(form, c.options, programmedPagerImage());
+    sim::Eeprom image = programmedPagerImage();
+    if (c.brokenImage) image[100] ^= 0x55;
+    SimulatedPager pager(form, c.options, image);
     pager.connect();
     pager.silent = c.deadLine;
     const std::size_t before = form.log().lines().size();
@@ -69,6 +77,7 @@ TEST_F(PagerCommands, ReadOutcomes) {
     Lines expected{std::string(msg::kReadDataFromPager)};
     expected.insert(expected.end(), c.log.begin(), c.log.end());
     EXPECT_EQ(log, expected);
+    EXPECT_EQ(form.link().protocol().lastEnd(), (LinkEnd{BusyInfo::Reading, c.outcome}));
     EXPECT_FALSE(form.window().progressVisible || form.window().stopVisible);
     EXPECT_TRUE(form.window().fileMenuEnabled && form.window().helpMenuEnabled);
     EXPECT_EQ(form.window().readFromPagerEnabled, c.linkItemsAfter);
@@ -213,6 +222,11 @@ TEST_F(PagerCommands, WriteOutcomes) {
     const auto codes = pager.sentCodes();
     EXPECT_EQ(std::count(codes.begin(), codes.end(), 0x73), c.sendsOf0x73);
     const bool completed = c.tail.back() == msg::kWriteEepromCompleted;
+    const bool timedOut = c.tail.back() == msg::kWriteTimedOut;
+    EXPECT_EQ(form.link().protocol().lastEnd(),
+              (LinkEnd{BusyInfo::Writing, completed  ? LinkOutcome::Completed
+                                          : timedOut ? LinkOutcome::TimedOut
+                                                     : LinkOutcome::Failed}));
     EXPECT_EQ(std::count(log.begin(), log.end(), std::string(msg::kWriteEepromCompleted)),
               completed ? 1 : 0);
     if (!completed) {
@@ -224,34 +238,84 @@ TEST_F(PagerCommands, WriteOutcomes) {
   }
 }
 
-TEST_F(PagerCommands, AfterAFailedOrStoppedPreliminaryReadTheNextWriteWritesAtOnce) {
-  for (const bool stop : {false, true}) {
-    SCOPED_TRACE(stop ? "Stop during the preliminary read" : "incorrect checksum");
+TEST_F(PagerCommands, WhatAnUnfinishedPreliminaryReadLeavesForTheNextWrite) {
+  struct Case {
+    const char* what;
+    bool brokenImage;
+    void (*interrupt)(FormState&);  // during the preliminary read; none: it runs to its end
+    Lines log;                      // what the first write ends with
+    LinkOutcome outcome;            // of its preliminary read
+    std::string_view nextWriteStarts;
+  };
+  const Case cases[] = {
+      {"incorrect checksum: the next write writes at once, and says so now", true, nullptr,
+       texts({msg::kReadEepromBadChecksum, msg::kHardwareSettingsUnread}),
+       LinkOutcome::BadChecksum, msg::kWriteToPager},
+      {"Stop: the next write reads first", false,
+       [](FormState& f) { f.read_write_stopClick(); }, texts({msg::kOperationCancelled}),
+       LinkOutcome::Cancelled, msg::kReadDataFromPager},
+      {"port lost: the next write reads first", false,
+       [](FormState& f) { f.link().protocol().portLost(); }, texts({msg::kReadEepromFailed}),
+       LinkOutcome::Failed, msg::kReadDataFromPager},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     FormState form;
     form.startUp();
-    sim::Eeprom broken = sim::defaultPagerImage();
-    broken[100] ^= 0x55;
-    SimulatedPager pager(form, {}, broken);
+    sim::Eeprom image = programmedPagerImage();
+    if (c.brokenImage) image[100] ^= 0x55;
+    SimulatedPager pager(form, {}, image);
     pager.connect();
-    const std::size_t before = form.log().lines().size();
     form.WriteToPagerClick();
-    if (stop) {
+    if (c.interrupt) {
       pager.tick(3);
-      form.read_write_stopClick();
+      c.interrupt(form);
+      pager.tick(3);  // the blocks already asked for arrive, and are dropped
     } else {
       finish(pager);
     }
     EXPECT_FALSE(pager.busy()) << "nothing is written";
-    EXPECT_EQ(form.log().lines().back(),
-              stop ? msg::kOperationCancelled : msg::kReadEepromBadChecksum);
-    EXPECT_EQ(pager.device.eeprom(), broken);
+    const Lines& log = form.log().lines();
+    ASSERT_GE(log.size(), c.log.size());
+    EXPECT_EQ(Lines(log.end() - static_cast<std::ptrdiff_t>(c.log.size()), log.end()), c.log);
+    EXPECT_EQ(form.link().protocol().lastEnd(), (LinkEnd{BusyInfo::Reading, c.outcome, true}));
+    EXPECT_EQ(pager.device.eeprom(), image);
 
+    const std::size_t before = form.log().lines().size();
     form.WriteToPagerClick();
-    EXPECT_EQ(form.log().lines().back(), msg::kWriteToPager);
+    ASSERT_GT(form.log().lines().size(), before);
+    EXPECT_EQ(form.log().lines()[before], c.nextWriteStarts);
     finish(pager);
     EXPECT_EQ(form.log().lines().back(), msg::kWriteEepromCompleted);
     EXPECT_TRUE(checksumsMatch(pager.device.eeprom()));
-    EXPECT_GT(form.log().lines().size(), before);
+  }
+}
+
+// The pager's write and verify reports are about the whole image: one that comes before the
+// last block is acknowledged ends the write as a communication error, never as written.
+TEST_F(PagerCommands, ReportsBeforeTheLastAcknowledgementFailTheWrite) {
+  for (const std::uint8_t report :
+       {code::kWriteDone, code::kWriteImpossible, code::kVerifyPassed, code::kVerifyFailed}) {
+    SCOPED_TRACE(static_cast<int>(report));
+    FormState form;
+    form.startUp();
+    SimulatedPager pager(form);
+    pager.connect();
+    form.Repair1Click();
+    form.WriteToPagerClick();
+    ASSERT_TRUE(pager.tickUntil([&] { return form.window().progressPosition == 4; }));
+    const auto frame = buildFrame(report);
+    pager.deliver(SimulatedPager::Bytes(frame.view().begin(), frame.view().end()));
+    const std::size_t before = form.log().lines().size();
+    pager.tick();
+    EXPECT_EQ(Lines(form.log().lines().begin() + static_cast<std::ptrdiff_t>(before),
+                    form.log().lines().end()),
+              texts({msg::kCommunicationError, msg::kWriteEepromFailed}));
+    EXPECT_FALSE(pager.busy());
+    EXPECT_EQ(form.link().protocol().lastEnd(),
+              (LinkEnd{BusyInfo::Writing, LinkOutcome::Failed}));
+    const auto& w = form.images().writeImage;
+    EXPECT_TRUE(std::all_of(w.begin(), w.end(), [](std::uint8_t b) { return b == 0; }));
   }
 }
 

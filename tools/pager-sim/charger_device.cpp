@@ -105,6 +105,10 @@ void ChargerDevice::writeBlock(std::size_t block, std::span<const std::uint8_t> 
       (answered != block ? ", acknowledged as block " + std::to_string(answered) : ""));
   send(now + options_.replyDelay, static_cast<std::uint8_t>(code::kWriteBlock + answered), {},
        true);
+  if (options_.verifyAfterBlock == block) {
+    log("verify passed, reported early");
+    send(now + options_.replyDelay, code::kVerifyPassed, {}, true);
+  }
   if (block == kBlockCount - 1) finishWrite(now);
 }
 

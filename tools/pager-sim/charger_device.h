@@ -42,6 +42,9 @@ struct DeviceOptions {
   std::optional<unsigned> pullAtBlock;  // the pager is taken out when this block comes up
   bool refuseWrite = false;             // write-impossible instead of writing
   bool failVerify = false;              // writes, then reports verify-failed
+  // After acknowledging this block, report verify-passed at once, as a charger cut short
+  // would; nothing is written.
+  std::optional<unsigned> verifyAfterBlock;
   std::size_t garbageBytes = 0;         // line noise sent in front of every frame
 };
 

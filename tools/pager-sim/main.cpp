@@ -115,7 +115,7 @@ void parse(CLI::App& app, Options& o, int argc, char** argv) {
   int version = 3, revision = 3;
   int delay = 0, writeTime = 300, verifyTime = 200;
   std::vector<unsigned> drop, corrupt;
-  std::optional<unsigned> wrongBlock, pullAt;
+  std::optional<unsigned> wrongBlock, pullAt, verifyAfter;
   bool noPager = false, badIdentification = false, noRevision = false, noPace = false;
   app.add_option("--image", o.imagePath,
                  "EEPROM image file (exactly 1024 bytes); without it the EEPROM holds "
@@ -173,6 +173,11 @@ void parse(CLI::App& app, Options& o, int argc, char** argv) {
                  "take the pager out, unasked, when block B is requested or written (once)")
       ->type_name("B")
       ->check(CLI::Range(0u, 15u));
+  app.add_option("--verify-after-block", verifyAfter,
+                 "report verify-passed (4C) right after acknowledging block B, before the "
+                 "write is complete")
+      ->type_name("B")
+      ->check(CLI::Range(0u, 15u));
   auto* refuse = app.add_flag("--refuse-write", o.device.refuseWrite,
                               "report write-impossible (4B) instead of writing the EEPROM");
   app.add_flag("--fail-verify", o.device.failVerify,
@@ -197,6 +202,7 @@ void parse(CLI::App& app, Options& o, int argc, char** argv) {
   o.device.corruptFrames.insert(corrupt.begin(), corrupt.end());
   o.device.wrongBlock = wrongBlock;
   o.device.pullAtBlock = pullAt;
+  o.device.verifyAfterBlock = verifyAfter;
   o.pace = !noPace;
 }
 

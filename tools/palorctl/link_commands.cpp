@@ -153,10 +153,8 @@ class LinkRun {
     return false;
   }
 
-  // Runs the read or write that `start` begins to its end; whether `success` was logged.
-  bool operate(const std::function<void()>& start, std::string_view success) {
-    successSeen_ = false;
-    success_ = success;
+  // Runs the read or write that `start` begins to its end; whether `operation` completed.
+  bool operate(const std::function<void()>& start, BusyInfo operation) {
     start();
     if (!runUntil([&] { return !form().link().protocol().busy(); },
                   toDuration(options_.operationLimitSeconds))) {
@@ -166,7 +164,8 @@ class LinkRun {
                                   formatSeconds(options_.operationLimitSeconds) + " s");
       return false;
     }
-    return successSeen_;
+    const std::optional<LinkEnd>& end = form().link().protocol().lastEnd();
+    return end && end->operation == operation && end->completed();
   }
 
   // Ends the run as the window ends (closing command, drained, port closed), then saves
@@ -202,7 +201,6 @@ class LinkRun {
     clearProgress();
     std::cerr << line << '\n';
     if (line == msg::kUnsupportedPager || line == msg::kFirmwareTooNew) rejected_ = true;
-    if (!success_.empty() && line == success_) successSeen_ = true;
   }
 
   void traceLine(char direction, const std::string& hex) {
@@ -241,8 +239,6 @@ class LinkRun {
   bool shutDown_ = false;
   bool rejected_ = false;
   bool progressShown_ = false;
-  std::string_view success_;
-  bool successSeen_ = false;
 };
 
 // What a name is when it is there and not a regular file ("a device"), else "".
@@ -316,6 +312,7 @@ std::string openState(const PortOpenOutcome& opened) {
     case Kind::NotFound: return "missing";
     case Kind::Busy: return "in use";
     case Kind::NoPermission:
+      if (error.opener == PortOpenError::Opener::OwnerOnly) return "no permission (owner only)";
       return error.detail.empty() ? "no permission" : "no permission (group " + error.detail + ")";
     case Kind::NotATerminal: return "not a serial port";
     case Kind::AlreadyOpen:
@@ -350,7 +347,7 @@ int read(const std::string& out, bool raw, const LinkOptions& link, const Common
     const auto steps = [&] {
       if (options.firmware) run.form().setFirmwareVersion(*options.firmware);
       if (!run.connect()) return kRefused;
-      if (!run.operate([&] { run.form().ReadFromPagerClick(); }, msg::kReadEepromOk))
+      if (!run.operate([&] { run.form().ReadFromPagerClick(); }, BusyInfo::Reading))
         return kRefused;
       if (raw) {
         const ConfigImage& image = run.form().images().readImage;
@@ -391,7 +388,7 @@ int write(const std::optional<std::string>& in, bool repair,
             run.form().WriteToPagerClick();
             started = run.form().link().protocol().busy();
           },
-          msg::kWriteEepromCompleted);
+          BusyInfo::Writing);
       if (!started) return refused("the configuration was refused");
       if (!written) return kRefused;
       if (thenSave && !saveAsFileSaveDoes(run.form(), *thenSave)) return kRefused;

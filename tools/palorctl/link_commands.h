@@ -23,8 +23,9 @@ struct LinkOptions {
 
 // The port list as the window builds it (the adapter's ports and PALOR_EXTRA_PORTS,
 // sorted), one port a line, each with what an open would meet now: "ok", "in use",
-// "no permission (group G)", "missing", "not a serial port" or the system's reason. With no
-// port at all, standard output stays empty and standard error says so.
+// "no permission (group G)", "no permission (owner only)", "missing", "not a serial port"
+// or the system's reason. With no port at all, standard output stays empty and standard
+// error says so.
 int ports();
 // Connect, Read_From_Pager, then OUT saved as File / Save saves it; with `raw`, OUT gets
 // the 1024 bytes exactly as the pager sent them.

@@ -1,4 +1,4 @@
-#include "link/firmware_options.h"
+#include "ui/firmware_options.h"
 
 namespace palor {
 
