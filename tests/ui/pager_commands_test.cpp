@@ -97,7 +97,7 @@ TEST_F(PagerCommands, ReadRequestGoesOutAtOnceAndOnceMoreAfterAPeriod) {
 }
 
 TEST_F(PagerCommands, OrdinaryWriteReadsThePagerFirstAndKeepsItsHardware) {
-  const sim::Eeprom pagerImage = programmedPagerImage();
+  const ConfigImage pagerImage = programmedPagerImage();
   SimulatedPager pager(form, {}, pagerImage);
   pager.connect();
   rec.setText("hellomsg1", "FOR CUSTOMER  ");
@@ -142,7 +142,7 @@ TEST_F(PagerCommands, RepairWriteTakesTheHardwareFromTheWindow) {
   FormState start;
   start.startUp();
   ASSERT_TRUE(start.encodeWriteImage());
-  sim::Eeprom intended = start.images().writeImage;
+  ConfigImage intended = start.images().writeImage;
   fillChecksums(intended);
   EXPECT_EQ(pager.device.eeprom(), intended);
 }
@@ -229,7 +229,7 @@ TEST_F(PagerCommands, AfterAFailedOrStoppedPreliminaryReadTheNextWriteWritesAtOn
     SCOPED_TRACE(stop ? "Stop during the preliminary read" : "incorrect checksum");
     FormState form;
     form.startUp();
-    sim::Eeprom broken = sim::defaultPagerImage();
+    ConfigImage broken = sim::defaultPagerImage();
     broken[100] ^= 0x55;
     SimulatedPager pager(form, {}, broken);
     pager.connect();

@@ -184,7 +184,7 @@ int runCommand(std::vector<std::string> args, int& writeFailure) {
     return palor::ctl::convert(std::nullopt, convertFiles[0], options);
   }
   if (report->parsed())
-    return palor::ctl::report(reportOut, reportFile, options, palor::ctl::writeReportPdfOffscreen);
+    return palor::ctl::report(reportOut, reportFile, options, palor::ctl::writeReportPdfFile);
   if (check->parsed()) return palor::ctl::check(in);
   if (ports->parsed()) return palor::ctl::ports();
   if (read->parsed()) return palor::ctl::read(out, raw, link, options);
