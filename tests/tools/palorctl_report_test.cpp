@@ -169,6 +169,43 @@ TEST_F(PalorctlReport, OneA4PageWithEveryValueInsideTheMargins) {
   EXPECT_LT(top("Settings"), top("OTA"));
 }
 
+// palorctl runs palor-report-pdf from beside its own executable (a link to palorctl
+// included), else from the PATH, else refuses.
+TEST_F(PalorctlReport, FindsItsPdfProgramBesideItselfThenOnThePath) {
+#ifndef PALORCTL_REPORT_PDF
+  GTEST_SKIP() << "palorctl is built without Qt and draws no page";
+#endif
+  const std::filesystem::path built = std::filesystem::path(PALORCTL_PATH).parent_path();
+  std::filesystem::create_directories(dir / "alone");
+  std::filesystem::copy_file(PALORCTL_PATH, dir / "alone" / "palorctl");
+  std::filesystem::create_directories(dir / "linked");
+  std::filesystem::create_symlink(PALORCTL_PATH, dir / "linked" / "palorctl");
+  const std::string systemPath = "/usr/local/bin:/usr/bin:/bin";
+  const struct {
+    const char* what;
+    std::string program;
+    std::string searchPath;
+    int status;
+    const char* says;
+  } cases[] = {
+      {"beside", PALORCTL_PATH, systemPath, 0, ""},
+      {"beside what a link names", path("linked/palorctl"), systemPath, 0, ""},
+      {"on the PATH", path("alone/palorctl"), built.string() + ":" + systemPath, 0, ""},
+      {"nowhere", path("alone/palorctl"), systemPath, 1,
+       "palorctl: palor-report-pdf is neither beside palorctl nor on the PATH, so only "
+       "\"report -\" is available\npalorctl: "},
+  };
+  for (const auto& c : cases) {
+    const std::string pdf = path("found.pdf");
+    std::filesystem::remove(pdf);
+    const auto run = runCommand("PATH=" + c.searchPath + " " + c.program + " report " + pdf + " " +
+                                path("customer.bin"));
+    EXPECT_EQ(run.status, c.status) << c.what << ": " << run.err;
+    EXPECT_NE(run.err.find(c.says), std::string::npos) << c.what << ": " << run.err;
+    EXPECT_EQ(std::filesystem::exists(pdf), c.status == 0) << c.what;
+  }
+}
+
 TEST_F(PalorctlReport, LabelsAsTextInTheReportsOrder) {
   const auto run = runCommand(std::string(PALORCTL_PATH) + " report - " + path("customer.bin") +
                               " --set TxtPagerNumber=00000042");

@@ -27,6 +27,7 @@
 namespace {
 
 using namespace palor::sim;
+using palor::ConfigImage;
 using std::chrono::milliseconds;
 
 constexpr int kCannotRun = 1;
