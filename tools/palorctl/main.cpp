@@ -67,10 +67,15 @@ int runCommand(std::vector<std::string> args, int& writeFailure) {
   CLI::App app{description(), "palorctl"};
   app.require_subcommand(1);
   app.set_version_flag("--version", std::string("palorctl ") + palor::kVersion);
-  std::vector<std::pair<CLI::App*, palor::ctl::Handler>> handlers;
+  struct Parsed {
+    CLI::App* subcommand;
+    const palor::ctl::Command* command;
+    palor::ctl::Handler run;
+  };
+  std::vector<Parsed> table;
   for (const palor::ctl::Command& command : palor::ctl::commands()) {
     CLI::App* sub = app.add_subcommand(std::string(command.name), std::string(command.description));
-    handlers.emplace_back(sub, command.setUp(*sub, shared));
+    table.push_back({sub, &command, command.setUp(*sub, shared)});
     sub->footer(std::string(command.footer));
   }
 
@@ -83,15 +88,14 @@ int runCommand(std::vector<std::string> args, int& writeFailure) {
   }
   palor::ctl::CommonOptions& options = shared.common;
   if (shared.firmware >= 0) options.firmware = static_cast<std::uint8_t>(shared.firmware);
-  for (std::size_t i = 0; i < handlers.size(); ++i) {
-    if (!handlers[i].first->parsed()) continue;
-    const palor::ctl::Command& command = palor::ctl::commands()[i];
-    if (!command.takesEdits && !options.edits.empty()) {
+  for (const Parsed& row : table) {
+    if (!row.subcommand->parsed()) continue;
+    if (!row.command->takesEdits && !options.edits.empty()) {
       std::cerr << "palorctl: this command takes no field edits\n";
       return kUsageError;
     }
-    writeFailure = command.outputFailure;
-    return handlers[i].second(options);
+    writeFailure = row.command->outputFailure;
+    return row.run(options);
   }
   return kUsageError;  // not reached: the parser requires one command
 }
