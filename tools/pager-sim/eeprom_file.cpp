@@ -25,7 +25,8 @@ ConfigImage defaultPagerImage() {
   SettingsRecord record;
   const ImageOptions options;
   ConfigImage image{};
-  if (!encodeImage(record, image, options)) throw std::logic_error("the start-up settings do not encode");
+  if (!encodeImage(record, image, options))
+    throw std::logic_error("the start-up settings do not encode");
   image[image::kFirmwareVersion] = options.firmwareVersion;
   fillChecksums(image);
   return image;

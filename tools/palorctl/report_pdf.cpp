@@ -86,7 +86,8 @@ bool writeReportPdfFile(const std::string& path, const TPrintReport& report) {
 
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return cannotRun(std::string("lost ") + kReportPdfProgram + ": " + systemText(errno));
+    if (errno != EINTR)
+      return cannotRun(std::string("lost ") + kReportPdfProgram + ": " + systemText(errno));
   }
   if (WIFSIGNALED(status))
     return cannotRun(std::string(kReportPdfProgram) + " ended on signal " +

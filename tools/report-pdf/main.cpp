@@ -42,7 +42,8 @@ int main(int argc, char** argv) {
     return status == 0 ? kWritten : kUsageError;
   }
 
-  const std::string lines{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
+  const std::string lines{std::istreambuf_iterator<char>(std::cin),
+                          std::istreambuf_iterator<char>()};
   if (std::cin.bad()) {
     std::cerr << "palor-report-pdf: cannot read standard input\n";
     return kRefused;
