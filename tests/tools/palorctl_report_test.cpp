@@ -182,7 +182,8 @@ TEST_F(PalorctlReport, FindsItsPdfProgramBesideItselfThenOnThePath) {
   std::filesystem::copy_file(PALORCTL_PATH, dir / "alone" / "palorctl");
   std::filesystem::create_directories(dir / "linked");
   std::filesystem::create_symlink(PALORCTL_PATH, dir / "linked" / "palorctl");
-  const std::string systemPath = "/usr/local/bin:/usr/bin:/bin";
+  // A PATH where no palor-report-pdf is, even on a machine that has the package installed.
+  const std::string systemPath = path("empty");
   const struct {
     const char* what;
     std::string program;
@@ -192,7 +193,7 @@ TEST_F(PalorctlReport, FindsItsPdfProgramBesideItselfThenOnThePath) {
   } cases[] = {
       {"beside", PALORCTL_PATH, systemPath, 0, ""},
       {"beside what a link names", path("linked/palorctl"), systemPath, 0, ""},
-      {"on the PATH", path("alone/palorctl"), built.string() + ":" + systemPath, 0, ""},
+      {"on the PATH", path("alone/palorctl"), systemPath + ":" + built.string(), 0, ""},
       {"nowhere", path("alone/palorctl"), systemPath, 1,
        "palorctl: palor-report-pdf is neither beside palorctl nor on the PATH, so only "
        "\"report -\" is available\npalorctl: "},
