@@ -54,7 +54,7 @@ std::vector<std::string> lines(std::initializer_list<std::string_view> messages)
 
 TEST(LinkUnderGarbage, ConnectsReadsAndWritesThroughNoiseBeforeEveryFrame) {
   const std::string imagePath = tempPath("noisy-pager.bin");
-  const sim::Eeprom stored = testing::programmedPagerImage();
+  const ConfigImage stored = testing::programmedPagerImage();
   sim::saveEeprom(imagePath, stored);
   test::SimProcess sim({"--image", imagePath, "--save", "--garbage", "10000", "--no-pace",
                         "--write-time", "50", "--verify-time", "50", "--quiet"});

@@ -35,13 +35,13 @@ std::string scratchPath(const std::string& name) {
       .string();
 }
 
-void writeImage(const std::string& path, const sim::Eeprom& image) {
+void writeImage(const std::string& path, const ConfigImage& image) {
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
 }
 
-sim::Eeprom readImage(const std::string& path) {
-  sim::Eeprom image{};
+ConfigImage readImage(const std::string& path) {
+  ConfigImage image{};
   std::ifstream(path, std::ios::binary)
       .read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
   return image;
@@ -49,14 +49,14 @@ sim::Eeprom readImage(const std::string& path) {
 
 // The image a write of the start-up settings with `hello` as its hello message leaves in
 // a pager that held `pager`: the user's settings, the pager's own hardware unless repaired.
-sim::Eeprom intendedImage(const sim::Eeprom& pager, const std::string& hello, bool repair) {
+ConfigImage intendedImage(const ConfigImage& pager, const std::string& hello, bool repair) {
   FormState form;
   form.startUp();
   form.record().setText("hellomsg1", hello);
   form.FixedStringExit(form.record().id("hellomsg1"));
   if (!repair) refreshHardware(form.record(), pager, {3, '.'});
   EXPECT_TRUE(form.encodeWriteImage());
-  sim::Eeprom image = form.images().writeImage;
+  ConfigImage image = form.images().writeImage;
   fillChecksums(image);
   return image;
 }
@@ -125,7 +125,7 @@ bool inOrder(const std::string& text, const std::vector<std::string_view>& lines
 
 struct Outcome {
   testing::CommandResult run;
-  sim::Eeprom before{}, after{};
+  ConfigImage before{}, after{};
   std::string outFile;
 };
 
@@ -189,7 +189,7 @@ TEST(PalorctlLink, EveryOutcomeOfAReadOrWrite) {
 }
 
 TEST(PalorctlLink, RawReadIsTheImageAsThePagerSentIt) {
-  sim::Eeprom odd = testing::programmedPagerImage();
+  ConfigImage odd = testing::programmedPagerImage();
   odd[1000] = 0xA5;  // a byte no field covers; the checksums still pass
   const std::string image = scratchPath("raw.eeprom");
   writeImage(image, odd);

@@ -37,6 +37,7 @@ grep -v '^running with root privileges' <<<"$lintian_report" || true
 expected=$(sort <<LIST
 usr/bin/palor-pager-sim
 usr/bin/palor-programmer
+usr/bin/palor-report-pdf
 usr/bin/palorctl
 $rules_dir/70-palor-programmer.rules
 usr/share/applications/palor-programmer.desktop
@@ -49,6 +50,7 @@ usr/share/doc/palor-programmer/window-settings.png
 usr/share/icons/hicolor/scalable/apps/palor-programmer.svg
 usr/share/man/man1/palor-pager-sim.1.gz
 usr/share/man/man1/palor-programmer.1.gz
+usr/share/man/man1/palor-report-pdf.1.gz
 usr/share/man/man1/palorctl.1.gz
 LIST
 )
@@ -82,7 +84,7 @@ for script in postinst postrm; do
 done
 
 # The installed programs run (no display needed) and report the project's version.
-for program in palor-programmer palorctl palor-pager-sim; do
+for program in palor-programmer palorctl palor-pager-sim palor-report-pdf; do
   reported=$(env -u DISPLAY -u WAYLAND_DISPLAY "$scratch/root/usr/bin/$program" --version 2>&1) ||
     fail "$program --version failed: $reported"
   [ "$reported" = "$program $version" ] || fail "$program --version says '$reported'"

@@ -19,7 +19,7 @@ namespace palor::testing {
 
 // The image of a configuration that differs from the start-up one in settings and in
 // hardware, as a pager that was programmed before would hold it.
-inline sim::Eeprom programmedPagerImage() {
+inline ConfigImage programmedPagerImage() {
   FormState other;
   other.startUp();
   SettingsRecord& r = other.record();
@@ -29,7 +29,7 @@ inline sim::Eeprom programmedPagerImage() {
   r.pickItem(r.id("pll"), 1);
   r.setIndex("lcd_bias", 2);
   EXPECT_TRUE(other.encodeWriteImage());
-  sim::Eeprom image = other.images().writeImage;
+  ConfigImage image = other.images().writeImage;
   fillChecksums(image);
   return image;
 }
@@ -40,7 +40,7 @@ class SimulatedPager {
   static constexpr std::chrono::milliseconds kTick{40};
 
   explicit SimulatedPager(FormState& form, sim::DeviceOptions options = {},
-                          const sim::Eeprom& eeprom = sim::defaultPagerImage())
+                          const ConfigImage& eeprom = sim::defaultPagerImage())
       : device(std::move(options), eeprom), form_(form) {
     form_.link().setSentObserver([this](std::span<const std::uint8_t> bytes) {
       sent.push_back({ticks, Bytes(bytes.begin(), bytes.end()), form_.link().transport().portPath()});

@@ -20,20 +20,20 @@ struct Reply {
 
 Reply ok(std::uint8_t code, Bytes data = {}) { return {code, std::move(data), true}; }
 
-Eeprom patterned() {
-  Eeprom e{};
+ConfigImage patterned() {
+  ConfigImage e{};
   for (std::size_t i = 0; i < e.size(); ++i) e[i] = static_cast<std::uint8_t>(i * 13 + (i >> 8));
   return e;
 }
 
-Bytes block(const Eeprom& e, std::size_t b) {
+Bytes block(const ConfigImage& e, std::size_t b) {
   return Bytes(e.begin() + 64 * b, e.begin() + 64 * (b + 1));
 }
 
 // Plays the programmer: sends frames to the device and takes apart what comes back.
 class Programmer {
  public:
-  explicit Programmer(DeviceOptions options = {}, const Eeprom& eeprom = patterned())
+  explicit Programmer(DeviceOptions options = {}, const ConfigImage& eeprom = patterned())
       : device(std::move(options), eeprom) {}
 
   void send(std::uint8_t code, const Bytes& data = {}) {
@@ -56,7 +56,7 @@ class Programmer {
     return replies();
   }
   // Writes all 16 blocks of the image and collects the acknowledgements.
-  std::vector<Reply> writeAll(const Eeprom& image) {
+  std::vector<Reply> writeAll(const ConfigImage& image) {
     std::vector<Reply> acks;
     for (std::uint8_t b = 0; b < 16; ++b) {
       auto r = exchange(static_cast<std::uint8_t>(0x70 + b), block(image, b));
@@ -73,7 +73,7 @@ class Programmer {
 };
 
 TEST(ChargerDevice, AnswersRequestsAsTheChargerAndPagerDo) {
-  const Eeprom e = patterned();
+  const ConfigImage e = patterned();
   DeviceOptions empty;
   empty.pagerPresent = false;
   DeviceOptions v4;
@@ -126,10 +126,10 @@ TEST(ChargerDevice, WritesItsEepromAfterTheLastBlockThenReports) {
   o.writeTime = 300ms;
   o.verifyTime = 200ms;
   Programmer p(o);
-  Eeprom image{};
+  ConfigImage image{};
   std::iota(image.begin(), image.end(), 0);
   int written = 0;
-  p.device.onEepromWritten([&](const Eeprom& e) {
+  p.device.onEepromWritten([&](const ConfigImage& e) {
     ++written;
     EXPECT_EQ(e, image);
   });
@@ -151,8 +151,8 @@ TEST(ChargerDevice, WritesItsEepromAfterTheLastBlockThenReports) {
 
 // The fault switches, each with the replies it must produce.
 TEST(ChargerDevice, FaultSwitches) {
-  const Eeprom e = patterned();
-  Eeprom image{};
+  const ConfigImage e = patterned();
+  ConfigImage image{};
   image.fill(0x5A);
 
   {  // refuse the write: write-impossible, the EEPROM keeps its content
@@ -267,9 +267,9 @@ TEST(ChargerDevice, PagerTakenOutBeforeItsReportsLosesThem) {
 
 // The blocks of a write cut short go with the pager: the next write starts afresh.
 TEST(ChargerDevice, PagerTakenOutDuringAWriteForgetsItsBlocks) {
-  const Eeprom e = patterned();
+  const ConfigImage e = patterned();
   Programmer p({}, e);
-  Eeprom first{}, second{};
+  ConfigImage first{}, second{};
   first.fill(0x11);
   second.fill(0x22);
   for (std::uint8_t b = 0; b < 8; ++b)
@@ -278,7 +278,7 @@ TEST(ChargerDevice, PagerTakenOutDuringAWriteForgetsItsBlocks) {
   p.device.putPagerIn(p.now);
   for (std::uint8_t b = 8; b < 16; ++b)
     p.exchange(static_cast<std::uint8_t>(0x70 + b), block(second, b));
-  Eeprom expected = e;
+  ConfigImage expected = e;
   std::copy(second.begin() + 512, second.end(), expected.begin() + 512);
   EXPECT_EQ(p.device.eeprom(), expected);
 }

@@ -13,9 +13,14 @@ namespace palor::sim {
 namespace {
 
 TEST(SimulatorEeprom, DefaultIsTheProgrammersStartUpImage) {
-  const Eeprom eeprom = defaultPagerImage();
+  const ConfigImage eeprom = defaultPagerImage();
   EXPECT_TRUE(checksumsMatch(eeprom));
   EXPECT_EQ(eeprom[0], 3);  // firmware version byte of a fresh programmer
+  // Byte for byte what a freshly started programmer writes, its start-up rules included.
+  FormState started;
+  started.startUp();
+  ASSERT_TRUE(started.buildImageFile());
+  EXPECT_EQ(eeprom, started.images().writeImage);
 
   // Opened by the programmer, it gives back the start-up settings.
   FormState fresh;
@@ -33,7 +38,7 @@ TEST(SimulatorEeprom, LoadsExactly1024BytesAndSavesThemBack) {
   const std::string dir = std::filesystem::temp_directory_path() /
                           ("palor-sim-eeprom-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
-  Eeprom image = defaultPagerImage();
+  ConfigImage image = defaultPagerImage();
   image[500] = 0x5A;
   saveEeprom(dir + "/pager.bin", image);
   EXPECT_EQ(loadEeprom(dir + "/pager.bin"), image);

@@ -5,11 +5,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <regex>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
+#include "as_nobody.h"
 #include "report/printrp.h"
 #include "run_command.h"
 #include "ui/vendrel.h"
@@ -167,6 +169,80 @@ TEST_F(PalorctlReport, OneA4PageWithEveryValueInsideTheMargins) {
   EXPECT_LT(top("Folders"), top("NEWSDESK"));
   EXPECT_LT(top("NEWSDESK"), top("Settings"));
   EXPECT_LT(top("Settings"), top("OTA"));
+}
+
+// palorctl runs palor-report-pdf from beside its own executable (a link to palorctl
+// included), else from the PATH, else refuses.
+TEST_F(PalorctlReport, FindsItsPdfProgramBesideItselfThenOnThePath) {
+#ifndef PALORCTL_REPORT_PDF
+  GTEST_SKIP() << "palorctl is built without Qt and draws no page";
+#endif
+  const std::filesystem::path built = std::filesystem::path(PALORCTL_PATH).parent_path();
+  std::filesystem::create_directories(dir / "alone");
+  std::filesystem::copy_file(PALORCTL_PATH, dir / "alone" / "palorctl");
+  std::filesystem::create_directories(dir / "linked");
+  std::filesystem::create_symlink(PALORCTL_PATH, dir / "linked" / "palorctl");
+  // A PATH where no palor-report-pdf is, even on a machine that has the package installed.
+  const std::string systemPath = path("empty");
+  const struct {
+    const char* what;
+    std::string program;
+    std::string searchPath;
+    int status;
+    const char* says;
+  } cases[] = {
+      {"beside", PALORCTL_PATH, systemPath, 0, ""},
+      {"beside what a link names", path("linked/palorctl"), systemPath, 0, ""},
+      {"on the PATH", path("alone/palorctl"), systemPath + ":" + built.string(), 0, ""},
+      {"nowhere", path("alone/palorctl"), systemPath, 1,
+       "palorctl: palor-report-pdf is neither beside palorctl nor on the PATH, so only "
+       "\"report -\" is available\npalorctl: "},
+  };
+  for (const auto& c : cases) {
+    const std::string pdf = path("found.pdf");
+    std::filesystem::remove(pdf);
+    const auto run = runCommand("PATH=" + c.searchPath + " " + c.program + " report " + pdf + " " +
+                                path("customer.bin"));
+    EXPECT_EQ(run.status, c.status) << c.what << ": " << run.err;
+    EXPECT_NE(run.err.find(c.says), std::string::npos) << c.what << ": " << run.err;
+    EXPECT_EQ(std::filesystem::exists(pdf), c.status == 0) << c.what;
+  }
+}
+
+// The PDF is saved as every file is: where the folder refuses a new file but the old PDF
+// may be written, it is written in place.
+TEST_F(PalorctlReport, PdfIsWrittenInPlaceWhereTheFolderTakesNoNewFile) {
+#ifndef PALORCTL_REPORT_PDF
+  GTEST_SKIP() << "palorctl is built without Qt and draws no page";
+#endif
+  namespace fs = std::filesystem;
+  // The programs are copied where nobody may run them, whatever the checkout's rights.
+  const fs::path built = fs::path(PALORCTL_PATH).parent_path();
+  fs::create_directories(dir / "bin");
+  for (const char* program : {"palorctl", "palor-report-pdf"})
+    fs::copy_file(built / program, dir / "bin" / program);
+  fs::create_directories(dir / "locked");
+  fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                           fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(dir / "locked",
+                  fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+  const std::string pdf = path("locked/report.pdf");
+  std::ofstream(pdf) << "old";
+  fs::permissions(pdf, fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read |
+                           fs::perms::others_write);
+  const std::string palorctl = path("bin/palorctl");
+  const std::string configuration = path("customer.bin");
+  const std::optional<int> status = test::runAsNobody([&] {
+    ::execl(palorctl.c_str(), palorctl.c_str(), "report", pdf.c_str(), configuration.c_str(),
+            static_cast<char*>(nullptr));
+    return 126;
+  });
+  if (!status) GTEST_SKIP() << "the test cannot run as the user nobody";
+  EXPECT_EQ(*status, 0);
+  std::ifstream written(pdf, std::ios::binary);
+  std::string start(5, '\0');
+  written.read(start.data(), 5);
+  EXPECT_EQ(start, "%PDF-");
 }
 
 TEST_F(PalorctlReport, LabelsAsTextInTheReportsOrder) {

@@ -111,6 +111,16 @@ TEST(Palorctl, HelpNamesTheProgramAndTheEdits) {
 
 // Output that cannot be written (a full disk, a closed standard output) is a failure with
 // a message, never a silent success.
+// Only the report's PDF page needs Qt, and another program draws it.
+TEST(Palorctl, LoadsNoQtLibrary) {
+  const RunResult run = testing::runCommand("LD_DEBUG=libs " + std::string(PALORCTL_PATH) +
+                                            " dump >/dev/null");
+  ASSERT_EQ(run.status, 0) << run.err;
+  if (run.err.find("find library=") == std::string::npos)
+    GTEST_SKIP() << "the dynamic loader reports no libraries under LD_DEBUG";
+  EXPECT_EQ(run.err.find("libQt"), std::string::npos) << run.err;
+}
+
 TEST(Palorctl, OutputThatCannotBeWrittenFails) {
   for (const char* arguments : {"dump >/dev/full", "dump --json >&-", "--help >/dev/full"}) {
     const RunResult run = runPalorctl(arguments);

@@ -25,8 +25,8 @@ struct Frame {
   bool operator==(const Frame&) const = default;
 };
 
-Eeprom patterned() {
-  Eeprom e{};
+ConfigImage patterned() {
+  ConfigImage e{};
   for (std::size_t i = 0; i < e.size(); ++i) e[i] = static_cast<std::uint8_t>(i * 7 + 1);
   return e;
 }
@@ -153,7 +153,7 @@ TEST(SimulatorLoop, UnpacedFloodPassesAFullTerminalWhole) {
     ASSERT_EQ(bench.loop.step(0ms), std::nullopt);
   }
   ASSERT_EQ(got.size(), std::size_t(kRequests));
-  const Eeprom e = patterned();
+  const ConfigImage e = patterned();
   for (int i = 0; i < kRequests; ++i) {
     const std::size_t b = i % 16;
     ASSERT_EQ(got[i], (Frame{static_cast<std::uint8_t>(0x60 + b),

@@ -106,7 +106,7 @@ TEST_F(PagerCommands, ReadRequestGoesOutAtOnceAndOnceMoreAfterAPeriod) {
 }
 
 TEST_F(PagerCommands, OrdinaryWriteReadsThePagerFirstAndKeepsItsHardware) {
-  const sim::Eeprom pagerImage = programmedPagerImage();
+  const ConfigImage pagerImage = programmedPagerImage();
   SimulatedPager pager(form, {}, pagerImage);
   pager.connect();
   rec.setText("hellomsg1", "FOR CUSTOMER  ");
@@ -151,7 +151,7 @@ TEST_F(PagerCommands, RepairWriteTakesTheHardwareFromTheWindow) {
   FormState start;
   start.startUp();
   ASSERT_TRUE(start.encodeWriteImage());
-  sim::Eeprom intended = start.images().writeImage;
+  ConfigImage intended = start.images().writeImage;
   fillChecksums(intended);
   EXPECT_EQ(pager.device.eeprom(), intended);
 }
@@ -262,7 +262,7 @@ TEST_F(PagerCommands, WhatAnUnfinishedPreliminaryReadLeavesForTheNextWrite) {
     SCOPED_TRACE(c.what);
     FormState form;
     form.startUp();
-    sim::Eeprom image = programmedPagerImage();
+    ConfigImage image = programmedPagerImage();
     if (c.brokenImage) image[100] ^= 0x55;
     SimulatedPager pager(form, {}, image);
     pager.connect();

@@ -4,7 +4,7 @@
 
 namespace palor::sim {
 
-ChargerDevice::ChargerDevice(DeviceOptions options, const Eeprom& eeprom)
+ChargerDevice::ChargerDevice(DeviceOptions options, const ConfigImage& eeprom)
     : options_(std::move(options)),
       eeprom_(eeprom),
       pending_(eeprom),

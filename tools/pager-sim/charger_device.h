@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "config/image_layout.h"
 #include "line_noise.h"
 #include "link/frame_receiver.h"
 #include "link/link_frame.h"
@@ -25,7 +26,6 @@
 namespace palor::sim {
 
 using Clock = std::chrono::steady_clock;
-using Eeprom = std::array<std::uint8_t, kImageSize>;
 
 struct DeviceOptions {
   std::uint8_t firmwareVersion = 3;
@@ -50,10 +50,10 @@ struct DeviceOptions {
 
 class ChargerDevice {
  public:
-  using EepromWritten = std::function<void(const Eeprom&)>;
+  using EepromWritten = std::function<void(const ConfigImage&)>;
   using EventLog = std::function<void(const std::string&)>;
 
-  ChargerDevice(DeviceOptions options, const Eeprom& eeprom);
+  ChargerDevice(DeviceOptions options, const ConfigImage& eeprom);
 
   // Bytes that arrived from the programmer.
   void receive(std::span<const std::uint8_t> bytes, Clock::time_point now);
@@ -67,7 +67,7 @@ class ChargerDevice {
   std::optional<Clock::time_point> nextDue() const;
 
   bool pagerPresent() const { return pagerPresent_; }
-  const Eeprom& eeprom() const { return eeprom_; }
+  const ConfigImage& eeprom() const { return eeprom_; }
   unsigned framesSent() const { return framesSent_; }
 
   void onEepromWritten(EepromWritten callback) { eepromWritten_ = std::move(callback); }
@@ -91,8 +91,8 @@ class ChargerDevice {
   void log(const std::string& event) const;
 
   DeviceOptions options_;
-  Eeprom eeprom_;
-  Eeprom pending_;  // the EEPROM with the blocks of the write in progress
+  ConfigImage eeprom_;
+  ConfigImage pending_;  // the EEPROM with the blocks of the write in progress
   bool pagerPresent_;
   FrameReceiver receiver_{isProgrammerCode};
   std::deque<Scheduled> queue_;

@@ -1,8 +1,10 @@
 #include "eeprom_file.h"
 
+#include "config/image_checksums.h"
+#include "config/image_codec.h"
+#include "config/settings_record.h"
 #include "files/atomic_file.h"
 #include "files/file_read.h"
-#include "ui/vendrel.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -16,15 +18,21 @@ std::runtime_error fileError(const std::string& path, const FileError& error) {
 
 }  // namespace
 
-Eeprom defaultPagerImage() {
-  // The image a write from a freshly started programmer would carry.
-  FormState form;
-  form.startUp();
-  if (!form.buildImageFile()) throw std::logic_error("the start-up settings do not encode");
-  return form.images().writeImage;
+ConfigImage defaultPagerImage() {
+  // The image a write from a freshly started programmer would carry: the settings record as
+  // it starts, encoded for a pager of the default firmware version, with that version byte
+  // and the checksums.
+  SettingsRecord record;
+  const ImageOptions options;
+  ConfigImage image{};
+  if (!encodeImage(record, image, options))
+    throw std::logic_error("the start-up settings do not encode");
+  image[image::kFirmwareVersion] = options.firmwareVersion;
+  fillChecksums(image);
+  return image;
 }
 
-Eeprom loadEeprom(const std::string& path) {
+ConfigImage loadEeprom(const std::string& path) {
   // One byte more than an image shows a file that is too long.
   const FileRead read = readFileStart(path, kImageSize + 1);
   if (!read) throw fileError(path, *read.error);
@@ -34,12 +42,12 @@ Eeprom loadEeprom(const std::string& path) {
   if (read.bytes.size() < kImageSize)
     throw std::runtime_error(path + ": the file has " + std::to_string(read.bytes.size()) +
                              " bytes; " + imageSize);
-  Eeprom eeprom{};
+  ConfigImage eeprom{};
   std::copy(read.bytes.begin(), read.bytes.end(), eeprom.begin());
   return eeprom;
 }
 
-void saveEeprom(const std::string& path, const Eeprom& eeprom) {
+void saveEeprom(const std::string& path, const ConfigImage& eeprom) {
   const std::string_view bytes(reinterpret_cast<const char*>(eeprom.data()), eeprom.size());
   if (const FileOutcome saved = saveFileAtomically(path, bytes); !saved)
     throw fileError(path, saved.error());

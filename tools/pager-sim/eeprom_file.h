@@ -9,12 +9,12 @@ namespace palor::sim {
 
 // The EEPROM the simulated pager holds when no image file is given: the image of the
 // programmer's start-up settings, with its checksums.
-Eeprom defaultPagerImage();
+ConfigImage defaultPagerImage();
 
 // Reads a file of exactly 1024 bytes; throws std::runtime_error otherwise.
-Eeprom loadEeprom(const std::string& path);
+ConfigImage loadEeprom(const std::string& path);
 // Writes the file atomically (temporary file in the same folder, then rename), so that a
 // failed save never damages the old file; throws std::runtime_error on failure.
-void saveEeprom(const std::string& path, const Eeprom& eeprom);
+void saveEeprom(const std::string& path, const ConfigImage& eeprom);
 
 }  // namespace palor::sim

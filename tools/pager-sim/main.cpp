@@ -27,6 +27,7 @@
 namespace {
 
 using namespace palor::sim;
+using palor::ConfigImage;
 using std::chrono::milliseconds;
 
 constexpr int kCannotRun = 1;
@@ -209,7 +210,7 @@ void parse(CLI::App& app, Options& o, int argc, char** argv) {
 int simulate(const Options& options) {
   // First, so that a stop signal during start-up is kept until the loop can end cleanly.
   StopSignals stop;
-  const Eeprom image =
+  const ConfigImage image =
       options.imagePath.empty() ? defaultPagerImage() : loadEeprom(options.imagePath);
   PseudoTerminal pty;
   std::optional<DeviceLink> link;
@@ -221,7 +222,7 @@ int simulate(const Options& options) {
   if (!options.quiet)
     device.onEvent([](const std::string& e) { std::cerr << "palor-pager-sim: " << e << '\n'; });
   if (options.save) {
-    device.onEepromWritten([&options](const Eeprom& eeprom) {
+    device.onEepromWritten([&options](const ConfigImage& eeprom) {
       try {
         saveEeprom(options.imagePath, eeprom);
       } catch (const std::exception& e) {

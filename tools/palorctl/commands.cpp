@@ -12,6 +12,7 @@
 #include "files/atomic_file.h"
 #include "files/file_read.h"
 #include "record_dump.h"
+#include "report/report_labels.h"
 #include "session.h"
 #include "ui/vendrel.h"
 
@@ -127,18 +128,7 @@ int report(const std::string& out, const std::optional<std::string>& file,
     TPrintReport page;
     page.fill(s.form.record());
     if (out != "-") return writePdf(out, page) ? kDone : refused(out + ": cannot be written");
-    for (const ReportLabel* label : page.labels()) {
-      std::string line = label->name + ": ";
-      for (char ch : label->text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c == 0x7F || c == '\\') {
-          line += byteEscape(c);
-        } else {
-          line += ch;
-        }
-      }
-      std::cout << line << '\n';
-    }
+    std::cout << reportLabelLines(page);
     return kDone;
   });
 }

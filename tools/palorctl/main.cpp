@@ -5,10 +5,9 @@
 #include <iostream>
 #include <sstream>
 
+#include "command_table.h"
 #include "commands.h"
 #include "config/escaped_text.h"
-#include "link_commands.h"
-#include "report_pdf.h"
 #include "palor_version.h"
 
 namespace {
@@ -45,22 +44,12 @@ std::vector<palor::ScriptedEdit> takeEdits(std::vector<std::string>& args) {
   return edits;
 }
 
-constexpr const char* kEdits =
-    "Field edits, applied in the order given after any file is opened, exactly as a user in\n"
-    "the window makes them:\n"
-    "  --type FIELD=TEXT     type TEXT into FIELD, character by character, into the text as\n"
-    "                        it stands (use --set FIELD= first to replace it)\n"
-    "  --leave FIELD         leave FIELD (its exit rule runs)\n"
-    "  --set FIELD=TEXT      set FIELD's text as a program step\n"
-    "  --check FIELD=yes|no  click a check box into that state\n"
-    "  --pick FIELD=ITEM     pick an item by its text, or by its index";
-
 std::string description() {
   return std::string(
              "palorctl: dump, encode, decode, convert, check, compare and report pager\n"
              "configurations, and read and write the pager in the charger.\n"
              "Files are .bin or .eep images and .csv tables.\n") +
-         kEdits +
+         std::string(palor::ctl::kEditsHelp) +
          "\nStatus-log lines go to standard error. Exit status: 0 done, 1 refused, 2 usage "
          "error;\ndiff: 0 equal, 1 different, 2 trouble.";
 }
@@ -68,9 +57,9 @@ std::string description() {
 // Runs the command of the arguments; `writeFailure` is set to the status a failing write of
 // its output ends with.
 int runCommand(std::vector<std::string> args, int& writeFailure) {
-  palor::ctl::CommonOptions options;
+  palor::ctl::SharedOptions shared;
   try {
-    options.edits = takeEdits(args);
+    shared.common.edits = takeEdits(args);
   } catch (const palor::EditError& e) {
     std::cerr << "palorctl: " << palor::escapeControls(e.what()) << '\n';
     return kUsageError;
@@ -85,86 +74,17 @@ int runCommand(std::vector<std::string> args, int& writeFailure) {
     return text.rfind(what, 0) == 0 ? palor::escapeControls(what) + text.substr(what.size()) : text;
   });
   app.set_version_flag("--version", std::string("palorctl ") + palor::kVersion);
-  std::optional<std::string> file;
-  std::string in, out, other;
-  int firmware = -1;  // none given
-  auto addFirmware = [&](CLI::App* command) {
-    command->add_option("--firmware", firmware, "pager firmware version (default 3)")
-        ->check(CLI::Range(0, 255));
+  struct Parsed {
+    CLI::App* subcommand;
+    const palor::ctl::Command* command;
+    palor::ctl::Handler run;
   };
-  auto addJson = [&](CLI::App* command) {
-    command->add_flag("--json", options.json, "print JSON, one object per field");
-  };
-
-  auto* dump = app.add_subcommand("dump", "print the settings record");
-  dump->add_option("FILE", file, "file to open first");
-  addJson(dump);
-  addFirmware(dump);
-  dump->footer(kEdits);
-
-  auto* encode = app.add_subcommand("encode", "write the image a write to the pager would carry");
-  encode->add_option("OUT", out, "image file to write")->required();
-  addFirmware(encode);
-  encode->footer(kEdits);
-
-  auto* decode = app.add_subcommand("decode", "decode an image file and print the record");
-  decode->add_option("IN", in, "image file")->required();
-  addJson(decode);
-
-  std::vector<std::string> convertFiles;
-  auto* convert = app.add_subcommand("convert", "open IN (if given), edit, save as OUT");
-  convert->add_option("FILES", convertFiles, "[IN] OUT")->required()->expected(1, 2);
-  addFirmware(convert);
-  convert->footer(kEdits);
-
-  auto* check = app.add_subcommand("check", "test the checksums of an image file");
-  check->add_option("FILE", in, "image file")->required();
-
-  auto* diff = app.add_subcommand("diff", "print the fields whose values differ");
-  diff->add_option("A", in, "first file")->required();
-  diff->add_option("B", other, "second file")->required();
-  for (CLI::App* command : {decode, check, diff}) command->footer("This command takes no field edits.");
-
-  palor::ctl::LinkOptions link;
-  auto addLink = [&](CLI::App* command) {
-    command->add_option("--port", link.port, "use PATH as the only charger port");
-    command->add_option("--timeout", link.timeoutSeconds,
-                        "seconds for a charger and a pager to answer (default 30)")
-        ->check(CLI::PositiveNumber);
-    command->add_option("--operation-limit", link.operationLimitSeconds,
-                        "seconds a whole read or write may take, however long the line keeps "
-                        "talking (default 300)");
-    command->add_option("--trace", link.trace, "write every frame, time-stamped, in hex, to FILE");
-  };
-  auto* ports = app.add_subcommand(
-      "ports", "list the charger ports the window would try, each with what opening it meets");
-  ports->footer("This command takes no field edits.");
-
-  bool raw = false;
-  auto* read = app.add_subcommand("read", "read the pager in the charger and save it as OUT");
-  read->add_option("OUT", out, "file to save (.bin, .eep or .csv)")->required();
-  read->add_flag("--raw", raw, "save the 1024 bytes exactly as the pager sent them");
-  addLink(read);
-
-  bool repair = false;
-  std::optional<std::string> thenSave;
-  auto* write = app.add_subcommand("write", "open IN (if given), edit, write to the pager");
-  write->add_option("IN", file, "file to open first");
-  write->add_flag("--repair", repair, "check Help / Repair: write the window's hardware values");
-  write->add_option("--then-save", thenSave,
-                    "after a completed write, save the configuration (addresses advanced)");
-  addLink(write);
-  write->footer(kEdits);
-
-  // report OUT.pdf|- [FILE] [edits]: the customer report's page, or its labels as text.
-  std::string reportOut;
-  std::optional<std::string> reportFile;
-  auto* report = app.add_subcommand("report", "write the customer report as a PDF page, or "
-                                              "print its labels as \"name: value\" lines (OUT -)");
-  report->add_option("OUT", reportOut, "PDF file to write, or - for the labels")->required();
-  report->add_option("FILE", reportFile, "file to open first");
-  addFirmware(report);
-  report->footer(kEdits);
+  std::vector<Parsed> table;
+  for (const palor::ctl::Command& command : palor::ctl::commands()) {
+    CLI::App* sub = app.add_subcommand(std::string(command.name), std::string(command.description));
+    table.push_back({sub, &command, command.setUp(*sub, shared)});
+    sub->footer(std::string(command.footer));
+  }
 
   try {
     std::reverse(args.begin(), args.end());  // CLI11 takes the arguments back to front
@@ -173,34 +93,18 @@ int runCommand(std::vector<std::string> args, int& writeFailure) {
     const int status = app.exit(e);
     return status == 0 ? 0 : kUsageError;
   }
-  if (firmware >= 0) options.firmware = static_cast<std::uint8_t>(firmware);
-  if ((check->parsed() || diff->parsed() || decode->parsed() || read->parsed() ||
-       ports->parsed()) &&
-      !options.edits.empty()) {
-    std::cerr << "palorctl: this command takes no field edits\n";
-    return kUsageError;
+  palor::ctl::CommonOptions& options = shared.common;
+  if (shared.firmware >= 0) options.firmware = static_cast<std::uint8_t>(shared.firmware);
+  for (const Parsed& row : table) {
+    if (!row.subcommand->parsed()) continue;
+    if (!row.command->takesEdits && !options.edits.empty()) {
+      std::cerr << "palorctl: this command takes no field edits\n";
+      return kUsageError;
+    }
+    writeFailure = row.command->outputFailure;
+    return row.run(options);
   }
-
-  if (encode->parsed() && !palor::ctl::isImageFileName(out)) {
-    std::cerr << "palorctl: " << palor::escapeControls(out) << ": an image file name ends in .bin or .eep\n";
-    return kUsageError;
-  }
-
-  if (dump->parsed()) return palor::ctl::dump(file, options);
-  if (encode->parsed()) return palor::ctl::encode(out, options);
-  if (decode->parsed()) return palor::ctl::decode(in, options);
-  if (convert->parsed()) {
-    if (convertFiles.size() == 2) return palor::ctl::convert(convertFiles[0], convertFiles[1], options);
-    return palor::ctl::convert(std::nullopt, convertFiles[0], options);
-  }
-  if (report->parsed())
-    return palor::ctl::report(reportOut, reportFile, options, palor::ctl::writeReportPdfOffscreen);
-  if (check->parsed()) return palor::ctl::check(in);
-  if (ports->parsed()) return palor::ctl::ports();
-  if (read->parsed()) return palor::ctl::read(out, raw, link, options);
-  if (write->parsed()) return palor::ctl::write(file, repair, thenSave, link, options);
-  writeFailure = palor::ctl::kDiffTrouble;
-  return palor::ctl::diff(in, other);
+  return kUsageError;  // not reached: the parser requires one command
 }
 
 }  // namespace

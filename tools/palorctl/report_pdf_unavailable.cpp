@@ -5,7 +5,7 @@
 
 namespace palor::ctl {
 
-bool writeReportPdfOffscreen(const std::string&, const TPrintReport&) {
+bool writeReportPdfFile(const std::string&, const TPrintReport&) {
   std::cerr << "palorctl: built without Qt, so only \"report -\" is available\n";
   return false;
 }

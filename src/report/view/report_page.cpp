@@ -1,13 +1,17 @@
 #include "report/view/report_page.h"
 
+#include <QBuffer>
+#include <QByteArray>
+#include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPageSize>
 #include <QPainter>
 #include <QPaintDevice>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <algorithm>
+
+#include "files/atomic_file.h"
 
 namespace palor {
 namespace {
@@ -327,25 +331,22 @@ void paint(QPainter& painter, const QPageLayout& layout, const TPrintReport& rep
 }
 
 bool writeReportPdf(const QString& path, const TPrintReport& report) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return false;
+  // The page is drawn into memory; the file is then saved as every other file is.
+  QByteArray pdf;
   {
-    QPdfWriter writer(&file);
+    QBuffer buffer(&pdf);
+    if (!buffer.open(QIODevice::WriteOnly)) return false;
+    QPdfWriter writer(&buffer);
     writer.setPageLayout(reportPageLayout());
     writer.setTitle(qtext(kReportTitle));
     writer.setCreator(QStringLiteral("palor-programmer"));
     QPainter painter;
-    if (!painter.begin(&writer)) {
-      file.cancelWriting();
-      return false;
-    }
+    if (!painter.begin(&writer)) return false;
     paint(painter, writer.pageLayout(), report);
-    if (!painter.end()) {
-      file.cancelWriting();
-      return false;
-    }
+    if (!painter.end()) return false;
   }
-  return file.commit();
+  const std::string_view bytes(pdf.constData(), static_cast<std::size_t>(pdf.size()));
+  return static_cast<bool>(saveFileAtomically(QFile::encodeName(path).toStdString(), bytes));
 }
 
 }  // namespace palor

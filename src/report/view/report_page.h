@@ -18,8 +18,8 @@ QPageLayout reportPageLayout();
 // Positions are in millimetres, fonts in points, whatever the device's resolution.
 void paint(QPainter& painter, const QPageLayout& layout, const TPrintReport& report);
 
-// Writes the report's page as a one-page PDF. The file is replaced only once the whole
-// document is written; false when it cannot be.
+// Writes the report's page as a one-page PDF, drawn in memory and saved atomically: the file
+// is replaced only once the whole document is written; false when it cannot be.
 bool writeReportPdf(const QString& path, const TPrintReport& report);
 
 }  // namespace palor

@@ -1,0 +1,62 @@
+// The command lines of the commands that talk to the charger: ports, read and write.
+#include <memory>
+#include <optional>
+
+#include "command_table.h"
+#include "link_commands.h"
+
+namespace palor::ctl {
+namespace {
+
+void addLinkOptions(CLI::App& command, LinkOptions& link) {
+  command.add_option("--port", link.port, "use PATH as the only charger port");
+  command.add_option("--timeout", link.timeoutSeconds,
+                     "seconds for a charger and a pager to answer (default 30)")
+      ->check(CLI::PositiveNumber);
+  command.add_option("--operation-limit", link.operationLimitSeconds,
+                     "seconds a whole read or write may take, however long the line keeps "
+                     "talking (default 300)");
+  command.add_option("--trace", link.trace, "write every frame, time-stamped, in hex, to FILE");
+}
+
+}  // namespace
+
+Handler setUpPorts(CLI::App&, SharedOptions&) {
+  return [](const CommonOptions&) { return ports(); };
+}
+
+Handler setUpRead(CLI::App& command, SharedOptions&) {
+  struct Read {
+    std::string out;
+    bool raw = false;
+    LinkOptions link;
+  };
+  auto read = std::make_shared<Read>();
+  command.add_option("OUT", read->out, "file to save (.bin, .eep or .csv)")->required();
+  command.add_flag("--raw", read->raw, "save the 1024 bytes exactly as the pager sent them");
+  addLinkOptions(command, read->link);
+  return [read](const CommonOptions& options) {
+    return ctl::read(read->out, read->raw, read->link, options);
+  };
+}
+
+Handler setUpWrite(CLI::App& command, SharedOptions&) {
+  struct Write {
+    std::optional<std::string> in;
+    bool repair = false;
+    std::optional<std::string> thenSave;
+    LinkOptions link;
+  };
+  auto write = std::make_shared<Write>();
+  command.add_option("IN", write->in, "file to open first");
+  command.add_flag("--repair", write->repair,
+                   "check Help / Repair: write the window's hardware values");
+  command.add_option("--then-save", write->thenSave,
+                     "after a completed write, save the configuration (addresses advanced)");
+  addLinkOptions(command, write->link);
+  return [write](const CommonOptions& options) {
+    return ctl::write(write->in, write->repair, write->thenSave, write->link, options);
+  };
+}
+
+}  // namespace palor::ctl
