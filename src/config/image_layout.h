@@ -21,6 +21,9 @@ struct ImageBuffer {
 namespace image {
 
 inline constexpr int kFirmwareVersion = 0;      // version byte; the encoder leaves it 0
+// Byte 0 as the pager itself stores it: an image with it comes from the pager's EEPROM, not
+// from a saved file, which holds the version there.
+inline constexpr std::uint8_t kNoFirmwareVersion = 0;
 inline constexpr int kSerial = 1;               // 8 characters, space-padded
 inline constexpr int kRangeTimeByte = 9;        // rangetime, firmware version 2 or lower
 inline constexpr int kToneA = 14;               // 7 tone patterns, 2 bytes each, to 27
