@@ -18,6 +18,27 @@ struct ImageBuffer {
   ConfigImage readImage{};
 };
 
+// Bits hi..lo of the byte at `offset`: one field of the byte map, declared once and used
+// by both the encoder and the decoder.
+struct BitField {
+  int offset = 0;
+  int hi = 7;
+  int lo = 0;
+
+  constexpr std::uint8_t mask() const {
+    return static_cast<std::uint8_t>(((1u << (hi - lo + 1)) - 1) << lo);
+  }
+  // The field's value, shifted down to bit 0.
+  constexpr unsigned get(const ConfigImage& img) const {
+    return (img[static_cast<std::size_t>(offset)] & mask()) >> lo;
+  }
+  // Stores the low bits of `value` that fit the field; the byte's other bits stay.
+  constexpr void put(ConfigImage& img, unsigned value) const {
+    std::uint8_t& byte = img[static_cast<std::size_t>(offset)];
+    byte = static_cast<std::uint8_t>((byte & ~mask()) | ((value << lo) & mask()));
+  }
+};
+
 namespace image {
 
 inline constexpr int kFirmwareVersion = 0;      // version byte; the encoder leaves it 0
@@ -46,6 +67,27 @@ inline constexpr int kAddressNames = 859;       // 8 x 16, zero-padded, to 986
 inline constexpr int kSettingsChecksum = 1020;  // low byte first
 inline constexpr int kHardwareChecksum = 1022;  // low byte first
 
+// The fields whose coding is more than a plain row of the byte map (image_map.cpp).
+inline constexpr BitField kLcdOpa{10, 2, 0};          // the number lcd_opa shows, 3..7
+inline constexpr BitField kMethod28a{10, 5, 5};       // urgent calls assigned per address
+inline constexpr BitField kUrgentCallType{10, 4, 3};  // 0 while method28a is checked
+inline constexpr BitField kBacklightDuty{13, 7, 0};   // 25, 77, 128 or 179
+inline constexpr BitField kOtaKillCmd{41, 3, 3};      // loading it checked also enables it
+inline constexpr BitField kOverheatVoltage{43, 7, 0};
+inline constexpr BitField kPrivateFunControl{250, 4, 4};  // unchecked disables delMenu
+// bs1 and bs3, 6 bits each, spread over the decoder chip's bytes in reversed bit order.
+inline constexpr BitField kBs3High{295, 7, 6};  // rev2(bs3 bits 5-4)
+inline constexpr BitField kBs1High{296, 7, 4};  // rev4(bs1 bits 5-2)
+inline constexpr BitField kBs3Low{296, 3, 0};   // rev4(bs3 bits 3-0)
+inline constexpr BitField kBs1Low{297, 1, 0};   // rev2(bs1 bits 1-0)
+// The decoder chip's noise filter: on for strengths 0..3, off for index 4 ("Off").
+inline constexpr BitField kFilterOn{297, 2, 2};
+inline constexpr BitField kFilterStrength{297, 4, 3};  // rev2 of the strength
+
+inline constexpr int kSerialWidth = 8;
+inline constexpr int kPasswordWidth = 4;
+inline constexpr int kHelloMessageWidth = 14;
+inline constexpr int kOtaKillMessageWidth = 40;
 inline constexpr int kFolderTitleWidth = 9;
 inline constexpr int kNameWidth = 16;
 inline constexpr int kAddressRecordSize = 4;
@@ -53,6 +95,19 @@ inline constexpr int kAddressRecordSize = 4;
 inline constexpr std::uint8_t kNoFirstSlot = 0xFF;
 inline constexpr std::uint8_t kNoLastSlot = 0x00;
 
+// The 16-bit little-endian number at `offset`, and its storing.
+constexpr unsigned word16(const ConfigImage& img, int offset) {
+  const auto at = static_cast<std::size_t>(offset);
+  return img[at] | static_cast<unsigned>(img[at + 1]) << 8;
+}
+constexpr void putWord16(ConfigImage& img, int offset, unsigned value) {
+  const auto at = static_cast<std::size_t>(offset);
+  img[at] = static_cast<std::uint8_t>(value);
+  img[at + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+// Tone pattern 0..6 (A, B, C, D, power on, low cell, urgent call): 2 bytes.
+constexpr int tonePattern(int pattern) { return kToneA + 2 * pattern; }
 constexpr int folderTitle(int folder) { return kFolderTitles + kFolderTitleWidth * folder; }
 constexpr int folderRange(int folder) { return kFolderRanges + 2 * folder; }
 // Row 1..8.
