@@ -93,7 +93,8 @@ void addAddressRows(std::vector<FieldSchema>& s) {
     for (std::size_t t = 0; t < names.tones.size(); ++t)
       add(list(std::string(names.tones[t].format), kFormats, 1),
           std::string(1, kToneLetters[t]) + " Tone");
-    for (const ToneColumnNames& tone : names.tones) add(text(std::string(tone.toneName), 16, ""), "");
+    for (const ToneColumnNames& tone : names.tones)
+      add(text(std::string(tone.toneName), 16, ""), "");
     for (const ToneColumnNames& tone : names.tones) {
       FieldSchema f = check(std::string(tone.urgentCall), "", false);
       f.hasVisibleFlag = true;

@@ -1,7 +1,8 @@
 #pragma once
 // The configuration image: the pager's 1024-byte configuration EEPROM, byte for byte.
-// This header names the image's regions and the bit-order helpers its hardware bytes need;
-// image_map.cpp holds the byte map itself, row by row.
+// This header names the image's regions, the bit fields of the codings that are more than a
+// plain row, and the bit-order helpers its hardware bytes need; image_map.cpp holds the byte
+// map itself, row by row.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -56,8 +57,7 @@ inline constexpr int kFolderTitles = 72;        // 16 x 9 characters, space-padd
 inline constexpr int kFolderRanges = 216;       // 16 x (first slot, last slot), to 247
 inline constexpr int kSettingsEnd = 255;        // the settings checksum covers 0..254
 inline constexpr int kSynthesizer = 256;        // spacing, chip and band code
-inline constexpr int kSynthesizerN = 257;       // N word, 3 bytes
-inline constexpr int kSynthesizerR = 260;       // R word, 2 bytes
+inline constexpr int kSynthesizerN = 257;       // N word, 3 bytes, then the R word, 2 bytes
 inline constexpr int kAddressRecords = 262;     // 8 x 4 bytes, to 293
 inline constexpr int kHardwareEnd = 298;        // the hardware checksum covers 256..297
 inline constexpr int kUrgentCalls = 298;        // 4 bytes, two addresses each

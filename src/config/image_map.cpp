@@ -336,7 +336,8 @@ std::vector<MapRow> buildMap() {
   // One byte per address, two bits per tone column, A in bits 1-0 .. D in bits 7-6.
   for (const AddressRow& r : rows)
     for (int t = 0; t < 4; ++t)
-      m.index(image::kFormats + r.row - 1, 2 * t + 1, 2 * t, r.tones[static_cast<std::size_t>(t)].format);
+      m.index(image::kFormats + r.row - 1, 2 * t + 1, 2 * t,
+              r.tones[static_cast<std::size_t>(t)].format);
   m.special(kFolderTotal);
   m.constant(68, 0x2B);
   m.constant(69, 0x2D);

@@ -1,5 +1,8 @@
 // Preview and Print in the real window, offscreen: the report is filled from the window and
-// its preview holds the one page.
+// its preview holds the one page; and the page's texts, each inside its own box.
+#include <array>
+#include <cmath>
+
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
@@ -70,9 +73,8 @@ TEST_F(QtTest, ReportTextsStayInsideTheirBoxesAtTheirLongest) {
           if (field.items[k].size() > field.items[longest].size()) longest = k;
         if (!field.items.empty()) record.setIndex(f, static_cast<int>(longest));
       } else if (field.kind == FieldKind::Text && field.maxLength > 0) {
-        const char c = field.chars == TextChars::Digits                                ? '8'
-                       : field.chars == TextChars::HexDigits || field.chars == TextChars::HexOrX ? 'D'
-                                                                                       : wide;
+        const bool hex = field.chars == TextChars::HexDigits || field.chars == TextChars::HexOrX;
+        const char c = field.chars == TextChars::Digits ? '8' : hex ? 'D' : wide;
         record.setText(f, std::string(static_cast<std::size_t>(field.maxLength), c));
       }
     }
@@ -87,7 +89,8 @@ TEST_F(QtTest, ReportTextsStayInsideTheirBoxesAtTheirLongest) {
     screen.setDotsPerMeterX(3780);
     screen.setDotsPerMeterY(3780);
     screen.fill(Qt::white);
-    for (QPaintDevice* device : {static_cast<QPaintDevice*>(&writer), static_cast<QPaintDevice*>(&screen)}) {
+    const std::array<QPaintDevice*, 2> devices = {&writer, &screen};
+    for (QPaintDevice* device : devices) {
       const double dotsPerMm = device->logicalDpiX() / 25.4;
       QPainter painter(device);
       const auto drawn = paintAndRecord(painter, reportPageLayout(), report);
