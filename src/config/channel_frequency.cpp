@@ -115,7 +115,9 @@ void encodeFrequency(const SettingsRecord& record, ConfigImage& image, char sepa
   const auto stepHz = synthesizerStepHz(spacing);
   if (!stepHz) return;  // no step to count in
   const double stepKHz = *stepHz / 1000.0;
-  const double x = (mhz - 21.4) * 1000 / (stepKHz * *bandFactor(band));
+  // The division of two exact integers rounds to the same double as the decimal 21.4.
+  const double intermediateMHz = static_cast<double>(kIntermediateFrequencyHz) / 1e6;
+  const double x = (mhz - intermediateMHz) * 1000 / (stepKHz * *bandFactor(band));
   // A 9-character text keeps |x| far below this; anything beyond is no frequency at all.
   if (!(std::fabs(x) < 1e15)) throw ConversionError(text);
   // Two's complement low bits, also for a count below zero.

@@ -1,23 +1,26 @@
 #include "config/field_groups.h"
 
-#include <string>
-
 namespace palor {
 
 const std::array<AddressRow, kAddressRows>& addressRows() {
   static const std::array<AddressRow, kAddressRows> rows = [] {
     std::array<AddressRow, kAddressRows> all{};
     for (int n = 1; n <= kAddressRows; ++n) {
-      auto id = [n](std::string_view prefix, std::string_view suffix = {}) {
-        return fieldId(rowField(prefix, n, suffix));
-      };
+      const AddressRowNames& names = kAddressRowNames[static_cast<std::size_t>(n - 1)];
       AddressRow& r = all[static_cast<std::size_t>(n - 1)];
-      r = {n,           id("addr", "en"), id("address"), id("frame"),
-           id("autoinc"), id("permission"), id("msgtype"), id("Capcode", "Name"), {}};
+      r = {n,
+           fieldId(names.enabled),
+           fieldId(names.address),
+           fieldId(names.frame),
+           fieldId(names.autoinc),
+           fieldId(names.permission),
+           fieldId(names.msgtype),
+           fieldId(names.name),
+           {}};
       for (std::size_t t = 0; t < r.tones.size(); ++t) {
-        const std::string letter(1, kToneLetters[t]);
-        r.tones[t] = {kToneLetters[t], id("addr", "format" + letter), id("UrgentCall", letter),
-                      id("Capcode", "Tone" + letter)};
+        const ToneColumnNames& tone = names.tones[t];
+        r.tones[t] = {kToneLetters[t], fieldId(tone.format), fieldId(tone.urgentCall),
+                      fieldId(tone.toneName)};
       }
     }
     return all;
@@ -28,10 +31,11 @@ const std::array<AddressRow, kAddressRows>& addressRows() {
 const std::array<FolderFields, kFolders>& folders() {
   static const std::array<FolderFields, kFolders> all = [] {
     std::array<FolderFields, kFolders> f{};
-    for (int k = 0; k < kFolders; ++k)
-      f[static_cast<std::size_t>(k)] = {k, fieldId(folderField("pubboxact", k)),
-                                        fieldId(folderField("pubbox", k)),
-                                        fieldId(folderField("pubboxlength", k))};
+    for (int k = 0; k < kFolders; ++k) {
+      const FolderNames& names = kFolderNames[static_cast<std::size_t>(k)];
+      f[static_cast<std::size_t>(k)] = {k, fieldId(names.active), fieldId(names.title),
+                                        fieldId(names.length)};
+    }
     return f;
   }();
   return all;

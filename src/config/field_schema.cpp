@@ -1,5 +1,7 @@
 #include "config/field_schema.h"
 
+#include "config/field_groups.h"
+
 #include <cstdio>
 #include <stdexcept>
 #include <unordered_map>
@@ -63,36 +65,38 @@ void addCustomerStrip(std::vector<FieldSchema>& s) {
 void addAddressRows(std::vector<FieldSchema>& s) {
   const std::string page(kPageAddresses);
   for (int n = 1; n <= kAddressRows; ++n) {
+    const AddressRowNames& names = kAddressRowNames[static_cast<std::size_t>(n - 1)];
     auto add = [&](FieldSchema f, std::string_view label) {
       placed(f, page, page, label);
       f.row = n;
       s.push_back(std::move(f));
     };
-    add(check(rowField("addr", n, "en"), "[" + std::to_string(n) + "]", true), "");
-    add(digits(rowField("address", n), 7, std::to_string(2004000 + 8 * (n - 1))), "PN");
-    add(text(rowField("Capcode", n, "Name"), 16, ""), "");
+    add(check(std::string(names.enabled), "[" + std::to_string(n) + "]", true), "");
+    add(digits(std::string(names.address), 7, std::to_string(2004000 + 8 * (n - 1))), "PN");
+    add(text(std::string(names.name), 16, ""), "");
     {
-      FieldSchema f = text(rowField("frame", n), 1, "0");
+      FieldSchema f = text(std::string(names.frame), 1, "0");
       f.readOnly = true;
       f.initiallyEnabled = false;
       add(f, "Fm");
     }
-    add(list(rowField("autoinc", n), {"0", "1", "2", "3", "4", "5", "6", "7", "8"}, 0),
+    add(list(std::string(names.autoinc), {"0", "1", "2", "3", "4", "5", "6", "7", "8"}, 0),
         "Auto inc");
-    add(check(rowField("permission", n), " ", false), "Permission");
+    add(check(std::string(names.permission), " ", false), "Permission");
     {
-      FieldSchema f = list(rowField("msgtype", n), {"Private", "Public"}, 0);
+      FieldSchema f = list(std::string(names.msgtype), {"Private", "Public"}, 0);
       if (n == 2) f.tooltip = "Select Private will disable message folder 1-4";
       if (n == 3) f.tooltip = "Select Private will disable message folder 5-8";
       if (n >= 4) f.tooltip = "Select Private will disable message folder 9-12";
       add(f, "Msg type");
     }
-    for (char t : kToneLetters)
-      add(list(rowField("addr", n, std::string("format") + t), kFormats, 1),
-          std::string(1, t) + " Tone");
-    for (char t : kToneLetters) add(text(rowField("Capcode", n, std::string("Tone") + t), 16, ""), "");
-    for (char t : kToneLetters) {
-      FieldSchema f = check(rowField("UrgentCall", n, std::string(1, t)), "", false);
+    for (std::size_t t = 0; t < names.tones.size(); ++t)
+      add(list(std::string(names.tones[t].format), kFormats, 1),
+          std::string(1, kToneLetters[t]) + " Tone");
+    for (const ToneColumnNames& tone : names.tones)
+      add(text(std::string(tone.toneName), 16, ""), "");
+    for (const ToneColumnNames& tone : names.tones) {
+      FieldSchema f = check(std::string(tone.urgentCall), "", false);
       f.hasVisibleFlag = true;
       add(f, "UC");
     }
@@ -102,17 +106,18 @@ void addAddressRows(std::vector<FieldSchema>& s) {
 void addFolders(std::vector<FieldSchema>& s) {
   const std::string page(kPageFolders);
   for (int k = 0; k < kFolders; ++k) {
+    const FolderNames& names = kFolderNames[static_cast<std::size_t>(k)];
     auto add = [&](FieldSchema f, std::string_view label) {
       placed(f, page, page, label);
       f.row = k;
       f.initiallyEnabled = false;
       s.push_back(std::move(f));
     };
-    add(check(folderField("pubboxact", k), "[" + std::to_string(k + 1) + "]", false), "");
+    add(check(std::string(names.active), "[" + std::to_string(k + 1) + "]", false), "");
     char title[16];
     std::snprintf(title, sizeof title, "FOLDER %02d", k);
-    add(text(folderField("pubbox", k), 9, title), "Title");
-    add(digits(folderField("pubboxlength", k), 2, "1"), "Length");
+    add(text(std::string(names.title), 9, title), "Title");
+    add(digits(std::string(names.length), 2, "1"), "Length");
   }
 }
 
@@ -345,19 +350,29 @@ FieldId fieldId(std::string_view name) {
 
 const FieldSchema& fieldSchema(FieldId id) { return settingsSchema().at(toIndex(id)); }
 
+namespace {
+
+// The schema's name of the repeated field prefix, digit, suffix of row (or folder) `row`.
+std::string repeatedField(std::string_view prefix, int row, char digit, std::string_view suffix) {
+  for (const FieldSchema& f : settingsSchema()) {
+    const std::string_view name = f.name;
+    if (f.row == row && name.size() == prefix.size() + 1 + suffix.size() &&
+        name.starts_with(prefix) && name[prefix.size()] == digit && name.ends_with(suffix))
+      return f.name;
+  }
+  throw UnknownFieldError(std::string(prefix) + digit + std::string(suffix));
+}
+
+}  // namespace
+
 std::string rowField(std::string_view prefix, int row, std::string_view suffix) {
-  std::string name(prefix);
-  name += static_cast<char>('0' + row);
-  name += suffix;
-  return name;
+  return repeatedField(prefix, row, static_cast<char>('0' + row), suffix);
 }
 
 char folderDigit(int folder) { return "0123456789ABCDEF"[folder & 0xF]; }
 
 std::string folderField(std::string_view prefix, int folder) {
-  std::string name(prefix);
-  name += folderDigit(folder);
-  return name;
+  return repeatedField(prefix, folder, folderDigit(folder), {});
 }
 
 }  // namespace palor

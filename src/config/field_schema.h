@@ -77,9 +77,10 @@ FieldId fieldId(std::string_view name);
 
 const FieldSchema& fieldSchema(FieldId id);
 
-// Names of the repeated fields: rowField("address", 3) is "address3",
-// rowField("addr", 2, "formatB") is "addr2formatB", folderField("pubboxact", 10) is
-// "pubboxactA".
+// The schema's names of the repeated fields, looked up by their parts: rowField("address", 3)
+// is "address3", rowField("addr", 2, "formatB") is "addr2formatB", folderField("pubboxact",
+// 10) is "pubboxactA". A name the schema does not have throws UnknownFieldError. The names
+// themselves are fixed in field_groups.h.
 std::string rowField(std::string_view prefix, int row, std::string_view suffix = {});
 std::string folderField(std::string_view prefix, int folder);
 char folderDigit(int folder);

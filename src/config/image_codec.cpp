@@ -22,11 +22,6 @@ unsigned storedValue(const SettingsRecord& r, const MapRow& row) {
   return 0;
 }
 
-void setBits(ConfigImage& img, const MapRow& row, unsigned value) {
-  std::uint8_t& byte = img[static_cast<std::size_t>(row.offset)];
-  byte = static_cast<std::uint8_t>((byte & ~row.mask()) | ((value << row.lo) & row.mask()));
-}
-
 void showValue(SettingsRecord& r, const MapRow& row, unsigned value) {
   switch (row.coding) {
     case Coding::Checked: r.setChecked(row.field, value != 0); return;
@@ -53,8 +48,8 @@ std::string storedText(const ConfigImage& img, const MapRow& row) {
 
 bool encodeRow(SettingsRecord& r, ConfigImage& img, const MapRow& row, const ImageOptions& o) {
   switch (row.kind) {
-    case MapRow::Kind::Bits: setBits(img, row, storedValue(r, row)); return true;
-    case MapRow::Kind::Constant: setBits(img, row, row.value); return true;
+    case MapRow::Kind::Bits: row.bits.put(img, storedValue(r, row)); return true;
+    case MapRow::Kind::Constant: row.bits.put(img, row.value); return true;
     case MapRow::Kind::Text: {
       if (row.padding == Padding::Spaces) fillRight(r, row.field, ' ');
       const std::string& text = r.text(row.field);
@@ -76,9 +71,7 @@ bool encodeRow(SettingsRecord& r, ConfigImage& img, const MapRow& row, const Ima
 void decodeRow(SettingsRecord& r, const ConfigImage& img, const MapRow& row,
                const ImageOptions& o) {
   switch (row.kind) {
-    case MapRow::Kind::Bits:
-      showValue(r, row, (img[static_cast<std::size_t>(row.offset)] & row.mask()) >> row.lo);
-      return;
+    case MapRow::Kind::Bits: showValue(r, row, row.bits.get(img)); return;
     case MapRow::Kind::Constant: return;
     case MapRow::Kind::Text: r.setText(row.field, storedText(img, row)); return;
     case MapRow::Kind::HexPair:

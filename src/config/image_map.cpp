@@ -1,8 +1,7 @@
 #include "config/image_map.h"
 
-#include <string>
-
 #include "config/channel_frequency.h"
+#include "config/field_groups.h"
 #include "config/image_values.h"
 #include "config/record_checks.h"
 
@@ -21,81 +20,78 @@ FieldId field(std::string_view name) { return SettingsRecord::id(name); }
 bool encodeRangeTime(SettingsRecord& r, ConfigImage& img, const ImageOptions& o) {
   checkRangeTime(r, o.firmwareVersion);
   const auto value = static_cast<unsigned>(r.number("rangetime"));
-  if (o.firmwareVersion <= 2) {
+  if (o.firmwareVersion <= 2)
     img[image::kRangeTimeByte] = static_cast<std::uint8_t>(value);
-  } else {
-    img[image::kRangeTimeWord] = static_cast<std::uint8_t>(value);
-    img[image::kRangeTimeWord + 1] = static_cast<std::uint8_t>(value >> 8);
-  }
+  else
+    image::putWord16(img, image::kRangeTimeWord, value);
   return true;
 }
 void decodeRangeTime(SettingsRecord& r, const ConfigImage& img, const ImageOptions& o) {
   int value = img[image::kRangeTimeByte];
   if (o.firmwareVersion > 2)
-    value = static_cast<std::int16_t>(img[image::kRangeTimeWord] |
-                                      img[image::kRangeTimeWord + 1] << 8);
+    value = static_cast<std::int16_t>(image::word16(img, image::kRangeTimeWord));
   r.setNumber(field("rangetime"), value);
 }
 constexpr SpecialCoding kRangeTime{"9 or 44..45: rangetime", encodeRangeTime, decodeRangeTime};
 
-// 10 bits 2-0: the number lcd_opa shows ("3".."7"), not its index; 0 for no selection.
+// The number lcd_opa shows ("3".."7"), not its index; 0 for no selection.
 bool encodeLcdOpa(SettingsRecord& r, ConfigImage& img, const ImageOptions&) {
   const auto item = r.itemText(field("lcd_opa"));
-  const int shown = item ? toInteger(*item) : 0;
-  img[10] = static_cast<std::uint8_t>((img[10] & ~7) | (shown & 7));
+  image::kLcdOpa.put(img, static_cast<unsigned>(item ? toInteger(*item) : 0));
   return true;
 }
 void decodeLcdOpa(SettingsRecord& r, const ConfigImage& img, const ImageOptions&) {
-  r.setIndex(field("lcd_opa"), (img[10] & 7) - 3);
+  r.setIndex(field("lcd_opa"), static_cast<int>(image::kLcdOpa.get(img)) - 3);
 }
 constexpr SpecialCoding kLcdOpa{"10 bits 2-0: lcd_opa", encodeLcdOpa, decodeLcdOpa};
 
-// 10 bit 5: method28a; bits 4-3: urgcalltype, only while method28a is unchecked.
+// method28a; urgcalltype only while method28a is unchecked, else 0.
 bool encodeUrgentCallAssignment(SettingsRecord& r, ConfigImage& img, const ImageOptions&) {
-  img[10] &= static_cast<std::uint8_t>(~0x38);
-  if (r.checked("method28a"))
-    img[10] |= 0x20;
-  else
-    img[10] |= static_cast<std::uint8_t>((r.index("urgcalltype") & 3) << 3);
+  const bool perAddress = r.checked("method28a");
+  image::kMethod28a.put(img, perAddress ? 1 : 0);
+  image::kUrgentCallType.put(img, perAddress ? 0 : static_cast<unsigned>(r.index("urgcalltype")));
   return true;
 }
 void decodeUrgentCallAssignment(SettingsRecord& r, const ConfigImage& img, const ImageOptions&) {
-  r.setChecked(field("method28a"), (img[10] & 0x20) != 0);
-  if (!r.checked("method28a")) r.setIndex(field("urgcalltype"), (img[10] >> 3) & 3);
+  r.setChecked(field("method28a"), image::kMethod28a.get(img) != 0);
+  if (!r.checked("method28a"))
+    r.setIndex(field("urgcalltype"), static_cast<int>(image::kUrgentCallType.get(img)));
 }
 constexpr SpecialCoding kUrgentCallAssignment{"10 bits 5-3: method28a, urgcalltype",
                                               encodeUrgentCallAssignment,
                                               decodeUrgentCallAssignment};
 
-// 13: backlight duty; a duty that is none of the four leaves backlight as it was.
+// The backlight duty; a duty that is none of the four leaves backlight as it was.
 bool encodeBacklight(SettingsRecord& r, ConfigImage& img, const ImageOptions&) {
-  img[13] = backlightDuty(r.index("backlight"));
+  image::kBacklightDuty.put(img, backlightDuty(r.index("backlight")));
   return true;
 }
 void decodeBacklight(SettingsRecord& r, const ConfigImage& img, const ImageOptions&) {
-  if (const auto index = backlightIndex(img[13])) r.setIndex(field("backlight"), *index);
+  const auto duty = static_cast<std::uint8_t>(image::kBacklightDuty.get(img));
+  if (const auto index = backlightIndex(duty)) r.setIndex(field("backlight"), *index);
 }
 constexpr SpecialCoding kBacklight{"13: backlight duty", encodeBacklight, decodeBacklight};
 
-// 41 bit 3: otaKillCmd. Only a loaded configuration can check it, and then enables it.
+// otaKillCmd. Only a loaded configuration can check it, and then enables it.
 bool encodeOtaKillCmd(SettingsRecord& r, ConfigImage& img, const ImageOptions&) {
-  img[41] = static_cast<std::uint8_t>((img[41] & ~0x08) | (r.checked("otaKillCmd") ? 0x08 : 0));
+  image::kOtaKillCmd.put(img, r.checked("otaKillCmd") ? 1 : 0);
   return true;
 }
 void decodeOtaKillCmd(SettingsRecord& r, const ConfigImage& img, const ImageOptions&) {
   const FieldId f = field("otaKillCmd");
-  r.setChecked(f, (img[41] & 0x08) != 0);
+  r.setChecked(f, image::kOtaKillCmd.get(img) != 0);
   if (r.checked(f)) r.setEnabled(f, true);
 }
 constexpr SpecialCoding kOtaKillCmd{"41 bit 3: otaKillCmd", encodeOtaKillCmd, decodeOtaKillCmd};
 
-// 43: overheat voltage, 0xA0..0xC0, anything else stored as 0xB6; shown as "0x" + 2 digits.
+// The overheat voltage, 0xA0..0xC0, anything else stored as 0xB6; shown as "0x" + 2 digits.
 bool encodeOverheat(SettingsRecord& r, ConfigImage& img, const ImageOptions&) {
-  img[43] = overheatByte(r.text("overheatVoltage"));
+  image::kOverheatVoltage.put(img, overheatByte(r.text("overheatVoltage")));
   return true;
 }
 void decodeOverheat(SettingsRecord& r, const ConfigImage& img, const ImageOptions&) {
-  r.setText(field("overheatVoltage"), overheatText(img[43]));
+  const auto stored = static_cast<std::uint8_t>(image::kOverheatVoltage.get(img));
+  r.setText(field("overheatVoltage"), overheatText(stored));
 }
 constexpr SpecialCoding kOverheatVoltage{"43: overheatVoltage", encodeOverheat, decodeOverheat};
 
@@ -106,14 +102,13 @@ bool checkFolderTotal(SettingsRecord& r, ConfigImage&, const ImageOptions&) {
 void noDecoding(SettingsRecord&, const ConfigImage&, const ImageOptions&) {}
 constexpr SpecialCoding kFolderTotal{"folder total at most 99", checkFolderTotal, noDecoding};
 
-// 250 bit 4: privateFunControl; when it ends up unchecked, delMenu is disabled.
+// privateFunControl; when it ends up unchecked, delMenu is disabled.
 bool encodePrivateFunControl(SettingsRecord& r, ConfigImage& img, const ImageOptions&) {
-  img[250] = static_cast<std::uint8_t>((img[250] & ~0x10) |
-                                       (r.checked("privateFunControl") ? 0x10 : 0));
+  image::kPrivateFunControl.put(img, r.checked("privateFunControl") ? 1 : 0);
   return true;
 }
 void decodePrivateFunControl(SettingsRecord& r, const ConfigImage& img, const ImageOptions&) {
-  r.setChecked(field("privateFunControl"), (img[250] & 0x10) != 0);
+  r.setChecked(field("privateFunControl"), image::kPrivateFunControl.get(img) != 0);
   if (!r.checked("privateFunControl")) r.setEnabled(field("delMenu"), false);
 }
 constexpr SpecialCoding kPrivateFunControl{"250 bit 4: privateFunControl",
@@ -123,16 +118,16 @@ constexpr SpecialCoding kPrivateFunControl{"250 bit 4: privateFunControl",
 // in folder order (8-bit arithmetic); an inactive folder stores 0xFF, 0x00.
 bool encodeFolderRanges(SettingsRecord& r, ConfigImage& img, const ImageOptions&) {
   std::uint8_t running = 0;
-  for (int k = 0; k < kFolders; ++k) {
+  for (const FolderFields& folder : folders()) {
     std::uint8_t first = image::kNoFirstSlot;
     std::uint8_t last = image::kNoLastSlot;
-    if (r.checked(folderField("pubboxact", k))) {
+    if (r.checked(folder.active)) {
       first = running;
-      last = static_cast<std::uint8_t>(first + r.number(folderField("pubboxlength", k)) - 1);
+      last = static_cast<std::uint8_t>(first + r.number(folder.length) - 1);
       running = static_cast<std::uint8_t>(last + 1);
     }
-    img[image::folderRange(k)] = first;
-    img[image::folderRange(k) + 1] = last;
+    img[image::folderRange(folder.folder)] = first;
+    img[image::folderRange(folder.folder) + 1] = last;
   }
   return true;
 }
@@ -141,20 +136,17 @@ bool encodeFolderRanges(SettingsRecord& r, ConfigImage& img, const ImageOptions&
 // texts can refuse or trim a loaded folder, all folders are unchecked first and each active
 // folder gets its length before it is checked.
 void decodeFolderRanges(SettingsRecord& r, const ConfigImage& img, const ImageOptions&) {
-  for (int k = 0; k < kFolders; ++k) r.setChecked(field(folderField("pubboxact", k)), false);
-  for (int k = 0; k < kFolders; ++k) {
-    const FieldId active = field(folderField("pubboxact", k));
-    const FieldId title = field(folderField("pubbox", k));
-    const FieldId length = field(folderField("pubboxlength", k));
-    const int first = img[image::folderRange(k)];
-    const int last = img[image::folderRange(k) + 1];
+  for (const FolderFields& folder : folders()) r.setChecked(folder.active, false);
+  for (const FolderFields& folder : folders()) {
+    const int first = img[image::folderRange(folder.folder)];
+    const int last = img[image::folderRange(folder.folder) + 1];
     if (first != image::kNoFirstSlot) {
-      r.setNumber(length, last - first + 1);
-      r.setChecked(active, true);
+      r.setNumber(folder.length, last - first + 1);
+      r.setChecked(folder.active, true);
     }
-    const bool on = r.checked(active);
-    r.setEnabled(title, on);
-    r.setEnabled(length, on);
+    const bool on = r.checked(folder.active);
+    r.setEnabled(folder.title, on);
+    r.setEnabled(folder.length, on);
   }
 }
 constexpr SpecialCoding kFolderRanges{"216..247: folder slot ranges", encodeFolderRanges,
@@ -163,54 +155,55 @@ constexpr SpecialCoding kFolderRanges{"216..247: folder slot ranges", encodeFold
 // Bytes +1..+3 of each address record: the capcode of address n and the slot n - 1. It is
 // stored whether or not the row is switched on.
 bool encodeCapcodes(SettingsRecord& r, ConfigImage& img, const ImageOptions&) {
-  for (int n = 1; n <= kAddressRows; ++n) {
-    const auto capcode = static_cast<std::uint32_t>(r.number(rowField("address", n)));
-    const auto bytes = packCapcode(capcode, n - 1);
-    for (int i = 0; i < 3; ++i) img[addressRecord(n) + 1 + i] = bytes[i];
+  for (const AddressRow& row : addressRows()) {
+    const auto capcode = static_cast<std::uint32_t>(r.number(row.address));
+    const auto bytes = packCapcode(capcode, row.row - 1);
+    for (int i = 0; i < 3; ++i) img[addressRecord(row.row) + 1 + i] = bytes[i];
   }
   return true;
 }
 void decodeCapcodes(SettingsRecord& r, const ConfigImage& img, const ImageOptions&) {
-  for (int n = 1; n <= kAddressRows; ++n) {
-    const int at = addressRecord(n);
-    const FieldId address = field(rowField("address", n));
-    r.setText(address, "");
-    r.setNumber(address, static_cast<int>(unpackCapcode(img[at + 1], img[at + 2], img[at + 3])));
+  for (const AddressRow& row : addressRows()) {
+    const int at = addressRecord(row.row);
+    r.setText(row.address, "");
+    r.setNumber(row.address,
+                static_cast<int>(unpackCapcode(img[at + 1], img[at + 2], img[at + 3])));
   }
 }
 constexpr SpecialCoding kCapcodes{"262 + 4(n-1) + 1..3: capcodes", encodeCapcodes,
                                   decodeCapcodes};
 
-// bs1 and bs3, 6 bits each, spread in reversed bit order:
-//   295 bits 7-6 = rev2(bs3 bits 5-4)   296 bits 7-4 = rev4(bs1 bits 5-2)
-//   296 bits 3-0 = rev4(bs3 bits 3-0)   297 bits 1-0 = rev2(bs1 bits 1-0)
+// bs1 and bs3, 6 bits each, spread in reversed bit order (image::kBs1High and its kin).
 bool encodeThresholds(SettingsRecord& r, ConfigImage& img, const ImageOptions&) {
   const auto b1 = static_cast<unsigned>(r.number("bs1"));
   const auto b3 = static_cast<unsigned>(r.number("bs3"));
-  img[295] = static_cast<std::uint8_t>((img[295] & 0x3F) | rev2(b3 >> 4) << 6);
-  img[296] = static_cast<std::uint8_t>(rev4(b1 >> 2) << 4 | rev4(b3));
-  img[297] = static_cast<std::uint8_t>((img[297] & ~3) | rev2(b1));
+  image::kBs3High.put(img, rev2(b3 >> 4));
+  image::kBs1High.put(img, rev4(b1 >> 2));
+  image::kBs3Low.put(img, rev4(b3));
+  image::kBs1Low.put(img, rev2(b1));
   return true;
 }
 void decodeThresholds(SettingsRecord& r, const ConfigImage& img, const ImageOptions&) {
-  const unsigned b3 = rev4(img[296]) + 16 * rev2(img[295] >> 6);
-  const unsigned b1 = rev2(img[297]) + 4 * rev4(img[296] >> 4);
+  const unsigned b3 = rev4(image::kBs3Low.get(img)) + 16 * rev2(image::kBs3High.get(img));
+  const unsigned b1 = rev2(image::kBs1Low.get(img)) + 4 * rev4(image::kBs1High.get(img));
   r.setNumber(field("bs3"), b3);
   r.setNumber(field("bs1"), b1);
 }
 constexpr SpecialCoding kThresholds{"295 bits 7-6, 296, 297 bits 1-0: bs1, bs3",
                                     encodeThresholds, decodeThresholds};
 
-// 297 bit 2: filter on (index below 4); bits 4-3: rev2 of the strength when on.
+// The filter is on for an index below 4, with rev2 of the strength; "Off" is index 4.
+constexpr int kFilterOff = 4;
 bool encodeFilterStrength(SettingsRecord& r, ConfigImage& img, const ImageOptions&) {
   const int index = r.index("filter_strength");
-  std::uint8_t bits = static_cast<std::uint8_t>(rev2(static_cast<unsigned>(index) & 3) << 3);
-  if (index < 4) bits |= 0x04;
-  img[297] = static_cast<std::uint8_t>((img[297] & ~0x1C) | bits);
+  image::kFilterStrength.put(img, rev2(static_cast<unsigned>(index)));
+  image::kFilterOn.put(img, index < kFilterOff ? 1 : 0);
   return true;
 }
 void decodeFilterStrength(SettingsRecord& r, const ConfigImage& img, const ImageOptions&) {
-  r.setIndex(field("filter_strength"), (img[297] & 0x04) ? static_cast<int>(rev2(img[297] >> 3)) : 4);
+  const bool on = image::kFilterOn.get(img) != 0;
+  r.setIndex(field("filter_strength"),
+             on ? static_cast<int>(rev2(image::kFilterStrength.get(img))) : kFilterOff);
 }
 constexpr SpecialCoding kFilterStrength{"297 bits 4-2: filter_strength", encodeFilterStrength,
                                         decodeFilterStrength};
@@ -231,36 +224,41 @@ constexpr SpecialCoding kChannelFrequency{"256..261: channel frequency", encodeC
 
 class MapBuilder {
  public:
-  void check(int offset, int bit, std::string_view name) {
-    bits(offset, bit, bit, name, Coding::Checked);
+  void check(int offset, int bit, FieldId f) { bits({offset, bit, bit}, f, Coding::Checked); }
+  void check(int offset, int bit, std::string_view name) { check(offset, bit, field(name)); }
+  void index(int offset, int hi, int lo, FieldId f, Coding coding = Coding::Index) {
+    bits({offset, hi, lo}, f, coding);
   }
   void index(int offset, int hi, int lo, std::string_view name, Coding coding = Coding::Index) {
-    bits(offset, hi, lo, name, coding);
+    index(offset, hi, lo, field(name), coding);
   }
-  void number(int offset, std::string_view name) { bits(offset, 7, 0, name, Coding::Number); }
+  void number(int offset, std::string_view name) {
+    bits({offset, 7, 0}, field(name), Coding::Number);
+  }
   void constant(int offset, std::uint8_t value, int hi = 7, int lo = 0) {
     MapRow row;
     row.kind = MapRow::Kind::Constant;
-    row.offset = offset;
-    row.hi = hi;
-    row.lo = lo;
+    row.bits = {offset, hi, lo};
     row.value = value;
     rows.push_back(row);
   }
-  void text(int offset, int width, std::string_view name, Padding padding) {
+  void text(int offset, int width, FieldId f, Padding padding) {
     MapRow row;
     row.kind = MapRow::Kind::Text;
     row.offset = offset;
     row.width = width;
-    row.field = field(name);
+    row.field = f;
     row.padding = padding;
     rows.push_back(row);
   }
-  void hexPair(int offset, std::string_view name) {
+  void text(int offset, int width, std::string_view name, Padding padding) {
+    text(offset, width, field(name), padding);
+  }
+  void hexPair(int offset, FieldId f) {
     MapRow row;
     row.kind = MapRow::Kind::HexPair;
     row.offset = offset;
-    row.field = field(name);
+    row.field = f;
     rows.push_back(row);
   }
   void special(const SpecialCoding& coding) {
@@ -273,26 +271,21 @@ class MapBuilder {
   std::vector<MapRow> rows;
 
  private:
-  void bits(int offset, int hi, int lo, std::string_view name, Coding coding) {
+  void bits(BitField where, FieldId f, Coding coding) {
     MapRow row;
     row.kind = MapRow::Kind::Bits;
-    row.offset = offset;
-    row.hi = hi;
-    row.lo = lo;
-    row.field = field(name);
+    row.bits = where;
+    row.field = f;
     row.coding = coding;
     rows.push_back(row);
   }
 };
 
-std::string tone(int n, int t, std::string_view prefix, std::string_view suffix = {}) {
-  return rowField(prefix, n, std::string(suffix) + kToneLetters[t]);
-}
-
 std::vector<MapRow> buildMap() {
   MapBuilder m;
+  const auto& rows = addressRows();
   // 0: firmware version byte; the encoder leaves it 0, the callers set and read it.
-  m.text(1, 8, "serial", Padding::Spaces);
+  m.text(image::kSerial, image::kSerialWidth, "serial", Padding::Spaces);
   m.special(kRangeTime);
   m.check(10, 7, "outrangespecial");
   m.check(10, 6, "lowbatteryspecial");
@@ -302,17 +295,13 @@ std::vector<MapRow> buildMap() {
   m.index(11, 3, 0, "lcd_on_time");
   m.index(12, 3, 0, "lcd_off_time");
   m.special(kBacklight);
-  m.hexPair(14, "tonepatternA");
-  m.hexPair(16, "tonepatternB");
-  m.hexPair(18, "tonepatternC");
-  m.hexPair(20, "tonepatternD");
-  m.hexPair(22, "tonepatternPon");
-  m.hexPair(24, "tonepatternLcell");
-  m.hexPair(26, "tonepatternUcall");
+  const auto& patterns = tonePatternFields();
+  for (std::size_t i = 0; i < patterns.size(); ++i)
+    m.hexPair(image::tonePattern(static_cast<int>(i)), patterns[i]);
   m.index(28, 6, 4, "msgdisptime");
   m.index(28, 2, 0, "alerttime");
   m.number(29, "lcdholdtime");
-  for (int n = 1; n <= kAddressRows; ++n) m.index(30, n - 1, n - 1, rowField("msgtype", n));
+  for (const AddressRow& r : rows) m.index(30, r.row - 1, r.row - 1, r.msgtype);
   m.index(31, 7, 4, "menulanguage");
   m.index(31, 3, 0, "language");
   // 32: not used.
@@ -324,7 +313,7 @@ std::vector<MapRow> buildMap() {
   m.check(34, 2, "unreadRemind");
   m.index(34, 1, 1, "numset");
   m.index(34, 0, 0, "pubfoldermode");
-  m.text(35, 4, "password", Padding::Zeros);
+  m.text(image::kPassword, image::kPasswordWidth, "password", Padding::Zeros);
   m.check(39, 7, "handprogram");
   m.check(39, 6, "msgInfoMode");
   m.index(39, 5, 4, "dateformat");
@@ -341,24 +330,21 @@ std::vector<MapRow> buildMap() {
   m.check(41, 2, "mostRecentMsg");
   m.check(41, 1, "lockVibrate");
   m.check(41, 0, "chargerBeepRemind");
-  for (int n = 1; n <= kAddressRows; ++n) m.check(42, n - 1, rowField("permission", n));
+  for (const AddressRow& r : rows) m.check(42, r.row - 1, r.permission);
   m.special(kOverheatVoltage);
-  m.text(46, 14, "hellomsg1", Padding::Spaces);
-  for (int n = 1; n <= kAddressRows; ++n) {
-    const int at = image::kFormats + n - 1;
-    m.index(at, 1, 0, rowField("addr", n, "formatA"));
-    m.index(at, 3, 2, rowField("addr", n, "formatB"));
-    m.index(at, 5, 4, rowField("addr", n, "formatC"));
-    m.index(at, 7, 6, rowField("addr", n, "formatD"));
-  }
+  m.text(image::kHelloMessage, image::kHelloMessageWidth, "hellomsg1", Padding::Spaces);
+  // One byte per address, two bits per tone column, A in bits 1-0 .. D in bits 7-6.
+  for (const AddressRow& r : rows)
+    for (int t = 0; t < 4; ++t)
+      m.index(image::kFormats + r.row - 1, 2 * t + 1, 2 * t,
+              r.tones[static_cast<std::size_t>(t)].format);
   m.special(kFolderTotal);
   m.constant(68, 0x2B);
   m.constant(69, 0x2D);
   m.constant(70, 0x2A);
   // 71: not used.
-  for (int k = 0; k < kFolders; ++k)
-    m.text(image::folderTitle(k), image::kFolderTitleWidth, folderField("pubbox", k),
-           Padding::Spaces);
+  for (const FolderFields& f : folders())
+    m.text(image::folderTitle(f.folder), image::kFolderTitleWidth, f.title, Padding::Spaces);
   // 216..247, the folder ranges, are coded after the address switches, below.
   m.constant(248, 0x01);
   m.constant(249, 0x00);
@@ -375,11 +361,11 @@ std::vector<MapRow> buildMap() {
   m.constant(253, 0x04);
   m.constant(254, 0x24);
   // 255: not used, covered by neither checksum.
-  m.index(256, 6, 4, "channelspace");
-  m.index(256, 3, 2, "pll");
-  for (int n = 1; n <= kAddressRows; ++n) {
-    m.check(addressRecord(n), 7, rowField("addr", n, "en"));
-    m.constant(addressRecord(n), 0x06, 6, 0);
+  m.index(image::kSynthesizer, 6, 4, "channelspace");
+  m.index(image::kSynthesizer, 3, 2, "pll");
+  for (const AddressRow& r : rows) {
+    m.check(addressRecord(r.row), 7, r.enabled);
+    m.constant(addressRecord(r.row), 0x06, 6, 0);
   }
   // The folders after the address switches: a switch runs the message-type rule, which
   // would lock the Folders tab under folders already loaded while a public row is still off.
@@ -395,18 +381,18 @@ std::vector<MapRow> buildMap() {
   m.special(kFilterStrength);
   m.index(297, 7, 5, "error_rate", Coding::Rev3Index);
   // 302..306: not used.
-  m.text(image::kOtaKillMessage, 40, "otaKillMsg", Padding::Spaces);
+  m.text(image::kOtaKillMessage, image::kOtaKillMessageWidth, "otaKillMsg", Padding::Spaces);
   m.special(kChannelFrequency);
-  for (int n = 1; n <= kAddressRows; ++n)
+  for (const AddressRow& r : rows)
     for (int t = 0; t < 4; ++t)
-      m.check(image::urgentCallByte(n), image::urgentCallBit(n, t), tone(n, t, "UrgentCall"));
-  for (int n = 1; n <= kAddressRows; ++n)
+      m.check(image::urgentCallByte(r.row), image::urgentCallBit(r.row, t),
+              r.tones[static_cast<std::size_t>(t)].urgentCall);
+  for (const AddressRow& r : rows)
     for (int t = 0; t < 4; ++t)
-      m.text(image::toneName(n, t), image::kNameWidth, tone(n, t, "Capcode", "Tone"),
-             Padding::Zeros);
-  for (int n = 1; n <= kAddressRows; ++n)
-    m.text(image::addressName(n), image::kNameWidth, rowField("Capcode", n, "Name"),
-           Padding::Zeros);
+      m.text(image::toneName(r.row, t), image::kNameWidth,
+             r.tones[static_cast<std::size_t>(t)].toneName, Padding::Zeros);
+  for (const AddressRow& r : rows)
+    m.text(image::addressName(r.row), image::kNameWidth, r.name, Padding::Zeros);
   // 987..1019: not used. 1020..1023: the checksums (image_checksums.h).
   return std::move(m.rows);
 }

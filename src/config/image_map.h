@@ -44,24 +44,21 @@ struct SpecialCoding {
 
 struct MapRow {
   enum class Kind {
-    Bits,      // bits hi..lo of byte `offset` hold `field` as `coding`
-    Constant,  // bits hi..lo of byte `offset` hold `value`; the decoder does not read it
+    Bits,      // `bits` hold `field` as `coding`
+    Constant,  // `bits` hold `value`; the decoder does not read it
     Text,      // `width` bytes from `offset` hold the text of `field`
     HexPair,   // 2 bytes from `offset` hold the tone pattern `field`
     Special,   // `special` codes it
   };
   Kind kind = Kind::Bits;
+  BitField bits{};
   int offset = 0;
-  int hi = 7;
-  int lo = 0;
   FieldId field{};
   Coding coding = Coding::Checked;
   std::uint8_t value = 0;
   int width = 0;
   Padding padding = Padding::Zeros;
   const SpecialCoding* special = nullptr;
-
-  std::uint8_t mask() const { return static_cast<std::uint8_t>(((1u << (hi - lo + 1)) - 1) << lo); }
 };
 
 // The whole map, in coding order.

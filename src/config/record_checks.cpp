@@ -1,5 +1,7 @@
 #include "config/record_checks.h"
 
+#include "config/field_groups.h"
+
 namespace palor {
 
 void fillRight(SettingsRecord& record, FieldId field, char fill) {
@@ -29,9 +31,8 @@ void checkRangeTime(SettingsRecord& record, std::uint8_t firmwareVersion) {
 
 int folderTotal(const SettingsRecord& record) {
   int total = 0;
-  for (int k = 0; k < kFolders; ++k)
-    if (record.checked(folderField("pubboxact", k)))
-      total += record.number(folderField("pubboxlength", k));
+  for (const FolderFields& folder : folders())
+    if (record.checked(folder.active)) total += record.number(folder.length);
   return total;
 }
 

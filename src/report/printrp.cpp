@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "config/field_groups.h"
 #include "config/latin1_text.h"
 
 namespace palor {
@@ -22,67 +23,75 @@ struct ValueRow {
 };
 
 struct SettingRow {
-  const char* caption;
   std::vector<ValueRow> values;
+  // The caption, where it is not the first field's own label (or a check box's caption)
+  // followed by " :".
+  const char* caption = nullptr;
 };
 
 // The settings section, in its order.
 const std::vector<SettingRow>& settingRows() {
   static const std::vector<SettingRow> rows = {
-      {"Hello message :", {{"LblHelloMsgTxt", "hellomsg1"}}},
-      {"Tone pattern A :", {{"LblTonePatternATxt", "tonepatternA"}}},
-      {"B :", {{"LblTonePatternBTxt", "tonepatternB"}}},
-      {"C :", {{"LblTonePatternCTxt", "tonepatternC"}}},
-      {"D :", {{"LblTonePatternDTxt", "tonepatternD"}}},
-      {"Power on :", {{"LblTonePatternPoweronTxt", "tonepatternPon"}}},
-      {"Low cell :", {{"LblTonePatternLowcellTxt", "tonepatternLcell"}}},
-      {"Urgent call :", {{"LblTonePatternUrgentcallTxt", "tonepatternUcall"}}},
-      {"LCD hold time :", {{"LblLCDHoldtimeTxt", "lcdholdtime"}}},
-      {"LCD  ON :", {{"LblLCDONTxt", "lcd_on_time"}}},
-      {"LCD contrast :", {{"LblLCDContrastTxt", "contrast"}}},
-      {"LCD OFF :", {{"LblLCDOFFTxt", "lcd_off_time"}}},
-      {"Date format :", {{"LblDateFormatTxt", "dateformat"}}},
-      {"Auto spacing :", {{"LblAutoSpaceTxt", "autospace"}}},
-      {"Msg display time :", {{"LblMsgDispTimeTxt", "msgdisptime"}}},
-      {"Alert time :", {{"LblAlertTimeTxt", "alerttime"}}},
-      {"Low cell delay :", {{"LblLowCellDelayTxt", "lowcell"}}},
-      {"Out of range delay :", {{"LblRangeTimeTxt", "rangetime", Compose::RangeTime}}},
-      {"Public call no. :", {{"LblPublicCallNoTxt", "pubcallno"}}},
-      {"Baud rate :", {{"LblBaudRateTxt", "baudrate"}}},
-      {"Polarity :", {{"LblPolarityTxt", "polarity"}}},
-      {"Channel freq :", {{"LblChannelFreqTxt", "channelfreq", Compose::ChannelFreq}}},
-      {"OTA kill message :", {{"LblOtaKillMsgTxt", "otaKillMsg"}}},
-      {"Backlight intensity :", {{"LblBackLightTxt", "backlight"}}},
-      {"Del menu :", {{"LblPrivateFunCon", "privateFunControl"}, {"LblDelMenuTxt", "delMenu"}}},
-      {"Urgent call mode :", {{"LblUrgentCallModeTxt", "urgcallmode"}}},
-      {"Urgent call type :", {{"LblUrgentCallTypeTxt", "urgcalltype", Compose::UrgentCallType}}},
-      {"Public folder mode :", {{"LblPublicFolderModeTxt", "pubfoldermode"}}},
-      {"Repeat call check :", {{"LblRepeatCallCheckTxt", "repeatcallcheck"}}},
-      {"Repeat call rejection :", {{"LblRepeatCallRejectionTxt", "repeatcallreject"}}},
-      {"Numeric char. set :", {{"LblNumericCharSetTxt", "numset"}}},
-      {"Character set :", {{"LblCharacterSetTxt", "language"}}},
-      {"Menu language :", {{"LblMenuLanguageTxt", "menulanguage"}}},
-      {"Display before messages :", {{"LblNameDisplayTxt", "cmbNameDisplay"}}},
-      {"Use address names in menu :", {{"LblCapcodeNameDisplayTxt", "capcodeNameDisplay"}}},
-      {"Reception disabled (OTA-kill) :", {{"LblOtaKillCmdTxt", "otaKillCmd"}}},
-      {"Message info mode :", {{"LblMsgInfoModeTxt", "msgInfoMode"}}},
-      {"Auto backlight :", {{"LblAutoBackLightTxt", "autobacklight"}}},
-      {"Del all includes unread messages :", {{"LblDelall_w_unreadTxt", "delall_w_unread"}}},
-      {"Hand programming :", {{"LblHandProgramTxt", "handprogram"}, {"LblPassWordTxt", "password"}}},
-      {"Individually assigned urgent calls :", {{"LblMethod28aTxt", "method28a"}}},
-      {"Remind alert :", {{"LblUnreadAlertTxt", "unreadRemind"}}},
-      {"Public folder OTA disable :", {{"LblOtaTxt", "ota"}}},
-      {"Quiet sound :", {{"LblQuietSoundTxt", "qsound"}}},
-      {"Out of range special display :", {{"LblOutRangeSpecialTxt", "outrangespecial"}}},
-      {"Special low battery option :", {{"LblLowBatterySpecialTxt", "lowbatteryspecial"}}},
-      {"Beep when charger loses power :", {{"LblChargerBeepRemindTxt", "chargerBeepRemind"}}},
-      {"Lock alert mode to vibrator :", {{"LblLockVibrateTxt", "lockVibrate"}}},
-      {"Most recent message mode :", {{"LblMostRecentMsgTxt", "mostRecentMsg"}}},
-      {"Show power off menu :", {{"LblShowPowerOffMenuTxt", "showPowerOffMenu"}}},
-      {"Reject corrupted private messages :", {{"LblRejectBadMsgTxt", "rejectBadMsg"}}},
-      {"Use pager buzzer when charging :", {{"LblUseInternalBuzzerTxt", "useInternalBuzzer"}}},
+      {{{"LblHelloMsgTxt", "hellomsg1"}}, "Hello message :"},
+      {{{"LblTonePatternATxt", "tonepatternA"}}, "Tone pattern A :"},
+      {{{"LblTonePatternBTxt", "tonepatternB"}}},
+      {{{"LblTonePatternCTxt", "tonepatternC"}}},
+      {{{"LblTonePatternDTxt", "tonepatternD"}}},
+      {{{"LblTonePatternPoweronTxt", "tonepatternPon"}}},
+      {{{"LblTonePatternLowcellTxt", "tonepatternLcell"}}},
+      {{{"LblTonePatternUrgentcallTxt", "tonepatternUcall"}}},
+      {{{"LblLCDHoldtimeTxt", "lcdholdtime"}}},
+      {{{"LblLCDONTxt", "lcd_on_time"}}, "LCD  ON :"},
+      {{{"LblLCDContrastTxt", "contrast"}}, "LCD contrast :"},
+      {{{"LblLCDOFFTxt", "lcd_off_time"}}},
+      {{{"LblDateFormatTxt", "dateformat"}}},
+      {{{"LblAutoSpaceTxt", "autospace"}}},
+      {{{"LblMsgDispTimeTxt", "msgdisptime"}}},
+      {{{"LblAlertTimeTxt", "alerttime"}}},
+      {{{"LblLowCellDelayTxt", "lowcell"}}},
+      {{{"LblRangeTimeTxt", "rangetime", Compose::RangeTime}}},
+      {{{"LblPublicCallNoTxt", "pubcallno"}}},
+      {{{"LblBaudRateTxt", "baudrate"}}},
+      {{{"LblPolarityTxt", "polarity"}}},
+      {{{"LblChannelFreqTxt", "channelfreq", Compose::ChannelFreq}}},
+      {{{"LblOtaKillMsgTxt", "otaKillMsg"}}},
+      {{{"LblBackLightTxt", "backlight"}}},
+      {{{"LblPrivateFunCon", "privateFunControl"}, {"LblDelMenuTxt", "delMenu"}}},
+      {{{"LblUrgentCallModeTxt", "urgcallmode"}}},
+      {{{"LblUrgentCallTypeTxt", "urgcalltype", Compose::UrgentCallType}}},
+      {{{"LblPublicFolderModeTxt", "pubfoldermode"}}},
+      {{{"LblRepeatCallCheckTxt", "repeatcallcheck"}}},
+      {{{"LblRepeatCallRejectionTxt", "repeatcallreject"}}},
+      {{{"LblNumericCharSetTxt", "numset"}}},
+      {{{"LblCharacterSetTxt", "language"}}},
+      {{{"LblMenuLanguageTxt", "menulanguage"}}},
+      {{{"LblNameDisplayTxt", "cmbNameDisplay"}}},
+      {{{"LblCapcodeNameDisplayTxt", "capcodeNameDisplay"}}},
+      {{{"LblOtaKillCmdTxt", "otaKillCmd"}}},
+      {{{"LblMsgInfoModeTxt", "msgInfoMode"}}},
+      {{{"LblAutoBackLightTxt", "autobacklight"}}},
+      {{{"LblDelall_w_unreadTxt", "delall_w_unread"}}},
+      {{{"LblHandProgramTxt", "handprogram"}, {"LblPassWordTxt", "password"}}},
+      {{{"LblMethod28aTxt", "method28a"}}},
+      {{{"LblUnreadAlertTxt", "unreadRemind"}}},
+      {{{"LblOtaTxt", "ota"}}},
+      {{{"LblQuietSoundTxt", "qsound"}}},
+      {{{"LblOutRangeSpecialTxt", "outrangespecial"}}},
+      {{{"LblLowBatterySpecialTxt", "lowbatteryspecial"}}},
+      {{{"LblChargerBeepRemindTxt", "chargerBeepRemind"}}},
+      {{{"LblLockVibrateTxt", "lockVibrate"}}},
+      {{{"LblMostRecentMsgTxt", "mostRecentMsg"}}},
+      {{{"LblShowPowerOffMenuTxt", "showPowerOffMenu"}}},
+      {{{"LblRejectBadMsgTxt", "rejectBadMsg"}}},
+      {{{"LblUseInternalBuzzerTxt", "useInternalBuzzer"}}},
   };
   return rows;
+}
+
+std::string captionOf(const SettingRow& row) {
+  if (row.caption) return row.caption;
+  const FieldSchema& field = SettingsRecord::schema(SettingsRecord::id(row.values.front().field));
+  return (field.label.empty() ? field.caption : field.label) + " :";
 }
 
 ReportLabel named(std::string name, bool mark = false) { return {std::move(name), {}, mark}; }
@@ -144,7 +153,7 @@ TPrintReport::TPrintReport() : serial_(named("TxtSerial")), pagerNumber_(named("
   for (int n = 1; n <= kAddressRows; ++n) {
     ReportAddress& a = addresses_[static_cast<std::size_t>(n - 1)];
     const std::string row = std::to_string(n);
-    a.heading = SettingsRecord::schema(SettingsRecord::id(rowField("addr", n, "en"))).caption;
+    a.heading = SettingsRecord::schema(addressRow(n).enabled).caption;
     a.check = named("LblCapcode" + row + "Check", true);
     a.pn = named("LblCapcode" + row + "PN");
     a.name = named("LblCapcode" + row + "Name");
@@ -158,13 +167,13 @@ TPrintReport::TPrintReport() : serial_(named("TxtSerial")), pagerNumber_(named("
   for (int k = 0; k < kFolders; ++k) {
     ReportFolder& folder = folders_[static_cast<std::size_t>(k)];
     const std::string name = std::string("LblFolder") + folderDigit(k);
-    folder.heading = SettingsRecord::schema(SettingsRecord::id(folderField("pubboxact", k))).caption;
+    folder.heading = SettingsRecord::schema(folderFields(k).active).caption;
     folder.check = named(name + "Check", true);
     folder.title = named(name + "Title");
     folder.length = named(name + "Len");
   }
   for (const SettingRow& row : settingRows()) {
-    ReportSetting setting{row.caption, {}};
+    ReportSetting setting{captionOf(row), {}};
     for (const ValueRow& value : row.values) {
       const bool isCheck = value.compose == Compose::Plain &&
                            SettingsRecord::schema(SettingsRecord::id(value.field)).kind ==
@@ -183,34 +192,32 @@ void TPrintReport::fill(const SettingsRecord& record) {
   // Step 2: the addresses. A disabled address shows its number with crosses and nothing else.
   const bool method28a = record.checked("method28a");
   const int urgentCallTone = record.index("urgcalltype");
-  for (int n = 1; n <= kAddressRows; ++n) {
-    ReportAddress& a = addresses_[static_cast<std::size_t>(n - 1)];
-    auto text = [&](std::string_view prefix, std::string_view suffix = {}) {
-      return controlText(record, SettingsRecord::id(rowField(prefix, n, suffix)));
-    };
-    const bool enabled = record.checked(rowField("addr", n, "en"));
+  for (const AddressRow& row : addressRows()) {
+    ReportAddress& a = addresses_[static_cast<std::size_t>(row.row - 1)];
+    auto text = [&](FieldId f) { return controlText(record, f); };
+    const bool enabled = record.checked(row.enabled);
     a.check.text = mark(enabled);
-    a.pn.text = text("address");
-    a.name.text = enabled ? text("Capcode", "Name") : "";
-    a.permission.text = mark(enabled && record.checked(rowField("permission", n)));
-    a.msgType.text = enabled ? text("msgtype") : "";
+    a.pn.text = text(row.address);
+    a.name.text = enabled ? text(row.name) : "";
+    a.permission.text = mark(enabled && record.checked(row.permission));
+    a.msgType.text = enabled ? text(row.msgtype) : "";
     for (std::size_t x = 0; x < a.tones.size(); ++x) {
-      const std::string letter(1, kToneLetters[x]);
+      const ToneColumn& column = row.tones[x];
       ReportAddress::Tone& t = a.tones[x];
-      const bool urgent = method28a ? record.checked(rowField("UrgentCall", n, letter))
+      const bool urgent = method28a ? record.checked(column.urgentCall)
                                     : urgentCallTone == static_cast<int>(x);
-      t.format.text = enabled ? text("addr", "format" + letter) : "";
+      t.format.text = enabled ? text(column.format) : "";
       t.urgentCall.text = mark(enabled && urgent);
-      t.name.text = enabled ? text("Capcode", "Tone" + letter) : "";
+      t.name.text = enabled ? text(column.toneName) : "";
     }
   }
 
   // Step 3: the folders, active or not.
-  for (int k = 0; k < kFolders; ++k) {
-    ReportFolder& folder = folders_[static_cast<std::size_t>(k)];
-    folder.check.text = mark(record.checked(folderField("pubboxact", k)));
-    folder.title.text = controlText(record, SettingsRecord::id(folderField("pubbox", k)));
-    folder.length.text = controlText(record, SettingsRecord::id(folderField("pubboxlength", k)));
+  for (const FolderFields& fields : palor::folders()) {
+    ReportFolder& folder = folders_[static_cast<std::size_t>(fields.folder)];
+    folder.check.text = mark(record.checked(fields.active));
+    folder.title.text = controlText(record, fields.title);
+    folder.length.text = controlText(record, fields.length);
   }
 
   // Step 4: the settings, in the order of their table.

@@ -35,6 +35,7 @@ void FormState::reapplyLoadedRules() {
 bool FormState::buildImageFile() { return PreStoreChecks() && encodeImageForFile(); }
 
 bool FormState::loadImageFile(std::span<const std::uint8_t> content, std::string_view fileName) {
+  loadedPagerDump_ = false;
   const std::size_t arrived = std::min(content.size(), kImageSize);
   std::copy_n(content.begin(), arrived, images_.readImage.begin());
   Method28aClick();
@@ -47,7 +48,12 @@ bool FormState::loadImageFile(std::span<const std::uint8_t> content, std::string
     return false;
   }
   log_.append(msg::loadedDataFrom(fileName));
-  decodeWriteImage(images_.writeImage[image::kFirmwareVersion]);
+  // A saved file holds the version its image was encoded for (2 or above; older pagers are
+  // refused). A dump of the EEPROM as the pager holds it has 0 there: its rangetime sits
+  // where the pager's own firmware put it.
+  const std::uint8_t stored = images_.writeImage[image::kFirmwareVersion];
+  loadedPagerDump_ = stored == image::kNoFirmwareVersion;
+  decodeWriteImage(loadedPagerDump_ ? firmwareVersion() : stored);
   reapplyLoadedRules();
   return true;
 }

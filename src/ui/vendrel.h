@@ -182,8 +182,12 @@ class FormState {
   // read image, the method28a rule is applied, and then fewer than 1024 bytes log
   // "Load failed" and a failed checksum test "File corrupted." (both return false, settings
   // and write image untouched); otherwise "Loaded data from " + `fileName` is logged, the
-  // image is decoded with its byte 0 as the version and the loaders' rules run.
+  // image is decoded with its byte 0 as the version and the loaders' rules run. A byte 0 of
+  // 0 is no version: such an image is a dump of the pager's own EEPROM, and is decoded with
+  // the pager firmware version in hand, as a read from the pager is.
   bool loadImageFile(std::span<const std::uint8_t> content, std::string_view fileName);
+  // Whether the last image loadImageFile decoded was such a dump (byte 0 = 0).
+  bool loadedPagerDump() const { return loadedPagerDump_; }
   // File menu. A dialog is asked for the file name; it gives nothing when the user cancels.
   using FileNameDialog = std::function<std::optional<std::string>()>;
   void Open1Click(const FileNameDialog& askOpenFileName);
@@ -251,6 +255,7 @@ class FormState {
   MainWindowState window_;
   std::function<void()> windowObserver_;
   char decimalSeparator_ = '.';
+  bool loadedPagerDump_ = false;
   LinkReports linkReports_{*this};
   PagerLink link_{images_, linkReports_};
 };

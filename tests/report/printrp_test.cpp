@@ -184,6 +184,30 @@ TEST(ReportLabels, EveryLabelByItsNameInTheReportsOrder) {
   EXPECT_THROW(report.text("LblNoSuchLabel"), std::invalid_argument);
 }
 
+// The settings' captions come from the fields' own labels; these are the report's.
+TEST(ReportLabels, SettingsCaptionsInTheReportsOrder) {
+  const std::vector<std::string> captions = {
+      "Hello message :", "Tone pattern A :", "B :", "C :", "D :", "Power on :", "Low cell :",
+      "Urgent call :", "LCD hold time :", "LCD  ON :", "LCD contrast :", "LCD OFF :",
+      "Date format :", "Auto spacing :", "Msg display time :", "Alert time :", "Low cell delay :",
+      "Out of range delay :", "Public call no. :", "Baud rate :", "Polarity :", "Channel freq :",
+      "OTA kill message :", "Backlight intensity :", "Del menu :", "Urgent call mode :",
+      "Urgent call type :", "Public folder mode :", "Repeat call check :",
+      "Repeat call rejection :", "Numeric char. set :", "Character set :", "Menu language :",
+      "Display before messages :", "Use address names in menu :",
+      "Reception disabled (OTA-kill) :", "Message info mode :", "Auto backlight :",
+      "Del all includes unread messages :", "Hand programming :",
+      "Individually assigned urgent calls :", "Remind alert :", "Public folder OTA disable :",
+      "Quiet sound :", "Out of range special display :", "Special low battery option :",
+      "Beep when charger loses power :", "Lock alert mode to vibrator :",
+      "Most recent message mode :", "Show power off menu :",
+      "Reject corrupted private messages :", "Use pager buzzer when charging :"};
+  const TPrintReport report;
+  ASSERT_EQ(report.settings().size(), captions.size());
+  for (std::size_t i = 0; i < captions.size(); ++i)
+    EXPECT_EQ(report.settings()[i].caption, captions[i]) << i;
+}
+
 // A preview after another shows only the new values: every label is written each time, and
 // a yes/no label always holds one of the two signs. Over the random configurations every
 // label shows something at least once, so none is left unwritten.

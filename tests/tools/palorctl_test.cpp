@@ -21,6 +21,7 @@
 
 #include "as_nobody.h"
 #include "named_ports.h"
+#include "config/image_checksums.h"
 #include "record_dump.h"
 #include "run_command.h"
 #include "ui/vendrel.h"
@@ -353,6 +354,36 @@ TEST_F(PalorctlFiles, CheckTellsWhichChecksumFails) {
   const RunResult decoded = runPalorctl("decode " + path("a.bin"));
   EXPECT_EQ(decoded.status, 1);
   EXPECT_NE(decoded.err.find("File corrupted."), std::string::npos);
+}
+
+// A dump of the pager's memory (byte 0 = 0, as `read --raw` and the simulator save it)
+// opens as a read from the pager would, which palorctl says once per file; saving it again
+// gives the file a version-3 save would have made.
+TEST_F(PalorctlFiles, PagerDumpOpensWithThePagersFirmwareVersion) {
+  ASSERT_EQ(runPalorctl("encode " + path("saved.bin") + " --set rangetime=240").status, 0);
+  std::ifstream in(path("saved.bin"), std::ios::binary);
+  const std::string saved{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  ASSERT_EQ(saved.size(), kImageSize);
+  ConfigImage dump;
+  std::copy(saved.begin(), saved.end(), dump.begin());
+  dump[0] = 0;
+  fillChecksums(dump);
+  std::ofstream(path("dump.bin"), std::ios::binary)
+      .write(reinterpret_cast<const char*>(dump.data()), dump.size());
+
+  const RunResult same = runPalorctl("diff " + path("saved.bin") + " " + path("dump.bin"));
+  EXPECT_EQ(same.status, 0) << same.out;
+  const std::string note = "palorctl: " + path("dump.bin") +
+                           ": byte 0 holds no firmware version (a dump of the pager's memory); "
+                           "opened for firmware version 3\n";
+  EXPECT_EQ(same.err.find(note), same.err.rfind(note)) << same.err;
+  EXPECT_NE(same.err.find(note), std::string::npos) << same.err;
+  EXPECT_EQ(same.err.find("saved.bin: byte 0"), std::string::npos) << same.err;
+
+  ASSERT_EQ(runPalorctl("convert " + path("dump.bin") + " " + path("back.bin")).status, 0);
+  std::ifstream back(path("back.bin"), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(back), std::istreambuf_iterator<char>()),
+            saved);
 }
 
 TEST_F(PalorctlFiles, RefusalsExitWithOne) {

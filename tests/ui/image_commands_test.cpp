@@ -240,20 +240,42 @@ TEST(ImageFileOpen, RefusedContentLeavesTheSettings) {
   EXPECT_TRUE(Window(13).form.loadImageFile(file, "long.bin"));
 }
 
+// Byte 0 chooses the rangetime placement for this file only; a byte 0 of 0 (a dump of the
+// pager's EEPROM as the pager holds it) takes the pager firmware version in hand instead.
 TEST(ImageFileOpen, VersionByteChoosesTheRangeTimePlacementForThisFileOnly) {
-  Window source(21, 2);
-  source.record().setText("rangetime", "200");
-  const auto file = source.saved();
-  ASSERT_EQ(file[0], 2);
-  ASSERT_EQ(file[9], 200);
+  struct Case {
+    std::uint8_t savedFor;  // version the file was encoded for
+    bool dumped;            // byte 0 set to 0, as the pager stores it
+    std::uint8_t pager;     // version of the opening window
+    const char* rangetime;
+  };
+  const Case cases[] = {
+      {2, false, 3, "200"}, {3, false, 2, "240"}, {3, true, 3, "240"}, {2, true, 2, "200"},
+  };
+  for (const Case& c : cases) {
+    const std::string what = std::to_string(c.savedFor) + (c.dumped ? " dumped" : " saved");
+    Window source(21, c.savedFor);
+    source.record().setText("rangetime", c.rangetime);
+    auto file = source.saved();
+    ASSERT_EQ(file[0], c.savedFor);
+    if (c.dumped) {
+      ConfigImage dump;
+      std::copy(file.begin(), file.end(), dump.begin());
+      dump[0] = 0;
+      fillChecksums(dump);
+      file.assign(dump.begin(), dump.end());
+    }
 
-  Window target(22);  // no pager has reported: version 3
-  ASSERT_TRUE(target.form.loadImageFile(file, "old.bin"));
-  EXPECT_EQ(target.record().text("rangetime"), "200");
-  const auto resaved = target.saved();
-  EXPECT_EQ(resaved[0], 3);
-  EXPECT_EQ(resaved[9], 0);
-  EXPECT_EQ(resaved[44], 200);
+    Window target(22, c.pager);
+    ASSERT_TRUE(target.form.loadImageFile(file, "f.bin")) << what;
+    EXPECT_EQ(target.form.loadedPagerDump(), c.dumped) << what;
+    EXPECT_EQ(target.record().text("rangetime"), c.rangetime) << what;
+    const auto resaved = target.saved();
+    const int value = std::stoi(c.rangetime);
+    EXPECT_EQ(resaved[0], c.pager) << what;
+    EXPECT_EQ(resaved[9], c.pager == 2 ? value : 0) << what;
+    EXPECT_EQ(resaved[44], c.pager == 2 ? 0 : value) << what;
+  }
 }
 
 TEST(BuildImageFile, PreStoreChecksRefuseBeforeEncoding) {

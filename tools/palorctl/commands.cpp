@@ -20,13 +20,26 @@ namespace palor::ctl {
 
 namespace {
 
+// An image whose byte 0 is 0 was dumped from a pager, not saved: it opened with the pager
+// firmware version in hand (3, or --firmware) rather than its byte 0. Said once per file.
+void noteOpenedDump(const Session& s, const std::string& file) {
+  if (!s.form.loadedPagerDump()) return;
+  std::cerr << "palorctl: " << file
+            << ": byte 0 holds no firmware version (a dump of the pager's memory); opened for "
+               "firmware version "
+            << static_cast<int>(s.form.firmwareVersion()) << '\n';
+}
+
 // Opens FILE as File / Open does. A refusal names the file's own fault when there is one;
 // a corrupted image has its status-log line already, and only a name that is no
 // configuration file is refused without any line.
 int openInto(Session& s, const std::string& file) {
   const std::size_t logged = s.form.log().lines().size();
   const FileCommandOutcome opened = s.form.OpenConfigurationFile(file);
-  if (opened) return kDone;
+  if (opened) {
+    noteOpenedDump(s, file);
+    return kDone;
+  }
   if (opened.fileError) return refused(file, *opened.fileError);
   if (s.form.log().lines().size() > logged) return refused(file + ": not loaded");
   return refused(file + ": not loaded (a .bin, .eep or .csv file is needed)");
@@ -85,6 +98,7 @@ int decode(const std::string& in, const CommonOptions& options) {
     if (!read.opened) return refused(in, *read.error);
     // A short or failed read goes through the load too, which logs it as the window does.
     if (!s.form.loadImageFile(read.bytes, in)) return read.error ? refused(in, *read.error) : kRefused;
+    noteOpenedDump(s, in);
     print(s.form.record(), options.json);
     return kDone;
   });

@@ -30,6 +30,7 @@ constexpr double kSectionGap = 2.0;    // between a rule and the next section
 constexpr double kAddressGap = 0.9;    // between the two-line entries of the addresses
 constexpr double kFolderLine = 5.2;
 constexpr double kCaptionGap = 1.2;    // between a right-aligned caption and its value
+constexpr double kFitMargin = 1.0;     // left free in a box whose text had to be made smaller
 
 QFont reportFont(double points, bool bold = false) {
   QFont font(QString::fromLatin1(kFontFamily));
@@ -48,8 +49,9 @@ QString qtext(std::string_view utf8) {
 // 5 mm); the page starts at the exact margin instead.
 class Page {
  public:
-  Page(QPainter& painter, const QPageLayout& layout)
+  Page(QPainter& painter, const QPageLayout& layout, std::vector<DrawnText>* drawn = nullptr)
       : painter_(painter),
+        drawn_(drawn),
         dotsPerMmX_(painter.device()->logicalDpiX() / 25.4),
         dotsPerMmY_(painter.device()->logicalDpiY() / 25.4) {
     const QMarginsF margins = layout.margins(QPageLayout::Millimeter);
@@ -73,8 +75,10 @@ class Page {
   }
 
   // One line of text in the box (x, y, w, kLine), vertically centred. A text wider than its
-  // box is drawn smaller so that it fits, and is never cut at the box's edge into a
-  // neighbour: at the smallest size it is shortened with an ellipsis.
+  // box is drawn smaller so that it fits with kFitMargin to spare, so that it never runs
+  // into the text of the next box; at the smallest size it is shortened with an ellipsis.
+  // The font's width does not shrink in proportion to its size on a coarse device (glyphs
+  // are fitted to whole dots), so the size is measured again until the text fits.
   void text(double x, double y, double w, const QString& text, const QFont& font,
             Qt::Alignment align = Qt::AlignLeft, double h = kLine) {
     if (text.isEmpty() || w <= 0) return;
@@ -82,14 +86,23 @@ class Page {
     QString shown = text;
     const double needed = textWidth(font, text);
     if (needed > w) {
-      fitted.setPointSizeF(std::max(kSmallestPoints, font.pointSizeF() * w / needed * 0.98));
-      if (textWidth(fitted, text) > w)
+      const double room = std::max(w - kFitMargin, w / 2);
+      double points = std::max(kSmallestPoints, font.pointSizeF() * room / needed);
+      fitted.setPointSizeF(points);
+      while (points > kSmallestPoints && textWidth(fitted, text) > room) {
+        points = std::max(kSmallestPoints, points * 0.97);
+        fitted.setPointSizeF(points);
+      }
+      if (textWidth(fitted, text) > room)
         shown = QFontMetricsF(fitted, painter_.device())
-                    .elidedText(text, Qt::ElideRight, w * dotsPerMmX_);
+                    .elidedText(text, Qt::ElideRight, room * dotsPerMmX_);
     }
     painter_.setFont(fitted);
-    painter_.drawText(box(x, y, w, h), static_cast<int>(align | Qt::AlignVCenter | Qt::TextSingleLine),
-                      shown);
+    const QRectF where = box(x, y, w, h);
+    QRectF drawn;
+    painter_.drawText(where, static_cast<int>(align | Qt::AlignVCenter | Qt::TextSingleLine),
+                      shown, &drawn);
+    if (drawn_) drawn_->push_back({shown, where, drawn});
   }
   void text(double x, double y, double w, std::string_view utf8, const QFont& font,
             Qt::Alignment align = Qt::AlignLeft) {
@@ -107,6 +120,7 @@ class Page {
 
  private:
   QPainter& painter_;
+  std::vector<DrawnText>* drawn_;
   double dotsPerMmX_;
   double dotsPerMmY_;
   double width_;
@@ -316,8 +330,9 @@ QPageLayout reportPageLayout() {
                      QPageLayout::Millimeter);
 }
 
-void paint(QPainter& painter, const QPageLayout& layout, const TPrintReport& report) {
-  Page page(painter, layout);
+namespace {
+
+void paintPage(Page& page, QPainter& painter, const TPrintReport& report) {
   painter.save();
   painter.setPen(Qt::black);
   double y = paintTitleBand(page, report);
@@ -328,6 +343,21 @@ void paint(QPainter& painter, const QPageLayout& layout, const TPrintReport& rep
   page.rule(y + 0.5);
   paintSettings(page, report, y + 0.5 + kSectionGap);
   painter.restore();
+}
+
+}  // namespace
+
+void paint(QPainter& painter, const QPageLayout& layout, const TPrintReport& report) {
+  Page page(painter, layout);
+  paintPage(page, painter, report);
+}
+
+std::vector<DrawnText> paintAndRecord(QPainter& painter, const QPageLayout& layout,
+                                      const TPrintReport& report) {
+  std::vector<DrawnText> drawn;
+  Page page(painter, layout, &drawn);
+  paintPage(page, painter, report);
+  return drawn;
 }
 
 bool writeReportPdf(const QString& path, const TPrintReport& report) {
