@@ -319,7 +319,7 @@ TEST(PagerSimEndToEnd, RefusesBadArgumentsAndFilesSayingWhy) {
 TEST(PagerSimEndToEnd, OneClockReadsTwoChargersAtOnce) {
   struct Charger {
     std::string imagePath;
-    sim::Eeprom image;
+    ConfigImage image;
     std::unique_ptr<SimProcess> sim;
     FormState form;
   };

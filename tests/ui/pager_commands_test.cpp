@@ -60,7 +60,7 @@ TEST_F(PagerCommands, ReadOutcomes) {
     SCOPED_TRACE(c.what);
     FormState form;
     form.startUp();
-    sim::Eeprom image = programmedPagerImage();
+    ConfigImage image = programmedPagerImage();
     if (c.brokenImage) image[100] ^= 0x55;
     SimulatedPager pager(form, c.options, image);
     pager.connect();
