@@ -117,7 +117,8 @@ void BM_ReadSixteenBlocks(benchmark::State& state) {
   Bench bench;
   double total = 0;
   for (auto _ : state) {
-    const double ms = bench.timed([&] { bench.form().ReadFromPagerClick(); }, palor::msg::kReadEepromOk);
+    const double ms =
+        bench.timed([&] { bench.form().ReadFromPagerClick(); }, palor::msg::kReadEepromOk);
     state.SetIterationTime(ms / 1000.0);
     total += ms;
   }
@@ -129,8 +130,8 @@ void BM_WriteCycle(benchmark::State& state) {
   Bench bench;
   double total = 0;
   for (auto _ : state) {
-    const double ms = bench.timed([&] { bench.form().WriteToPagerClick(); },
-                                  palor::msg::kWriteEepromCompleted);
+    const double ms =
+        bench.timed([&] { bench.form().WriteToPagerClick(); }, palor::msg::kWriteEepromCompleted);
     state.SetIterationTime(ms / 1000.0);
     total += ms;
   }

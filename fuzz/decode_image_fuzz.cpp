@@ -69,7 +69,8 @@ void saveAndReopen(FormState& form, char separator) {
   if (resaved != saved) {
     for (std::size_t i = 0; i < kImageSize; ++i)
       if (resaved[i] != saved[i])
-        std::fprintf(stderr, "byte %zu: saved 0x%02X, saved again 0x%02X\n", i, saved[i], resaved[i]);
+        std::fprintf(stderr, "byte %zu: saved 0x%02X, saved again 0x%02X\n", i, saved[i],
+                     resaved[i]);
     fail("saving a reopened save changed the image");
   }
 }
@@ -83,7 +84,8 @@ void readFromPager(const ConfigImage& image, std::uint8_t version, char separato
   form.startUp({{}, separator});
   form.setFirmwareVersion(version);
   form.images().readImage = image;
-  if (!palor::checksumTestAndAdopt(form.images())) fail("a pager image with matching checksums was refused");
+  if (!palor::checksumTestAndAdopt(form.images()))
+    fail("a pager image with matching checksums was refused");
   form.decodeImageFromPager();
   palor::fuzz::checkRecordInvariants(form.record());
   (void)form.buildImageFile();

@@ -206,9 +206,15 @@ class Session {
         // After the last acknowledgement: write-done and verify-passed, or one of the
         // pager's failures.
         switch (script_.next() & 3) {
-          case 0: send(code::kWriteDone); send(code::kVerifyPassed); break;
+          case 0:
+            send(code::kWriteDone);
+            send(code::kVerifyPassed);
+            break;
           case 1: send(code::kWriteImpossible); break;
-          case 2: send(code::kWriteDone); send(code::kVerifyFailed); break;
+          case 2:
+            send(code::kWriteDone);
+            send(code::kVerifyFailed);
+            break;
           case 3: send(code::kVerifyPassed); break;
         }
       }

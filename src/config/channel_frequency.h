@@ -55,8 +55,8 @@ void encodeFrequency(const SettingsRecord& record, ConfigImage& image, char sepa
 std::optional<std::int64_t> storedFrequencyHz(const ConfigImage& image, int pllIndex);
 
 // Display: sets `channelfreq` to the stored frequency (shortest form, cut to 9 characters,
-// completed; a whole number above three digits gets its separator first). When the image holds no frequency that can be shown, `channelfreq` is
-// emptied and false is returned.
+// completed; a whole number above three digits gets its separator first). When the image holds no
+// frequency that can be shown, `channelfreq` is emptied and false is returned.
 bool displayFrequency(SettingsRecord& record, const ConfigImage& image, char separator);
 
 // Key rule of `channelfreq`: codes below 31 pass; other non-digits are dropped; a digit

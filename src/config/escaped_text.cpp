@@ -6,7 +6,9 @@ namespace palor {
 
 namespace {
 
-bool inRange(unsigned char c, unsigned char low, unsigned char high) { return c >= low && c <= high; }
+bool inRange(unsigned char c, unsigned char low, unsigned char high) {
+  return c >= low && c <= high;
+}
 
 // The length of the well-formed UTF-8 character of two or more bytes that starts at `at`,
 // or 0 when none does.
@@ -59,7 +61,8 @@ std::string escapeControls(std::string_view text) {
       // U+0080..U+009F are the C1 controls: C2 80..C2 9F.
       const bool control = c == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F;
       for (std::size_t k = 0; k < length; ++k)
-        out += control ? byteEscape(static_cast<unsigned char>(text[i + k])) : std::string(1, text[i + k]);
+        out += control ? byteEscape(static_cast<unsigned char>(text[i + k]))
+                       : std::string(1, text[i + k]);
       i += length;
     } else {
       // A byte of no UTF-8 character is read as Latin-1, where 0x80..0x9F are controls too.

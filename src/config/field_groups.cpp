@@ -43,8 +43,8 @@ const std::array<FolderFields, kFolders>& folders() {
 
 const std::array<FieldId, 7>& tonePatternFields() {
   static const std::array<FieldId, 7> fields = {
-      fieldId("tonepatternA"),   fieldId("tonepatternB"),     fieldId("tonepatternC"),
-      fieldId("tonepatternD"),   fieldId("tonepatternPon"),   fieldId("tonepatternLcell"),
+      fieldId("tonepatternA"),    fieldId("tonepatternB"),   fieldId("tonepatternC"),
+      fieldId("tonepatternD"),    fieldId("tonepatternPon"), fieldId("tonepatternLcell"),
       fieldId("tonepatternUcall")};
   return fields;
 }

@@ -101,9 +101,13 @@ struct FolderFields {
 };
 
 const std::array<AddressRow, kAddressRows>& addressRows();
-inline const AddressRow& addressRow(int row) { return addressRows().at(static_cast<std::size_t>(row - 1)); }
+inline const AddressRow& addressRow(int row) {
+  return addressRows().at(static_cast<std::size_t>(row - 1));
+}
 const std::array<FolderFields, kFolders>& folders();
-inline const FolderFields& folderFields(int folder) { return folders().at(static_cast<std::size_t>(folder)); }
+inline const FolderFields& folderFields(int folder) {
+  return folders().at(static_cast<std::size_t>(folder));
+}
 
 // The seven tone patterns of the Settings tab: A..D, power on, low cell, urgent call.
 const std::array<FieldId, 7>& tonePatternFields();

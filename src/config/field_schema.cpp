@@ -1,11 +1,10 @@
 #include "config/field_schema.h"
 
-#include "config/field_groups.h"
-
 #include <cstdio>
 #include <stdexcept>
 #include <unordered_map>
 
+#include "config/field_groups.h"
 
 namespace palor {
 namespace {
@@ -46,7 +45,7 @@ FieldSchema check(std::string name, std::string caption, bool defaultChecked) {
 }
 
 FieldSchema& placed(FieldSchema& f, std::string_view page, std::string_view group,
-                  std::string_view label) {
+                    std::string_view label) {
   f.page = page;
   f.group = group;
   f.label = label;
@@ -131,11 +130,10 @@ void addSettings(std::vector<FieldSchema>& s) {
   add(text("hellomsg1", 14, " TARVO PAGING "), "Hello message", "");
 
   const std::pair<const char*, const char*> tones[] = {
-      {"A", "FFFC"},        {"B", "CFFC"},         {"C", "CCC0"},
-      {"D", "264C"},        {"Power on", "A000"},  {"Low cell", "8000"},
-      {"Urgent call", "D1B1"}};
-  const char* toneFields[] = {"tonepatternA",   "tonepatternB",     "tonepatternC",
-                              "tonepatternD",   "tonepatternPon",   "tonepatternLcell",
+      {"A", "FFFC"},        {"B", "CFFC"},        {"C", "CCC0"},          {"D", "264C"},
+      {"Power on", "A000"}, {"Low cell", "8000"}, {"Urgent call", "D1B1"}};
+  const char* toneFields[] = {"tonepatternA",    "tonepatternB",   "tonepatternC",
+                              "tonepatternD",    "tonepatternPon", "tonepatternLcell",
                               "tonepatternUcall"};
   for (int i = 0; i < 7; ++i) {
     FieldSchema f = text(toneFields[i], 4, tones[i].second);
@@ -185,8 +183,8 @@ void addSettings(std::vector<FieldSchema>& s) {
   add(list("baudrate", {"512 bps", "1200 bps", "2400 bps"}, 0), "", "Baud rate");
   add(list("polarity", {"Normal", "Inverse"}, 0), "", "Polarity");
   // Stands after "MHz@", the unit of channelfreq.
-  add(list("channelspace", {"25 kHz", "20 kHz", "12.5 kHz", "10 kHz", "6.25 kHz", "5 kHz"}, 0),
-      "", "");
+  add(list("channelspace", {"25 kHz", "20 kHz", "12.5 kHz", "10 kHz", "6.25 kHz", "5 kHz"}, 0), "",
+      "");
   {
     FieldSchema f = list("lcd_on_time", kLcdOnOff, 0);
     f.initiallyEnabled = false;
@@ -212,12 +210,14 @@ void addSettings(std::vector<FieldSchema>& s) {
   add(list("repeatcallreject", {"Disabled", "1-2 min", "2-3 min", "5-6 min", "10-11 min"}, 0), "",
       "Repeat call rejection");
   add(list("numset", {"0-9,'NL'U'SP'-][", "0-9,ABCDE'SP'"}, 0), "", "Numeric char. set");
-  add(list("language", {"U.S.", "GERMAN", "SWISS", "FRENCH", "SWEDEN", "PORTUGAL", "SPAIN",
-                        "U.K.", "ITALY", "DENMARK/NORWAY"},
+  add(list("language",
+           {"U.S.", "GERMAN", "SWISS", "FRENCH", "SWEDEN", "PORTUGAL", "SPAIN", "U.K.", "ITALY",
+            "DENMARK/NORWAY"},
            7),
       "", "Character set");
-  add(list("menulanguage", {"English", "German", "French", "Swedish", "Danish", "Norwegian",
-                            "Portuguese", "Spanish", "Italian", "Finnish", "Dutch"},
+  add(list("menulanguage",
+           {"English", "German", "French", "Swedish", "Danish", "Norwegian", "Portuguese",
+            "Spanish", "Italian", "Finnish", "Dutch"},
            0),
       "", "Menu language");
   add(list("cmbNameDisplay", {"Address name", "Tone name", "Nothing"}, 2), "",
@@ -271,12 +271,13 @@ void addHardware(std::vector<FieldSchema>& s) {
     add(f, "LCD driver", "Chip");
   }
   add(list("lcd_opa", {"3", "4", "5", "6", "7"}, 2), "LCD driver", "OPA");
-  add(list("lcd_fosc", {"60.6 Hz", "63.6 Hz", "68.5 Hz", "72.5 Hz", "74.4 Hz", "79.9 Hz",
-                        "89.3 Hz", "98.3 Hz"},
+  add(list("lcd_fosc",
+           {"60.6 Hz", "63.6 Hz", "68.5 Hz", "72.5 Hz", "74.4 Hz", "79.9 Hz", "89.3 Hz", "98.3 Hz"},
            0),
       "LCD driver", "Fosc");
-  add(list("lcd_tc", {"-0.01%/C", "Reserved", "-0.15%/C", "Reserved", "-0.2%/C", "Reserved",
-                      "Reserved", "-0.3%/C"},
+  add(list("lcd_tc",
+           {"-0.01%/C", "Reserved", "-0.15%/C", "Reserved", "-0.2%/C", "Reserved", "Reserved",
+            "-0.3%/C"},
            0),
       "LCD driver", "TC value");
   add(list("lcd_bias", {"00", "01", "10"}, 2), "LCD driver", "Bias ratio");
@@ -296,9 +297,8 @@ void addHardware(std::vector<FieldSchema>& s) {
     add(f, "Decoder", "BS3");
   }
   {
-    FieldSchema f = list("error_rate", {"1 CNT", "2 CNT", "3 CNT", "4 CNT", "5 CNT", "6 CNT",
-                                      "7 CNT", "8 CNT"},
-                       1);
+    FieldSchema f = list(
+        "error_rate", {"1 CNT", "2 CNT", "3 CNT", "4 CNT", "5 CNT", "6 CNT", "7 CNT", "8 CNT"}, 1);
     f.tooltip = "Preamble mode rate error detection";
     add(f, "Decoder", "Error rate");
   }

@@ -8,8 +8,8 @@ namespace palor {
 namespace {
 
 std::uint16_t crcOver(const ConfigImage& image, int first, int end) {
-  return crc16Xmodem(std::span<const std::uint8_t>(image.data() + first,
-                                                    static_cast<std::size_t>(end - first)));
+  return crc16Xmodem(
+      std::span<const std::uint8_t>(image.data() + first, static_cast<std::size_t>(end - first)));
 }
 
 std::uint16_t storedWord(const ConfigImage& image, int offset) {

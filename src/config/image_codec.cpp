@@ -95,15 +95,16 @@ void decodeImage(SettingsRecord& record, const ConfigImage& image, const ImageOp
   for (const MapRow& row : imageMap()) decodeRow(record, image, row, options);
 }
 
-void refreshHardware(SettingsRecord& record, const ConfigImage& image, const ImageOptions& options) {
+void refreshHardware(SettingsRecord& record, const ConfigImage& image,
+                     const ImageOptions& options) {
   // Decoded once into a record of its own, so that each control gets what the decoder
   // would give it, and then handed over as the decoder hands values over.
   SettingsRecord decoded;
   decodeImage(decoded, image, options);
   static const char* const kHardware[] = {
-      "contrast", "pll",        "overheatVoltage", "lcd_opa", "lcd_fosc",        "lcd_tc",
-      "lcd_bias", "bs2_option", "end_of_msg",      "clko",    "bs3",             "bs1",
-      "filter_strength", "error_rate"};
+      "contrast", "pll",      "overheatVoltage", "lcd_opa",    "lcd_fosc",
+      "lcd_tc",   "lcd_bias", "bs2_option",      "end_of_msg", "clko",
+      "bs3",      "bs1",      "filter_strength", "error_rate"};
   for (const char* name : kHardware) {
     const FieldId f = SettingsRecord::id(name);
     if (f == SettingsRecord::id("contrast") && record.checked("contrastUnlock")) continue;

@@ -42,7 +42,7 @@ struct BitField {
 
 namespace image {
 
-inline constexpr int kFirmwareVersion = 0;      // version byte; the encoder leaves it 0
+inline constexpr int kFirmwareVersion = 0;  // version byte; the encoder leaves it 0
 // Byte 0 as the pager itself stores it: an image with it comes from the pager's EEPROM, not
 // from a saved file, which holds the version there.
 inline constexpr std::uint8_t kNoFirmwareVersion = 0;

@@ -57,9 +57,8 @@ void decodeUrgentCallAssignment(SettingsRecord& r, const ConfigImage& img, const
   if (!r.checked("method28a"))
     r.setIndex(field("urgcalltype"), static_cast<int>(image::kUrgentCallType.get(img)));
 }
-constexpr SpecialCoding kUrgentCallAssignment{"10 bits 5-3: method28a, urgcalltype",
-                                              encodeUrgentCallAssignment,
-                                              decodeUrgentCallAssignment};
+constexpr SpecialCoding kUrgentCallAssignment{
+    "10 bits 5-3: method28a, urgcalltype", encodeUrgentCallAssignment, decodeUrgentCallAssignment};
 
 // The backlight duty; a duty that is none of the four leaves backlight as it was.
 bool encodeBacklight(SettingsRecord& r, ConfigImage& img, const ImageOptions&) {
@@ -111,8 +110,8 @@ void decodePrivateFunControl(SettingsRecord& r, const ConfigImage& img, const Im
   r.setChecked(field("privateFunControl"), image::kPrivateFunControl.get(img) != 0);
   if (!r.checked("privateFunControl")) r.setEnabled(field("delMenu"), false);
 }
-constexpr SpecialCoding kPrivateFunControl{"250 bit 4: privateFunControl",
-                                           encodePrivateFunControl, decodePrivateFunControl};
+constexpr SpecialCoding kPrivateFunControl{"250 bit 4: privateFunControl", encodePrivateFunControl,
+                                           decodePrivateFunControl};
 
 // 216 + 2k, 217 + 2k: first and last slot of folder k. The active folders share the slots
 // in folder order (8-bit arithmetic); an inactive folder stores 0xFF, 0x00.
@@ -170,8 +169,7 @@ void decodeCapcodes(SettingsRecord& r, const ConfigImage& img, const ImageOption
                 static_cast<int>(unpackCapcode(img[at + 1], img[at + 2], img[at + 3])));
   }
 }
-constexpr SpecialCoding kCapcodes{"262 + 4(n-1) + 1..3: capcodes", encodeCapcodes,
-                                  decodeCapcodes};
+constexpr SpecialCoding kCapcodes{"262 + 4(n-1) + 1..3: capcodes", encodeCapcodes, decodeCapcodes};
 
 // bs1 and bs3, 6 bits each, spread in reversed bit order (image::kBs1High and its kin).
 bool encodeThresholds(SettingsRecord& r, ConfigImage& img, const ImageOptions&) {
@@ -189,8 +187,8 @@ void decodeThresholds(SettingsRecord& r, const ConfigImage& img, const ImageOpti
   r.setNumber(field("bs3"), b3);
   r.setNumber(field("bs1"), b1);
 }
-constexpr SpecialCoding kThresholds{"295 bits 7-6, 296, 297 bits 1-0: bs1, bs3",
-                                    encodeThresholds, decodeThresholds};
+constexpr SpecialCoding kThresholds{"295 bits 7-6, 296, 297 bits 1-0: bs1, bs3", encodeThresholds,
+                                    decodeThresholds};
 
 // The filter is on for an index below 4, with rev2 of the strength; "Off" is index 4.
 constexpr int kFilterOff = 4;

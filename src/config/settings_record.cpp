@@ -76,7 +76,8 @@ int SettingsRecord::number(FieldId f) const { return toInteger(text(f)); }
 void SettingsRecord::setNumber(FieldId f, int value) {
   std::string digits = std::to_string(value);
   const auto width = static_cast<std::size_t>(schema(f).maxLength);
-  if (digits.size() > width) digits = (value < 0 ? "-" : "") + std::string(width - (value < 0), '9');
+  if (digits.size() > width)
+    digits = (value < 0 ? "-" : "") + std::string(width - (value < 0), '9');
   setText(f, digits);
 }
 
@@ -223,7 +224,8 @@ bool SettingsRecord::runRule(std::string_view name, std::optional<FieldId> only)
 std::vector<std::string> SettingsRecord::ruleNames(FieldId f) const {
   const Field& field = fields_[toIndex(f)];
   std::vector<std::string> names;
-  for (const std::string* n : {&field.clickName, &field.changeName, &field.exitName, &field.keyName})
+  for (const std::string* n :
+       {&field.clickName, &field.changeName, &field.exitName, &field.keyName})
     if (!n->empty()) names.push_back(*n);
   return names;
 }

@@ -1,11 +1,11 @@
 #include "files/atomic_file.h"
 
-#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <deque>
 #include <optional>
 

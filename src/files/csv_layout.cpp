@@ -28,25 +28,33 @@ Cell text(std::string_view name) { return {.kind = Kind::Text, .field = fieldId(
 // A text of fixed length: read, it is cut to `cut` and then filled with blanks.
 Cell fixedLength(std::string_view name, std::size_t cut) {
   const FieldId f = fieldId(name);
-  return {.kind = Kind::Text, .field = f, .cut = cut,
-          .rule = RuleCall{FormRule::FixedString, 0, f}};
+  return {
+      .kind = Kind::Text, .field = f, .cut = cut, .rule = RuleCall{FormRule::FixedString, 0, f}};
 }
 // A number: read, it is cut to `cut` and must be digits; `rule` runs only when it is.
 Cell digits(std::string_view name, std::string_view fallback, std::size_t cut = kWhole,
             std::optional<FormRule> rule = {}) {
-  return {.kind = Kind::Text, .field = fieldId(name), .cut = cut, .test = TextTest::Digits,
+  return {.kind = Kind::Text,
+          .field = fieldId(name),
+          .cut = cut,
+          .test = TextTest::Digits,
           .fallback = std::string(fallback),
           .rule = rule ? std::optional(RuleCall{*rule}) : std::nullopt};
 }
 // A tone pattern: read, it is cut to 4 characters and must be hexadecimal digits.
 Cell hex(std::string_view name, std::string_view fallback) {
-  return {.kind = Kind::Text, .field = fieldId(name), .cut = 4, .test = TextTest::Hex,
+  return {.kind = Kind::Text,
+          .field = fieldId(name),
+          .cut = 4,
+          .test = TextTest::Hex,
           .fallback = std::string(fallback)};
 }
-Cell item(std::string_view name, int noMatch = 0, std::string_view alias = {},
-          int aliasIndex = 0) {
-  return {.kind = Kind::Item, .field = fieldId(name), .noMatch = noMatch,
-          .alias = std::string(alias), .aliasIndex = aliasIndex};
+Cell item(std::string_view name, int noMatch = 0, std::string_view alias = {}, int aliasIndex = 0) {
+  return {.kind = Kind::Item,
+          .field = fieldId(name),
+          .noMatch = noMatch,
+          .alias = std::string(alias),
+          .aliasIndex = aliasIndex};
 }
 Cell yesNo(std::string_view name) { return {.kind = Kind::YesNo, .field = fieldId(name)}; }
 // Folder k's switch. Within a half a folder opens only after the one before it; folders
@@ -57,12 +65,15 @@ Cell folderSwitch(int k) {
   return c;
 }
 Cell choice(std::string_view name, std::string_view on, std::string_view off) {
-  return {.kind = Kind::Choice, .text = std::string(on), .field = fieldId(name),
+  return {.kind = Kind::Choice,
+          .text = std::string(on),
+          .field = fieldId(name),
           .offText = std::string(off)};
 }
 // The channel frequency; once read, the frequency rule runs.
 Cell frequency(std::string_view name) {
-  return {.kind = Kind::Frequency, .field = fieldId(name),
+  return {.kind = Kind::Frequency,
+          .field = fieldId(name),
           .rule = RuleCall{FormRule::ChannelFrequency}};
 }
 
@@ -83,9 +94,7 @@ class LayoutBuilder {
   // A list with its label: "Alert time:,8 sec,".
   void listLine(int number, std::string_view name) { line(number, {label(name), item(name)}); }
   // A check box with its caption: "Auto backlight:,Yes,".
-  void checkLine(int number, std::string_view name) {
-    line(number, {caption(name), yesNo(name)});
-  }
+  void checkLine(int number, std::string_view name) { line(number, {caption(name), yesNo(name)}); }
 
   std::vector<Line> lines;
 };
@@ -106,13 +115,13 @@ std::vector<Line> buildLayout() {
     };
     // Line 2n: a message type that matches nothing is Public, a format Tone; an address
     // that is not digits is the row's start-up address.
-    t.line(2 * n, {fixed(schema(f("addr", "en")).caption), yesNo(f("addr", "en")),
-                   digits(f("address"), schema(f("address")).defaultText),
-                   yesNo(f("permission")), item(f("msgtype"), 1),
-                   item(f("addr", "formatA"), 3), yesNo(f("UrgentCall", "A")),
-                   item(f("addr", "formatB"), 3), yesNo(f("UrgentCall", "B")),
-                   item(f("addr", "formatC"), 3), yesNo(f("UrgentCall", "C")),
-                   item(f("addr", "formatD"), 3), yesNo(f("UrgentCall", "D"))});
+    t.line(
+        2 * n,
+        {fixed(schema(f("addr", "en")).caption), yesNo(f("addr", "en")),
+         digits(f("address"), schema(f("address")).defaultText), yesNo(f("permission")),
+         item(f("msgtype"), 1), item(f("addr", "formatA"), 3), yesNo(f("UrgentCall", "A")),
+         item(f("addr", "formatB"), 3), yesNo(f("UrgentCall", "B")), item(f("addr", "formatC"), 3),
+         yesNo(f("UrgentCall", "C")), item(f("addr", "formatD"), 3), yesNo(f("UrgentCall", "D"))});
     // Line 2n + 1, the names; line 3 carries one more empty field. After it the row's rule
     // runs, so that the tone names follow the formats just read, as a user's picks would
     // leave them.
@@ -131,10 +140,11 @@ std::vector<Line> buildLayout() {
   t.line(20, {fixed("Folder Num"), fixed(enabled), heading("pubbox0"), heading("pubboxlength0")},
          kWide);
   for (int k = 0; k < kFolders; ++k) {
-    Line& line = t.line(21 + k,
-                        {fixed(schema(folderField("pubboxact", k)).caption), folderSwitch(k),
-                         text(folderField("pubbox", k)), digits(folderField("pubboxlength", k), "1")},
-                        kWide);
+    Line& line =
+        t.line(21 + k,
+               {fixed(schema(folderField("pubboxact", k)).caption), folderSwitch(k),
+                text(folderField("pubbox", k)), digits(folderField("pubboxlength", k), "1")},
+               kWide);
     // After the last folder: the message types decide whether the tab stays open.
     if (k == kFolders - 1) line.after = RuleCall{FormRule::MessageTypes};
   }
@@ -144,17 +154,17 @@ std::vector<Line> buildLayout() {
   // defaults: D "CCCC" (not "264C"), hold time "005" (not "20"), range time "30" (not "240").
   t.line(38, {fixed(kPageSettings)}, kWide);
   t.line(39, {fixed(schema("hellomsg1").group + ":"), fixedLength("hellomsg1", 14)}, kWide);
-  t.line(40, {fixed(schema("tonepatternA").group + ":"),
-              label("tonepatternA"), hex("tonepatternA", "FFFC"),
-              label("tonepatternB"), hex("tonepatternB", "CFFC"),
-              label("tonepatternC"), hex("tonepatternC", "CCC0"),
-              label("tonepatternD"), hex("tonepatternD", "CCCC")},
+  t.line(40,
+         {fixed(schema("tonepatternA").group + ":"), label("tonepatternA"),
+          hex("tonepatternA", "FFFC"), label("tonepatternB"), hex("tonepatternB", "CFFC"),
+          label("tonepatternC"), hex("tonepatternC", "CCC0"), label("tonepatternD"),
+          hex("tonepatternD", "CCCC")},
          kWide);
-  t.line(41, {empty(),
-              label("tonepatternPon"), hex("tonepatternPon", "A000"),
-              label("tonepatternLcell"), hex("tonepatternLcell", "8000"),
-              label("tonepatternUcall"), hex("tonepatternUcall", "D1B1")},
-         kWide);
+  t.line(
+      41,
+      {empty(), label("tonepatternPon"), hex("tonepatternPon", "A000"), label("tonepatternLcell"),
+       hex("tonepatternLcell", "8000"), label("tonepatternUcall"), hex("tonepatternUcall", "D1B1")},
+      kWide);
   t.line(42, {label("lcdholdtime"), digits("lcdholdtime", "005", 3, FormRule::LcdHoldTime),
               label("lcd_on_time"), item("lcd_on_time")});
   t.line(43, {caption("contrastUnlock"), digits("contrast", "10", 2, FormRule::Contrast),

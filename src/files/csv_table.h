@@ -69,7 +69,6 @@ int convertItem(FieldId field, std::string_view text);
 // digits are left as they are for the frequency rule to complete (an empty field too).
 std::string normaliseChannelFreq(std::string_view text, char separator);
 
-
 // A line longer than this keeps only its first kMaxLineLength characters: no field the
 // table carries comes anywhere near it, and it keeps the reader's memory bounded.
 inline constexpr std::size_t kMaxLineLength = 64 * 1024;

@@ -32,23 +32,22 @@ inline FileError readFailure(int error) {
   return {FileError::Kind::ReadError, systemText(error)};
 }
 
-inline FileError writeFailure(int error) { return {FileError::Kind::WriteError, systemText(error)}; }
+inline FileError writeFailure(int error) {
+  return {FileError::Kind::WriteError, systemText(error)};
+}
 
 // The reason in words, to follow the file's name: "the file does not exist", "it is a
 // folder, not a file", "cannot be read: Permission denied".
 inline std::string describe(const FileError& error) {
   switch (error.kind) {
-    case FileError::Kind::NotFound:
-      return "the file does not exist";
+    case FileError::Kind::NotFound: return "the file does not exist";
     case FileError::Kind::NotRegularFile:
       return "it is " + (error.detail.empty() ? std::string("something else") : error.detail) +
              ", not a file";
     case FileError::Kind::TooShort:
       return error.detail.empty() ? std::string("the file is too short") : error.detail;
-    case FileError::Kind::ReadError:
-      return "cannot be read: " + error.detail;
-    case FileError::Kind::WriteError:
-      return "cannot be written: " + error.detail;
+    case FileError::Kind::ReadError: return "cannot be read: " + error.detail;
+    case FileError::Kind::WriteError: return "cannot be written: " + error.detail;
   }
   return error.detail;
 }

@@ -12,10 +12,14 @@ namespace palor {
 
 FileError notRegularFile(unsigned mode) {
   const char* what = "something else";
-  if (S_ISDIR(mode)) what = "a folder";
-  else if (S_ISFIFO(mode)) what = "a named pipe";
-  else if (S_ISSOCK(mode)) what = "a socket";
-  else if (S_ISCHR(mode) || S_ISBLK(mode)) what = "a device";
+  if (S_ISDIR(mode))
+    what = "a folder";
+  else if (S_ISFIFO(mode))
+    what = "a named pipe";
+  else if (S_ISSOCK(mode))
+    what = "a socket";
+  else if (S_ISCHR(mode) || S_ISBLK(mode))
+    what = "a device";
   return {FileError::Kind::NotRegularFile, what};
 }
 

@@ -14,10 +14,8 @@ bool isChargerCode(std::uint8_t c) {
     case code::kWriteDone:
     case code::kWriteImpossible:
     case code::kVerifyPassed:
-    case code::kVerifyFailed:
-      return true;
-    default:
-      return code::isReadBlock(c) || code::isWriteBlock(c);
+    case code::kVerifyFailed: return true;
+    default: return code::isReadBlock(c) || code::isWriteBlock(c);
   }
 }
 

@@ -23,17 +23,17 @@ inline constexpr std::size_t kBlockCount = kImageSize / kBlockSize;
 
 // Frame codes. The block codes carry the block number in their low four bits.
 namespace code {
-inline constexpr std::uint8_t kNoPager = 0x30;         // charger holds no pager
-inline constexpr std::uint8_t kPagerPresent = 0x31;    // charger holds a pager
+inline constexpr std::uint8_t kNoPager = 0x30;       // charger holds no pager
+inline constexpr std::uint8_t kPagerPresent = 0x31;  // charger holds a pager
 inline constexpr std::uint8_t kPresencePoll = 0x32;
-inline constexpr std::uint8_t kIdentify = 0x48;        // request, and its reply
+inline constexpr std::uint8_t kIdentify = 0x48;  // request, and its reply
 inline constexpr std::uint8_t kClosing = 0x49;
 inline constexpr std::uint8_t kWriteDone = 0x4A;
 inline constexpr std::uint8_t kWriteImpossible = 0x4B;
 inline constexpr std::uint8_t kVerifyPassed = 0x4C;
 inline constexpr std::uint8_t kVerifyFailed = 0x4D;
-inline constexpr std::uint8_t kReadBlock = 0x60;       // 0x60..0x6F: request and reply
-inline constexpr std::uint8_t kWriteBlock = 0x70;      // 0x70..0x7F: frame and acknowledgement
+inline constexpr std::uint8_t kReadBlock = 0x60;   // 0x60..0x6F: request and reply
+inline constexpr std::uint8_t kWriteBlock = 0x70;  // 0x70..0x7F: frame and acknowledgement
 
 constexpr bool isReadBlock(std::uint8_t c) { return (c & 0xF0) == kReadBlock; }
 constexpr bool isWriteBlock(std::uint8_t c) { return (c & 0xF0) == kWriteBlock; }

@@ -3,12 +3,13 @@
 namespace palor {
 
 PagerLink::PagerLink(ImageBuffer& images, Owner& owner)
-    : frames_(transport_.ring(),
-              [this](std::span<const std::uint8_t> bytes) {
-                if (sent_) sent_(bytes);
-                return transport_.transmit(bytes);
-              },
-              images.writeImage),
+    : frames_(
+          transport_.ring(),
+          [this](std::span<const std::uint8_t> bytes) {
+            if (sent_) sent_(bytes);
+            return transport_.transmit(bytes);
+          },
+          images.writeImage),
       protocol_(frames_, transport_.ring(), images, owner),
       watch_(transport_, protocol_, owner) {
   frames_.setFrameHandler([this](const ReceivedFrame& frame) {

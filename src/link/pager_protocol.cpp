@@ -63,8 +63,7 @@ void PagerProtocol::timeOutStep() {
       if (writeBlockCode_ < kLastWriteBlock) frames_.SendAgain();
       ++retryCounter_;
       return;
-    case ProtocolState::Idle:
-      return;
+    case ProtocolState::Idle: return;
   }
 }
 

@@ -35,8 +35,8 @@ bool lessIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 bool equalIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](char x, char y) { return lower(x) == lower(y); });
 }
 
 std::vector<std::string> adapterPorts() {

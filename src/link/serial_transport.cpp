@@ -75,20 +75,16 @@ PortOpenError openFailure(const std::string& path, int error) {
     case ENOENT:
     case ENOTDIR:
     case ENODEV:
-    case ENXIO:
-      return {Kind::NotFound, {}};
+    case ENXIO: return {Kind::NotFound, {}};
     case EBUSY:
     case EWOULDBLOCK:  // the lock of another opener
       return {Kind::Busy, {}};
     case EACCES:
-    case EPERM:
-      return permissionFailure(path);
+    case EPERM: return permissionFailure(path);
     case ENOTTY:
     case EISDIR:
-    case EINVAL:
-      return {Kind::NotATerminal, {}};
-    default:
-      return {Kind::Other, std::generic_category().message(error)};
+    case EINVAL: return {Kind::NotATerminal, {}};
+    default: return {Kind::Other, std::generic_category().message(error)};
   }
 }
 
@@ -97,24 +93,20 @@ PortOpenError openFailure(const std::string& path, int error) {
 std::string describe(const PortOpenError& error) {
   using Kind = PortOpenError::Kind;
   switch (error.kind) {
-    case Kind::NotFound:
-      return "the port does not exist";
-    case Kind::Busy:
-      return "the port is in use by another program";
+    case Kind::NotFound: return "the port does not exist";
+    case Kind::Busy: return "the port is in use by another program";
     case Kind::NoPermission:
       if (error.opener == PortOpenError::Opener::OwnerOnly)
-        return std::string("permission denied (only the port's owner may open it; install the "
-                           "udev rule ") +
+        return std::string(
+                   "permission denied (only the port's owner may open it; install the "
+                   "udev rule ") +
                kUdevRuleName + " into udev's rules directory and plug the adapter in again)";
       if (error.detail.empty()) return "permission denied";
       return "permission denied (the port belongs to group " + error.detail +
              "; add your user to that group and log in again)";
-    case Kind::NotATerminal:
-      return "not a serial port";
-    case Kind::AlreadyOpen:
-      return "another port is open already";
-    case Kind::Other:
-      return error.detail;
+    case Kind::NotATerminal: return "not a serial port";
+    case Kind::AlreadyOpen: return "another port is open already";
+    case Kind::Other: return error.detail;
   }
   return error.detail;
 }

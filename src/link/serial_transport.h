@@ -4,14 +4,14 @@
 // another, fails), sets it raw at 57600 bit/s 8N1, purges it, runs a ReceiveThread that
 // fills the receive ring, sends bytes and closes the port again. It knows nothing of
 // frames. Everything except the receive worker runs on the user-interface thread.
+#include <termios.h>
+
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
-
-#include <termios.h>
 
 #include "link/receive_ring.h"
 #include "link/receive_thread.h"

@@ -10,9 +10,9 @@ namespace {
 
 // How a settings value is made from the fields.
 enum class Compose {
-  Plain,           // the field's text, or its check mark for a check box
-  RangeTime,       // rangetime, a blank, its unit ("240 sec")
-  ChannelFreq,     // channelfreq, a blank, its unit, a blank, channelspace ("457.00000 MHz@ 25 kHz")
+  Plain,        // the field's text, or its check mark for a check box
+  RangeTime,    // rangetime, a blank, its unit ("240 sec")
+  ChannelFreq,  // channelfreq, a blank, its unit, a blank, channelspace ("457.00000 MHz@ 25 kHz")
   UrgentCallType,  // empty when method28a is checked, else urgcalltype
 };
 
@@ -149,7 +149,8 @@ void forEachLabel(const TPrintReport& report, Visit visit) {
 
 }  // namespace
 
-TPrintReport::TPrintReport() : serial_(named("TxtSerial")), pagerNumber_(named("LblPagerNumberTxt")) {
+TPrintReport::TPrintReport()
+    : serial_(named("TxtSerial")), pagerNumber_(named("LblPagerNumberTxt")) {
   for (int n = 1; n <= kAddressRows; ++n) {
     ReportAddress& a = addresses_[static_cast<std::size_t>(n - 1)];
     const std::string row = std::to_string(n);
@@ -175,9 +176,9 @@ TPrintReport::TPrintReport() : serial_(named("TxtSerial")), pagerNumber_(named("
   for (const SettingRow& row : settingRows()) {
     ReportSetting setting{captionOf(row), {}};
     for (const ValueRow& value : row.values) {
-      const bool isCheck = value.compose == Compose::Plain &&
-                           SettingsRecord::schema(SettingsRecord::id(value.field)).kind ==
-                               FieldKind::Check;
+      const bool isCheck =
+          value.compose == Compose::Plain &&
+          SettingsRecord::schema(SettingsRecord::id(value.field)).kind == FieldKind::Check;
       setting.values.push_back(named(value.label, isCheck));
     }
     settings_.push_back(std::move(setting));
@@ -204,8 +205,8 @@ void TPrintReport::fill(const SettingsRecord& record) {
     for (std::size_t x = 0; x < a.tones.size(); ++x) {
       const ToneColumn& column = row.tones[x];
       ReportAddress::Tone& t = a.tones[x];
-      const bool urgent = method28a ? record.checked(column.urgentCall)
-                                    : urgentCallTone == static_cast<int>(x);
+      const bool urgent =
+          method28a ? record.checked(column.urgentCall) : urgentCallTone == static_cast<int>(x);
       t.format.text = enabled ? text(column.format) : "";
       t.urgentCall.text = mark(enabled && urgent);
       t.name.text = enabled ? text(column.toneName) : "";

@@ -78,7 +78,8 @@ std::optional<std::string> readReportLabelLines(std::string_view lines, TPrintRe
       return where + ": the label '" + std::string(name) + "' is given twice";
     const std::optional<std::string> text = unescaped(line.substr(colon + 2));
     if (!text)
-      return where + ": the value of '" + std::string(name) + "' has a byte that is not escaped "
+      return where + ": the value of '" + std::string(name) +
+             "' has a byte that is not escaped "
              "as \\xNN, or an escape of one that is not";
     label->text = *text;
   }

@@ -17,19 +17,23 @@ void FormState::attachAddressRules() {
   for (const AddressRow& r : addressRows()) {
     const std::string n = std::to_string(r.row);
     const int row = r.row;
-    record_.setClickRule(r.enabled, [this, row](FieldId) { addrEnClick(row); },
-                         "addr" + n + "enClick");
-    record_.setChangeRule(r.address, [this](FieldId f) { AddressChange(f); }, "AddressChange");
-    record_.setExitRule(r.address, [this](FieldId f) { AddressExit(f); }, "AddressExit");
-    record_.setChangeRule(r.msgtype, [this](FieldId) { msgtypeChange(); }, "msgtypeChange");
+    record_.setClickRule(
+        r.enabled, [this, row](FieldId) { addrEnClick(row); }, "addr" + n + "enClick");
+    record_.setChangeRule(
+        r.address, [this](FieldId f) { AddressChange(f); }, "AddressChange");
+    record_.setExitRule(
+        r.address, [this](FieldId f) { AddressExit(f); }, "AddressExit");
+    record_.setChangeRule(
+        r.msgtype, [this](FieldId) { msgtypeChange(); }, "msgtypeChange");
     for (const ToneColumn& t : r.tones) {
       const char tone = t.letter;
-      record_.setChangeRule(t.format, [this, row, tone](FieldId) { addrFormatChange(row, tone); },
-                            "addr" + n + "format" + tone + "Change");
+      record_.setChangeRule(
+          t.format, [this, row, tone](FieldId) { addrFormatChange(row, tone); },
+          "addr" + n + "format" + tone + "Change");
     }
   }
-  record_.setClickRule(record_.id("method28a"), [this](FieldId) { Method28aClick(); },
-                       "Method28aClick");
+  record_.setClickRule(
+      record_.id("method28a"), [this](FieldId) { Method28aClick(); }, "Method28aClick");
 }
 
 void FormState::addrEnClick(int row) {

@@ -8,8 +8,10 @@ namespace palor {
 void FormState::attachChannelRules() {
   const FieldId channel = record_.id("channelfreq");
   record_.setKeyRule(
-      channel, [this](FieldId, char key) { return channelfreqKeyPress(key); }, "channelfreqKeyPress");
-  record_.setExitRule(channel, [this](FieldId) { channelfreqExit(); }, "channelfreqExit");
+      channel, [this](FieldId, char key) { return channelfreqKeyPress(key); },
+      "channelfreqKeyPress");
+  record_.setExitRule(
+      channel, [this](FieldId) { channelfreqExit(); }, "channelfreqExit");
 }
 
 bool FormState::channelfreqKeyPress(char key) {

@@ -34,14 +34,17 @@ struct CaseInsensitiveLess {
 
 void FormState::attachFieldRules() {
   auto key = [this](FieldId f, bool (FormState::*rule)(char), const char* name) {
-    record_.setKeyRule(f, [this, rule](FieldId, char ch) { return (this->*rule)(ch); }, name);
+    record_.setKeyRule(
+        f, [this, rule](FieldId, char ch) { return (this->*rule)(ch); }, name);
   };
   auto exit = [this](FieldId f, void (FormState::*rule)(FieldId), const char* name) {
-    record_.setExitRule(f, [this, rule](FieldId left) { (this->*rule)(left); }, name);
+    record_.setExitRule(
+        f, [this, rule](FieldId left) { (this->*rule)(left); }, name);
   };
   auto id = [](std::string_view name) { return SettingsRecord::id(name); };
 
-  for (const AddressRow& r : addressRows()) key(r.address, &FormState::LengthKeyPress, "LengthKeyPress");
+  for (const AddressRow& r : addressRows())
+    key(r.address, &FormState::LengthKeyPress, "LengthKeyPress");
   for (const FolderFields& f : folders()) {
     key(f.length, &FormState::LengthKeyPress, "LengthKeyPress");
     exit(f.title, &FormState::FixedStringExit, "FixedStringExit");
@@ -60,20 +63,26 @@ void FormState::attachFieldRules() {
     exit(id(name), &FormState::FixedStringExit, "FixedStringExit");
   exit(id("password"), &FormState::FixedCodeExit, "FixedCodeExit");
 
-  record_.setExitRule(id("contrast"), [this](FieldId) { ContrastExit(); }, "ContrastExit");
-  record_.setChangeRule(id("lcdholdtime"), [this](FieldId) { LcdHoldTimeChange(); },
-                        "LcdHoldTimeChange");
-  record_.setExitRule(id("lcdholdtime"), [this](FieldId) { LcdHoldTimeExit(); }, "LcdHoldTimeExit");
-  record_.setExitRule(id("bs1"), [this](FieldId) { Bs1Exit(); }, "Bs1Exit");
-  record_.setExitRule(id("bs3"), [this](FieldId) { Bs3Exit(); }, "Bs3Exit");
+  record_.setExitRule(
+      id("contrast"), [this](FieldId) { ContrastExit(); }, "ContrastExit");
+  record_.setChangeRule(
+      id("lcdholdtime"), [this](FieldId) { LcdHoldTimeChange(); }, "LcdHoldTimeChange");
+  record_.setExitRule(
+      id("lcdholdtime"), [this](FieldId) { LcdHoldTimeExit(); }, "LcdHoldTimeExit");
+  record_.setExitRule(
+      id("bs1"), [this](FieldId) { Bs1Exit(); }, "Bs1Exit");
+  record_.setExitRule(
+      id("bs3"), [this](FieldId) { Bs3Exit(); }, "Bs3Exit");
 
-  record_.setClickRule(id("contrastUnlock"), [this](FieldId) { ContrastUnlockClick(); },
-                       "ContrastUnlockClick");
-  record_.setClickRule(id("privateFunControl"), [this](FieldId) { PrivateFunControlClick(); },
-                       "PrivateFunControlClick");
-  record_.setChangeRule(id("repeatcallcheck"), [this](FieldId) { RepeatCallCheckChange(); },
-                        "RepeatCallCheckChange");
-  record_.setClickRule(id("otaKillCmd"), [this](FieldId) { OtaKillCmdClick(); }, "OtaKillCmdClick");
+  record_.setClickRule(
+      id("contrastUnlock"), [this](FieldId) { ContrastUnlockClick(); }, "ContrastUnlockClick");
+  record_.setClickRule(
+      id("privateFunControl"), [this](FieldId) { PrivateFunControlClick(); },
+      "PrivateFunControlClick");
+  record_.setChangeRule(
+      id("repeatcallcheck"), [this](FieldId) { RepeatCallCheckChange(); }, "RepeatCallCheckChange");
+  record_.setClickRule(
+      id("otaKillCmd"), [this](FieldId) { OtaKillCmdClick(); }, "OtaKillCmdClick");
 }
 
 // Key rules. Control characters always pass, so backspace and the clipboard keys work.

@@ -81,8 +81,8 @@ FileCommandOutcome FormState::ImportCsv(const std::string& path) {
   // The whole file is read before any line applies: a file that cannot be read to its end,
   // or that is not a table, changes nothing.
   std::vector<std::string> lines;
-  const FileOutcome read = csv::readTableLines(
-      path, [&](std::string_view line, int) { lines.emplace_back(line); });
+  const FileOutcome read =
+      csv::readTableLines(path, [&](std::string_view line, int) { lines.emplace_back(line); });
   if (!read || !csv::startsAsTable(lines)) {
     log_.append(msg::kLoadFailed);
     return {false, read.failure()};

@@ -30,10 +30,11 @@ void FormState::lockFolder(int folder) {
 void FormState::attachFolderRules() {
   for (const FolderFields& f : folders()) {
     const int k = f.folder;
-    record_.setClickRule(f.active, [this, k](FieldId) { pubboxactClick(k); },
-                         std::string("pubboxact") + folderDigit(k) + "Click");
-    record_.setExitRule(f.length, [this](FieldId length) { pubboxlengthExit(length); },
-                        "pubboxlengthExit");
+    record_.setClickRule(
+        f.active, [this, k](FieldId) { pubboxactClick(k); },
+        std::string("pubboxact") + folderDigit(k) + "Click");
+    record_.setExitRule(
+        f.length, [this](FieldId length) { pubboxlengthExit(length); }, "pubboxlengthExit");
   }
 }
 
@@ -60,7 +61,8 @@ void FormState::pubboxactClick(int folder) {
   record_.setEnabled(length, true);
   const int next = folder + 1;
   if (next < endOfHalf(folder)) {
-    for (FieldId f : {folderFields(next).active, folderFields(next).title, folderFields(next).length})
+    for (FieldId f :
+         {folderFields(next).active, folderFields(next).title, folderFields(next).length})
       record_.setEnabled(f, true);
   }
   if (excess > 0) {
@@ -84,8 +86,7 @@ void FormState::pubboxlengthExit(FieldId length) {
   // active folders leave, but never below one slot; if they alone fill 99 slots, the total
   // test refuses the configuration when it is stored.
   const int folder = SettingsRecord::schema(length).row;
-  if (folder < 0 || folder >= kFolders || !record_.checked(folderFields(folder).active))
-    return;
+  if (folder < 0 || folder >= kFolders || !record_.checked(folderFields(folder).active)) return;
   const int excess = folderExcess(record_);
   if (excess <= 0) return;
   const int trimmed = std::max(slots - excess, 1);

@@ -10,8 +10,7 @@
 namespace palor {
 
 bool FormState::encodeWriteImage() {
-  if (encodeImage(record_, images_.writeImage, {firmwareVersion(), decimalSeparator_}))
-    return true;
+  if (encodeImage(record_, images_.writeImage, {firmwareVersion(), decimalSeparator_})) return true;
   log_.append(msg::kPublicMessagesOver99);
   return false;
 }

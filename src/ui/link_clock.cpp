@@ -13,7 +13,8 @@ namespace {
 // The next time of a timer that fired at `now` and was due at `due`: one interval on, or,
 // when that has passed as well, one interval from now (the missed ticks are skipped).
 LinkClock::Clock::time_point nextDue(LinkClock::Clock::time_point due,
-                                     LinkClock::Clock::time_point now, LinkClock::Interval interval) {
+                                     LinkClock::Clock::time_point now,
+                                     LinkClock::Interval interval) {
   const auto next = due + interval;
   return next > now ? next : now + interval;
 }

@@ -17,11 +17,11 @@ inline constexpr std::string_view kApplicationTitle = "PALOR Customer Programmer
 struct MainWindowState {
   std::string title{kLayoutCaption};
   bool hardwarePageVisible = true;
-  bool writeToPagerEnabled = true;   // link items: enabled once a pager is identified
+  bool writeToPagerEnabled = true;  // link items: enabled once a pager is identified
   bool readFromPagerEnabled = true;
   bool connectPagerVisible = true;
   bool repairChecked = false;
-  bool fileMenuEnabled = true;       // both submenus are disabled during a pager read or write
+  bool fileMenuEnabled = true;  // both submenus are disabled during a pager read or write
   bool helpMenuEnabled = true;
   // The pages (Addresses, Folders, Settings, Hardware) and TxtPagerNumber take edits, except
   // during a pager read or write: what is typed then would be shown but never written. They
@@ -34,8 +34,8 @@ struct MainWindowState {
   bool stopVisible = false;
   bool infoRWPagerVisible = false;
   std::string infoRWPagerText;
-  bool comClockRunning = false;      // the 40 ms protocol timer
-  bool watchSerialRunning = false;   // the 500 ms port watch
+  bool comClockRunning = false;     // the 40 ms protocol timer
+  bool watchSerialRunning = false;  // the 500 ms port watch
   bool acceptsDroppedFiles = false;
   bool closeRequested = false;
 };
@@ -43,7 +43,7 @@ struct MainWindowState {
 // What start-up learns from the machine it runs on.
 struct StartUpEnvironment {
   std::vector<std::string> ports{};  // the charger's serial ports, when no port source is given
-  char decimalSeparator = '.';     // the PC's number format
+  char decimalSeparator = '.';       // the PC's number format
   // Where the charger's ports come from, at start-up and at every device change: the
   // window's is systemPorts(). Empty: `ports` are the ports for the whole run.
   PortSource portSource{};

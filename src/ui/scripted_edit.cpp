@@ -22,39 +22,28 @@ std::optional<Action> actionNamed(std::string_view option) {
 
 std::string_view actionName(Action action) {
   switch (action) {
-    case Action::Type:
-      return "type";
-    case Action::Leave:
-      return "leave";
-    case Action::Set:
-      return "set";
-    case Action::Check:
-      return "check";
-    case Action::Pick:
-      return "pick";
+    case Action::Type: return "type";
+    case Action::Leave: return "leave";
+    case Action::Set: return "set";
+    case Action::Check: return "check";
+    case Action::Pick: return "pick";
   }
   return "edit";
 }
 
 FieldKind kindFor(Action action) {
   switch (action) {
-    case Action::Check:
-      return FieldKind::Check;
-    case Action::Pick:
-      return FieldKind::Item;
-    default:
-      return FieldKind::Text;
+    case Action::Check: return FieldKind::Check;
+    case Action::Pick: return FieldKind::Item;
+    default: return FieldKind::Text;
   }
 }
 
 std::string_view kindName(FieldKind kind) {
   switch (kind) {
-    case FieldKind::Text:
-      return "text";
-    case FieldKind::Item:
-      return "list";
-    case FieldKind::Check:
-      return "check";
+    case FieldKind::Text: return "text";
+    case FieldKind::Item: return "list";
+    case FieldKind::Check: return "check";
   }
   return "other";
 }
@@ -131,18 +120,10 @@ void applyEdit(FormState& form, const ScriptedEdit& edit) {
     case Action::Type:
       for (char ch : edit.value) record.typeChar(field, ch);
       break;
-    case Action::Leave:
-      record.leave(field);
-      break;
-    case Action::Set:
-      record.setText(field, edit.value);
-      break;
-    case Action::Check:
-      record.setChecked(field, edit.value == "yes");
-      break;
-    case Action::Pick:
-      record.pickItem(field, pickedIndex(record, field, edit));
-      break;
+    case Action::Leave: record.leave(field); break;
+    case Action::Set: record.setText(field, edit.value); break;
+    case Action::Check: record.setChecked(field, edit.value == "yes"); break;
+    case Action::Pick: record.pickItem(field, pickedIndex(record, field, edit)); break;
   }
 }
 

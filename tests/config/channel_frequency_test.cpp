@@ -1,10 +1,10 @@
 // Channel frequency: text, key filter, synthesizer words for both chips, and the display of
 // the nearest synthesizer step.
+#include "config/channel_frequency.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
-
-#include "config/channel_frequency.h"
 
 namespace palor {
 namespace {
@@ -97,15 +97,14 @@ TEST(ChannelFrequency, ExitCompletesEncodesAndShowsTheStep) {
     char separator;
     const char* shown;
   };
-  const Case cases[] = {
-      {"457", '.', "457.00000"},
-      {"45", '.', "450.00000"},
-      {"457.0", '.', "457.00000"},
-      {"457,0125", ',', "457,01250"},
-      {"457.013", '.', "457.01250"},    // the nearest step of 12.5 kHz (6.25 kHz x 2)
-      {"457,00600", ',', "457,00000"},  // 0.48 of a step above 457
-      {"457.00625", '.', "457.01250"},  // half a step rounds up
-  };
+  const Case cases[] =
+      {
+          {"457", '.', "457.00000"},       {"45", '.', "450.00000"},
+          {"457.0", '.', "457.00000"},     {"457,0125", ',', "457,01250"},
+          {"457.013", '.', "457.01250"},    // the nearest step of 12.5 kHz (6.25 kHz x 2)
+          {"457,00600", ',', "457,00000"},  // 0.48 of a step above 457
+          {"457.00625", '.', "457.01250"},  // half a step rounds up
+      };
   for (const Case& c : cases) {
     Channel ch(c.typed, 2, 0);
     channelfreqExit(ch.record, ch.image, c.separator);
@@ -180,11 +179,15 @@ TEST(ChannelFrequencyText, ParsesOnlyTheGivenSeparator) {
     char separator;
     double value;
   };
-  const Case good[] = {{"457.00000", '.', 457},   {"457,00000", ',', 457}, {"-1.5", '.', -1.5},
-                       {".5", '.', 0.5},          {"5.", '.', 5},          {"+12", ',', 12},
+  const Case good[] = {{"457.00000", '.', 457},
+                       {"457,00000", ',', 457},
+                       {"-1.5", '.', -1.5},
+                       {".5", '.', 0.5},
+                       {"5.", '.', 5},
+                       {"+12", ',', 12},
                        {"152.83750", '.', 152.8375}};
   for (const Case& c : good) EXPECT_DOUBLE_EQ(parseDecimal(c.text, c.separator), c.value) << c.text;
-  const std::pair<const char*, char> bad[] = {{"457.00000", ','}, {"", '.'},   {".", '.'},
+  const std::pair<const char*, char> bad[] = {{"457.00000", ','}, {"", '.'},    {".", '.'},
                                               {"1.2.3", '.'},     {"4 5", '.'}, {"1e5", '.'},
                                               {"-", '.'},         {"0x10", '.'}};
   for (const auto& [text, separator] : bad)
@@ -195,9 +198,8 @@ TEST(ChannelFrequencyKeys, ThirdDigitBringsTheSeparator) {
   for (char separator : {'.', ','}) {
     SettingsRecord record;
     const FieldId f = record.id("channelfreq");
-    record.setKeyRule(f, [&](FieldId, char key) {
-      return channelfreqKeyPress(record, key, separator);
-    });
+    record.setKeyRule(
+        f, [&](FieldId, char key) { return channelfreqKeyPress(record, key, separator); });
     record.setText(f, "");
     for (char key : {'4', 'a', '.', ',', '5', '7'}) record.typeChar(f, key);
     EXPECT_EQ(record.text(f), std::string("457") + separator);

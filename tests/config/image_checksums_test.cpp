@@ -1,12 +1,13 @@
 // The two image checksums: what they cover, how they are stored, and the test that adopts a
 // read image only when both match.
+#include "config/image_checksums.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string_view>
 
 #include "config/crc16.h"
-#include "config/image_checksums.h"
 
 namespace palor {
 namespace {

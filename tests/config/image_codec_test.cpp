@@ -2,9 +2,9 @@
 // byte values of the map, the encoder's side effects and the decoder's edge cases. The round
 // trip and the robustness against any image run through the whole window
 // (tests/ui/image_commands_test.cpp).
-#include <gtest/gtest.h>
-
 #include "config/image_codec.h"
+
+#include <gtest/gtest.h>
 
 namespace palor {
 namespace {
@@ -20,14 +20,13 @@ TEST(ImageEncoder, DefaultSettingsGiveTheKnownBytes) {
   SettingsRecord record;
   const ConfigImage image = encoded(record);
   const std::pair<int, std::uint8_t> bytes[] = {
-      {10, 0x25}, {13, 0x4D}, {14, 0xFF}, {15, 0xFC}, {16, 0xCF}, {17, 0xFC}, {26, 0xD1},
-      {27, 0xB1}, {28, 0x21}, {29, 20},   {31, 0x07}, {33, 10},   {34, 0x48}, {39, 0x88},
-      {40, 0x02}, {41, 0x51}, {43, 0xB6}, {44, 240},  {45, 0},    {68, 0x2B}, {69, 0x2D},
-      {70, 0x2A}, {248, 0x01}, {249, 0x00}, {250, 0x13}, {252, 0x53}, {253, 0x04},
-      {254, 0x24}, {256, 0x01}, {257, 0x22}, {258, 0x08}, {259, 0x00}, {260, 0x01},
-      {261, 0x00}, {262, 0x86}, {263, 0xC0}, {264, 0x4B}, {265, 0x21}, {266, 0x86},
-      {267, 0xC4}, {268, 0x4B}, {269, 0xA1}, {294, 0x02}, {295, 0xC4}, {296, 0xFB},
-      {297, 0x94},
+      {10, 0x25},  {13, 0x4D},  {14, 0xFF},  {15, 0xFC},  {16, 0xCF},  {17, 0xFC},  {26, 0xD1},
+      {27, 0xB1},  {28, 0x21},  {29, 20},    {31, 0x07},  {33, 10},    {34, 0x48},  {39, 0x88},
+      {40, 0x02},  {41, 0x51},  {43, 0xB6},  {44, 240},   {45, 0},     {68, 0x2B},  {69, 0x2D},
+      {70, 0x2A},  {248, 0x01}, {249, 0x00}, {250, 0x13}, {252, 0x53}, {253, 0x04}, {254, 0x24},
+      {256, 0x01}, {257, 0x22}, {258, 0x08}, {259, 0x00}, {260, 0x01}, {261, 0x00}, {262, 0x86},
+      {263, 0xC0}, {264, 0x4B}, {265, 0x21}, {266, 0x86}, {267, 0xC4}, {268, 0x4B}, {269, 0xA1},
+      {294, 0x02}, {295, 0xC4}, {296, 0xFB}, {297, 0x94},
   };
   for (const auto& [offset, value] : bytes) EXPECT_EQ(image[offset], value) << "byte " << offset;
   for (int n = 0; n < 8; ++n) EXPECT_EQ(image[60 + n], 0x55) << "format byte " << 60 + n;
@@ -98,7 +97,7 @@ TEST(ImageEncoder, ItemFieldsAreMaskedAndReversedAsMapped) {
 TEST(ImageEncoder, FolderSlotRangesFollowTheActiveFolders) {
   struct Case {
     std::vector<std::pair<int, const char*>> active;  // folder, length
-    std::vector<std::array<int, 3>> ranges;            // folder, first, last
+    std::vector<std::array<int, 3>> ranges;           // folder, first, last
   };
   const Case cases[] = {
       {{{0, "5"}, {2, "3"}}, {{0, 0, 4}, {1, 0xFF, 0}, {2, 5, 7}, {3, 0xFF, 0}}},
@@ -152,8 +151,8 @@ TEST(ImageEncoder, DisabledAddressKeepsItsCapcode) {
 }
 
 TEST(ImageEncoder, NumberFieldThatIsNoNumberIsAConversionError) {
-  const char* fields[] = {"lcdholdtime", "contrast", "bs1", "bs3", "address4", "channelfreq",
-                          "overheatVoltage"};
+  const char* fields[] = {"lcdholdtime", "contrast",       "bs1", "bs3", "address4",
+                          "channelfreq", "overheatVoltage"};
   for (const char* name : fields) {
     SettingsRecord record;
     record.setText(name, "");

@@ -1,9 +1,10 @@
 // Single-value codings of the configuration image: bit reversal, tone patterns, overheat
 // voltage, backlight duty and the address records.
+#include "config/image_values.h"
+
 #include <gtest/gtest.h>
 
 #include "config/image_layout.h"
-#include "config/image_values.h"
 #include "config/settings_record.h"
 
 namespace palor {
@@ -30,9 +31,9 @@ TEST(TonePattern, PacksDigitsAndCodesAnythingElseAsC) {
     std::uint8_t first, second;
   };
   const Case cases[] = {
-      {"FFFC", 0xFF, 0xFC}, {"264C", 0x26, 0x4C}, {"12", 0x12, 0xCC}, {"", 0xCC, 0xCC},
-      {"G1Z0", 0xC1, 0xC0},
-      {"ab12", 0xCC, 0x12},  // the fields hold upper case; lower case is no digit here
+      {"FFFC", 0xFF, 0xFC},  {"264C", 0x26, 0x4C}, {"12", 0x12, 0xCC}, {"", 0xCC, 0xCC},
+      {"G1Z0", 0xC1, 0xC0},  {"ab12", 0xCC, 0x12},  // the fields hold upper case; lower case is no
+                                                    // digit here
       {"12345", 0x12, 0x34},
   };
   for (const Case& c : cases) {
@@ -50,11 +51,11 @@ TEST(Overheat, ParsesHexDecimalAndRefusesBrokenForms) {
     std::uint8_t parsed, stored;
   };
   const Case cases[] = {
-      {"0xB6", 0xB6, 0xB6}, {"0XA0", 0xA0, 0xA0}, {"0xc0", 0xC0, 0xC0}, {"176", 0xB0, 0xB0},
-      {"192", 0xC0, 0xC0},  {"0x9F", 0x9F, 0xB6}, {"0xC1", 0xC1, 0xB6}, {"0xG1", 0, 0xB6},
+      {"0xB6", 0xB6, 0xB6},  {"0XA0", 0xA0, 0xA0}, {"0xc0", 0xC0, 0xC0}, {"176", 0xB0, 0xB0},
+      {"192", 0xC0, 0xC0},   {"0x9F", 0x9F, 0xB6}, {"0xC1", 0xC1, 0xB6}, {"0xG1", 0, 0xB6},
       {"0x1B6", 0xB6, 0xB6},  // only the low 8 bits count
       {"Zx12", 0x12, 0xB6},   // any first character before the x
-      {"0x", 0, 0xB6},        {"x5", 0, 0xB6},     {"1A", 0, 0xB6},     {"416", 0xA0, 0xA0},
+      {"0x", 0, 0xB6},       {"x5", 0, 0xB6},      {"1A", 0, 0xB6},      {"416", 0xA0, 0xA0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(parseOverheat(c.text), c.parsed) << c.text;

@@ -36,13 +36,19 @@ struct DefaultText {
 
 TEST(SettingsRecord, TextDefaults) {
   const DefaultText cases[] = {
-      {"address1", "2004000"},      {"address8", "2004056"},
-      {"pubbox0", "FOLDER 00"},     {"pubboxF", "FOLDER 15"},
-      {"pubboxlengthA", "1"},       {"hellomsg1", " TARVO PAGING "},
-      {"tonepatternD", "264C"},     {"tonepatternUcall", "D1B1"},
+      {"address1", "2004000"},
+      {"address8", "2004056"},
+      {"pubbox0", "FOLDER 00"},
+      {"pubboxF", "FOLDER 15"},
+      {"pubboxlengthA", "1"},
+      {"hellomsg1", " TARVO PAGING "},
+      {"tonepatternD", "264C"},
+      {"tonepatternUcall", "D1B1"},
       {"otaKillMsg", "PAGER DISABLED! CALL SERVICE PROVIDER! "},
-      {"channelfreq", "457.00000"}, {"overheatVoltage", "0xB6"},
-      {"TxtPagerNumber", "00000000"}, {"Capcode4ToneC", ""},
+      {"channelfreq", "457.00000"},
+      {"overheatVoltage", "0xB6"},
+      {"TxtPagerNumber", "00000000"},
+      {"Capcode4ToneC", ""},
   };
   SettingsRecord record;
   for (const auto& c : cases) EXPECT_EQ(record.text(c.field), c.text) << c.field;
@@ -65,8 +71,8 @@ TEST(SettingsRecord, ListDefaultsAndItemTexts) {
   EXPECT_EQ(record.itemText(record.id("cmbNameDisplay")), "Nothing");
   EXPECT_EQ(record.itemText(record.id("addr5formatC")), "Alpha");
   EXPECT_EQ(record.items(record.id("lcd_tc")),
-            (std::vector<std::string>{"-0.01%/C", "Reserved", "-0.15%/C", "Reserved",
-                                      "-0.2%/C", "Reserved", "Reserved", "-0.3%/C"}));
+            (std::vector<std::string>{"-0.01%/C", "Reserved", "-0.15%/C", "Reserved", "-0.2%/C",
+                                      "Reserved", "Reserved", "-0.3%/C"}));
   EXPECT_EQ(record.items(record.id("channelspace")).at(4), "6.25 kHz");
 }
 
@@ -149,9 +155,8 @@ TEST(SettingsRecord, TypingRunsKeyRuleThenInsertionThenChangeRule) {
   for (char c : std::string("1x2\b3456")) record.typeChar(pw, c);
   EXPECT_EQ(record.text(pw), "1345");  // the field holds four characters; "6" finds no room
   EXPECT_EQ(events, (std::vector<std::string>{"key 1", "change 1", "key x", "key 2", "change 12",
-                                              "key \b", "change 1", "key 3", "change 13",
-                                              "key 4", "change 134", "key 5", "change 1345",
-                                              "key 6"}));
+                                              "key \b", "change 1", "key 3", "change 13", "key 4",
+                                              "change 134", "key 5", "change 1345", "key 6"}));
 }
 
 TEST(SettingsRecord, RulesAskForTheFocusOnce) {
@@ -218,8 +223,9 @@ namespace {
 TEST(SettingsRecord, NumbersTooWideForTheirFieldShowAsTheWidestTheFieldHolds) {
   SettingsRecord record;
   const std::tuple<const char*, int, const char*> cases[] = {
-      {"rangetime", 240, "240"},  {"rangetime", 1000, "999"},   {"rangetime", -1, "-1"},
-      {"rangetime", -100, "-99"}, {"contrast", 200, "99"},      {"pubboxlength3", 256, "99"},
+      {"rangetime", 240, "240"},        {"rangetime", 1000, "999"},
+      {"rangetime", -1, "-1"},          {"rangetime", -100, "-99"},
+      {"contrast", 200, "99"},          {"pubboxlength3", 256, "99"},
       {"address1", 2097151, "2097151"}, {"bs1", 7, "7"},
   };
   for (const auto& [name, value, text] : cases) {

@@ -4,9 +4,8 @@
 // 2048-byte receive ring holds arrives between two 40 ms ticks, so the ring overruns and
 // the receiver starts in the middle of broken frames. The link must connect, read, notice
 // the pager taken out and put back in, and write, as on a clean line.
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>

@@ -37,7 +37,8 @@ std::string scratchPath(const std::string& name) {
 
 void writeImage(const std::string& path, const ConfigImage& image) {
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+      .write(reinterpret_cast<const char*>(image.data()),
+             static_cast<std::streamsize>(image.size()));
 }
 
 ConfigImage readImage(const std::string& path) {
@@ -66,8 +67,8 @@ struct Case {
   std::vector<std::string> simulator;  // the simulator's fault switches
   std::string command;                 // palorctl's command and its own options
   int status;
-  std::vector<std::string_view> log;   // status-log lines that must appear, in order
-  bool pagerWritten = false;           // the pager wrote its EEPROM though the write failed
+  std::vector<std::string_view> log;  // status-log lines that must appear, in order
+  bool pagerWritten = false;          // the pager wrote its EEPROM though the write failed
 };
 
 const std::string kHello = "E2E";
@@ -82,32 +83,65 @@ std::vector<Case> cases() {
       {"read, slow pager", {"--delay", "200"}, read, 0, {kReadEepromOk}},
       {"read, no revision byte", {"--no-revision"}, read, 0, {kPagerConnected, kReadEepromOk}},
       {"read, one corrupted block", {"--corrupt-frame", "6"}, read, 0, {kReadEepromOk}},
-      {"read, block lost twice", {"--drop-frame", "6", "--drop-frame", "7"}, read, 1,
+      {"read, block lost twice",
+       {"--drop-frame", "6", "--drop-frame", "7"},
+       read,
+       1,
        {kReadDataFromPager, kReadTimedOut}},
-      {"read, wrong block", {"--wrong-block", "2"}, read, 1, {kCommunicationError, kReadEepromFailed}},
+      {"read, wrong block",
+       {"--wrong-block", "2"},
+       read,
+       1,
+       {kCommunicationError, kReadEepromFailed}},
       {"read, pager pulled", {"--pull-at-block", "4"}, read, 1, {kReadEepromFailed}},
-      {"write", {}, write, 0,
+      {"write",
+       {},
+       write,
+       0,
        {kReadDataFromPager, kReadEepromOk, kWriteToPager, kWritingEeprom, kWriteEepromSucceeded,
         kVerifyEepromSucceeded, kWriteEepromCompleted}},
       {"repair write", {}, repairWrite, 0, {kWriteToPager, kWriteEepromCompleted}},
       {"write, pager pulled", {"--pull-at-block", "9"}, repairWrite, 1, {kWriteEepromFailed}},
-      {"write refused", {"--refuse-write"}, repairWrite, 1, {kCannotWriteEeprom, kWriteEepromFailed}},
-      {"verify reported after block 3", {"--verify-after-block", "3"},
-       repairWrite + " --then-save OUT.bin", 1,
+      {"write refused",
+       {"--refuse-write"},
+       repairWrite,
+       1,
+       {kCannotWriteEeprom, kWriteEepromFailed}},
+      {"verify reported after block 3",
+       {"--verify-after-block", "3"},
+       repairWrite + " --then-save OUT.bin",
+       1,
        {kCommunicationError, kWriteEepromFailed}},
-      {"verify failed", {"--fail-verify"}, repairWrite, 1, {kVerifyEepromFailed, kWriteEepromFailed},
+      {"verify failed",
+       {"--fail-verify"},
+       repairWrite,
+       1,
+       {kVerifyEepromFailed, kWriteEepromFailed},
        true},
-      {"pager too slow to write", {"--write-time", "20000"}, repairWrite, 1,
-       {kWritingEeprom, kWriteTimedOut}, true},
-      {"write, then-save into a missing folder", {}, write + " --then-save /nonexistent-palor/x.bin",
-       1, {"palorctl: /nonexistent-palor/x.bin: cannot be written: No such file or directory"}},
-      {"read into a missing folder", {}, "read /nonexistent-palor/x.bin", 1,
+      {"pager too slow to write",
+       {"--write-time", "20000"},
+       repairWrite,
+       1,
+       {kWritingEeprom, kWriteTimedOut},
+       true},
+      {"write, then-save into a missing folder",
+       {},
+       write + " --then-save /nonexistent-palor/x.bin",
+       1,
+       {"palorctl: /nonexistent-palor/x.bin: cannot be written: No such file or directory"}},
+      {"read into a missing folder",
+       {},
+       "read /nonexistent-palor/x.bin",
+       1,
        {kReadEepromOk, kSaveFailed,
         "palorctl: /nonexistent-palor/x.bin: cannot be written: No such file or directory"}},
       {"identification not in form", {"--bad-identification"}, read, 1, {kUnsupportedPager}},
       {"firmware too new", {"--firmware", "4"}, read, 1, {kFirmwareTooNew}},
       {"empty charger", {"--no-pager"}, read + " --timeout 6", 1, {kDururoveraConnected}},
-      {"whole-operation limit", {}, read + " --operation-limit 0.3", 1,
+      {"whole-operation limit",
+       {},
+       read + " --operation-limit 0.3",
+       1,
        {kReadDataFromPager, "palorctl: the pager did not finish within 0.3 s"}},
   };
 }
@@ -297,17 +331,19 @@ TEST(PalorctlLink, StopSignalsEndAReadWithTheClosingCommand) {
     const std::string out = scratchPath("signal.bin");
     const std::string trace = scratchPath("signal.trace");
     const std::string errors = scratchPath("signal.err");
-    const std::string command = "exec " + std::string(PALORCTL_PATH) + " read " + out +
-                                " --port " + port + " --trace " + trace + " 2>" + errors;
+    const std::string command = "exec " + std::string(PALORCTL_PATH) + " read " + out + " --port " +
+                                port + " --trace " + trace + " 2>" + errors;
     const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
     pid_t pid = -1;
-    ASSERT_EQ(::posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    ASSERT_EQ(::posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ),
+              0);
     const auto said = [&] {
       std::ifstream in(errors);
       return std::string(std::istreambuf_iterator<char>(in), {});
     };
     const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (!inOrder(said(), {msg::kReadDataFromPager}) && std::chrono::steady_clock::now() < deadline)
+    while (!inOrder(said(), {msg::kReadDataFromPager}) &&
+           std::chrono::steady_clock::now() < deadline)
       std::this_thread::sleep_for(10ms);
     ::kill(pid, signal);
     int raw = 0;

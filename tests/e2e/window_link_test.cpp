@@ -1,5 +1,7 @@
 // The real window, offscreen, against the real simulator over a pseudo-terminal: it finds
 // the charger by itself, reads and writes the pager, and says goodbye when it closes.
+#include <gtest/gtest.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -7,8 +9,6 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTest>
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -87,7 +87,8 @@ TEST_F(WindowLink, ConnectsReadsWritesAndClosesTheLink) {
 
   window->close();
   window.reset();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return fileText(events).find("closing command") != std::string::npos; }, 2000))
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return fileText(events).find("closing command") != std::string::npos; }, 2000))
       << fileText(events);
   FormState written;
   written.startUp();

@@ -13,8 +13,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <iterator>
+#include <map>
 
 #include "../support/as_nobody.h"
 
@@ -31,8 +31,9 @@ std::string contentOf(const fs::path& p) {
 class AtomicFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("palor-atomic-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = fs::temp_directory_path() /
+          ("palor-atomic-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
     target = dir / "config.bin";
@@ -305,8 +306,7 @@ TEST_F(AtomicFileTest, AWritableFileInAFolderThatRefusesNewFilesIsWrittenInPlace
 
 TEST_F(AtomicFileTest, AReadOnlyFolderFailsAndLeavesTheOldFile) {
   fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                           fs::perms::group_exec | fs::perms::others_read |
-                           fs::perms::others_exec);
+                           fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
   // Root may write anywhere: the save runs as an ordinary user.
   const bool saved = saveInChild(target, "new content", [] {
     if (::geteuid() == 0 && ::setuid(65534) != 0) ::_exit(2);

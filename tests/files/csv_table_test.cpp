@@ -92,7 +92,8 @@ void fillCarried(SettingsRecord& r, std::uint32_t seed) {
     const FieldId f = fieldId(s.name);
     if (s.kind != FieldKind::Text) continue;
     std::string t = r.text(f);
-    std::replace_if(t.begin(), t.end(), [](char c) { return c == ',' || c == '\n'; }, ';');
+    std::replace_if(
+        t.begin(), t.end(), [](char c) { return c == ',' || c == '\n'; }, ';');
     if (s.chars == TextChars::Any && !s.readOnly) t.resize(std::size_t(s.maxLength), '~');
     r.setText(f, t);
   }
@@ -104,9 +105,9 @@ TEST(CsvLayout, EveryLineHoldsItsFields) {
     int first, last;
     long fields;
   };
-  const Lines counts[] = {{0, 2, 13},   {3, 3, 14},   {4, 41, 13},  {42, 43, 4},  {44, 48, 2},
-                          {49, 49, 3},  {50, 52, 2},  {53, 53, 4},  {54, 55, 2},  {56, 56, 3},
-                          {57, 68, 2},  {69, 69, 4},  {70, 82, 2}};
+  const Lines counts[] = {{0, 2, 13},  {3, 3, 14},  {4, 41, 13}, {42, 43, 4}, {44, 48, 2},
+                          {49, 49, 3}, {50, 52, 2}, {53, 53, 4}, {54, 55, 2}, {56, 56, 3},
+                          {57, 68, 2}, {69, 69, 4}, {70, 82, 2}};
   ASSERT_EQ(tableLayout().size(), static_cast<std::size_t>(kLines));
   for (std::uint32_t seed = 0; seed <= 5; ++seed) {
     SettingsRecord record;
@@ -177,7 +178,8 @@ TEST(CsvFields, FieldsEndAtACommaOrTheLineEnd) {
 
 TEST(CsvFields, YesIsExact) {
   EXPECT_TRUE(isYes("Yes"));
-  for (const char* no : {"yes", "YES", " Yes", "Yes ", "", "No", "Y"}) EXPECT_FALSE(isYes(no)) << no;
+  for (const char* no : {"yes", "YES", " Yes", "Yes ", "", "No", "Y"})
+    EXPECT_FALSE(isYes(no)) << no;
 }
 
 TEST(CsvFields, DigitAndHexTests) {
@@ -210,23 +212,37 @@ struct ConverterCase {
 
 TEST(CsvConverters, NoMatchIndexes) {
   const ConverterCase cases[] = {
-      {"msgtype3", "", 1},           {"msgtype3", "private", 1},
-      {"addr2formatB", "alpha", 3},  {"addr2formatB", "", 3},
-      {"language", "U.S.", 0},       {"language", "u.k.", 0},
-      {"lowcell", "120 sec", 1},     {"lowcell", "0 sec", 0},
-      {"menulanguage", "Klingon", 0}, {"cmbNameDisplay", "", 0},
-      {"delMenu", "Del all del protect", 1}, {"delMenu", "Del all, del, protect", 0},
-      {"numset", "0-9 ABCDE'SP'", 1}, {"numset", "0-9 'NL'U'SP'-][", 0},
+      {"msgtype3", "", 1},
+      {"msgtype3", "private", 1},
+      {"addr2formatB", "alpha", 3},
+      {"addr2formatB", "", 3},
+      {"language", "U.S.", 0},
+      {"language", "u.k.", 0},
+      {"lowcell", "120 sec", 1},
+      {"lowcell", "0 sec", 0},
+      {"menulanguage", "Klingon", 0},
+      {"cmbNameDisplay", "", 0},
+      {"delMenu", "Del all del protect", 1},
+      {"delMenu", "Del all, del, protect", 0},
+      {"numset", "0-9 ABCDE'SP'", 1},
+      {"numset", "0-9 'NL'U'SP'-][", 0},
       {"channelspace", "MHz@", 0},
   };
-  for (const auto& c : cases) EXPECT_EQ(convertItem(fieldId(c.field), c.text), c.index) << c.field << " " << c.text;
+  for (const auto& c : cases)
+    EXPECT_EQ(convertItem(fieldId(c.field), c.text), c.index) << c.field << " " << c.text;
 }
 
 TEST(CsvChannelFreq, NormalisedToThreeMegahertzDigits) {
   const std::pair<const char*, const char*> cases[] = {
-      {"457.00000", "457.00000"}, {"457.125", "457.125"},   {"45700000", "457.00000"},
-      {"4571250000", "457.12500"}, {"45a.00000", "457.00000"}, {"471", "471."},
-      {"1.5", "15"},              {"469.9.5", "457.00000"}, {"", ""},
+      {"457.00000", "457.00000"},
+      {"457.125", "457.125"},
+      {"45700000", "457.00000"},
+      {"4571250000", "457.12500"},
+      {"45a.00000", "457.00000"},
+      {"471", "471."},
+      {"1.5", "15"},
+      {"469.9.5", "457.00000"},
+      {"", ""},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(normaliseChannelFreq(in, '.'), out) << in;
   // A window whose decimal separator is a comma gets its own separator.

@@ -60,7 +60,8 @@ TEST(ReadImageFile, EveryRefusalSaysWhy) {
   fs::permissions(dir / "image.bin", fs::perms::owner_read | fs::perms::owner_write);
   const auto refused = test::runAsNobody([&] {
     const FileRead read = readImageFile((dir / "image.bin").string());
-    return !read.opened && read.error && describe(*read.error) == "cannot be read: Permission denied"
+    return !read.opened && read.error &&
+                   describe(*read.error) == "cannot be read: Permission denied"
                ? 0
                : 1;
   });

@@ -4,23 +4,22 @@
 // the window's connection watch connects to the simulated charger behind the adapter's
 // port and sees it go. Runs under umockdev-wrapper; skipped where that is missing.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <umockdev.h>
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <sstream>
 #include <thread>
 
+#include "eeprom_file.h"
 #include "link/device_monitor.h"
 #include "link/port_discovery.h"
 #include "real_time_link.h"
-#include "ui/vendrel.h"
-#include "eeprom_file.h"
 #include "simulator_loop.h"
 #include "ui/messages.h"
+#include "ui/vendrel.h"
 
 namespace palor {
 namespace {
@@ -46,15 +45,17 @@ class SimulatedDevices {
         testbed_, "usb", usb.c_str(), nullptr, "idVendor", vendor, "idProduct", product, nullptr,
         "DEVTYPE", "usb_device", nullptr));
     const std::string interface = take(umockdev_testbed_add_device(
-        testbed_, "usb", (usb + ":1.0").c_str(), device.c_str(), "bInterfaceNumber", "00",
-        nullptr, "DEVTYPE", "usb_interface", nullptr));
-    const std::string port = take(umockdev_testbed_add_device(
-        testbed_, "usb-serial", tty.c_str(), interface.c_str(), nullptr, nullptr));
+        testbed_, "usb", (usb + ":1.0").c_str(), device.c_str(), "bInterfaceNumber", "00", nullptr,
+        "DEVTYPE", "usb_interface", nullptr));
+    const std::string port = take(umockdev_testbed_add_device(testbed_, "usb-serial", tty.c_str(),
+                                                              interface.c_str(), nullptr, nullptr));
     addTty(port.substr(std::string_view("/sys").size()) + "/tty/" + tty, tty);
     return device;
   }
   // A serial port that is no USB device (a UART on the main board).
-  void plugBoardPort(const std::string& tty) { addTty("/devices/platform/serial8250/tty/" + tty, tty); }
+  void plugBoardPort(const std::string& tty) {
+    addTty("/devices/platform/serial8250/tty/" + tty, tty);
+  }
 
   // Pulls out the adapter at `device`: udev reports its tty's removal, then it is gone.
   void pull(const std::string& device, const std::string& tty) {
@@ -77,7 +78,8 @@ class SimulatedDevices {
   }
   void addTty(const std::string& devicePath, const std::string& tty) {
     const std::string record = "P: " + devicePath + "\nN: " + tty + "\nE: DEVNAME=/dev/" + tty +
-                               "\nE: SUBSYSTEM=tty\nA: dev=188:" + std::to_string(ttys_.size()) + "\n";
+                               "\nE: SUBSYSTEM=tty\nA: dev=188:" + std::to_string(ttys_.size()) +
+                               "\n";
     GError* error = nullptr;
     if (!umockdev_testbed_add_from_string(testbed_, record.c_str(), &error)) {
       ADD_FAILURE() << "cannot add " << tty << ": " << (error ? error->message : "");
@@ -198,11 +200,13 @@ TEST_F(HotPlug, TheWatchConnectsThroughAPluggedAdapterAndSeesItPulledOut) {
   LinkClock line = testing::clockFor(form, testing::kFastTicks);
   ASSERT_TRUE(line.runUntil([&] { return form.window().readFromPagerEnabled; }, 20s))
       << "no pager connected through the plugged adapter; log: "
-      << ::testing::PrintToString(form.log().lines()) << " open: " << form.link().transport().portPath()
+      << ::testing::PrintToString(form.log().lines())
+      << " open: " << form.link().transport().portPath()
       << " ports: " << ::testing::PrintToString(form.link().watch().ports())
       << " charger: " << charger.errors();
   EXPECT_EQ(form.link().transport().portPath(), "/dev/ttyUSB0");
-  const Lines connected{"", std::string(msg::kDururoveraConnected), std::string(msg::kPagerConnected)};
+  const Lines connected{"", std::string(msg::kDururoveraConnected),
+                        std::string(msg::kPagerConnected)};
   EXPECT_EQ(form.log().lines(), connected);
 
   form.link().setSentObserver([&](std::span<const std::uint8_t> frame) {
@@ -217,8 +221,9 @@ TEST_F(HotPlug, TheWatchConnectsThroughAPluggedAdapterAndSeesItPulledOut) {
   form.link().setSentObserver({});
 
   Lines expected = connected;
-  expected.insert(expected.end(), {std::string(msg::kReadDataFromPager), std::string(msg::kReadEepromFailed),
-                                   std::string(msg::kDururoveraDisconnected)});
+  expected.insert(expected.end(),
+                  {std::string(msg::kReadDataFromPager), std::string(msg::kReadEepromFailed),
+                   std::string(msg::kDururoveraDisconnected)});
   EXPECT_EQ(form.log().lines(), expected);
   EXPECT_FALSE(form.link().transport().isOpen());
   EXPECT_TRUE(form.link().watch().ports().empty());

@@ -1,17 +1,16 @@
 // The whole link against the real palor-pager-sim: the serial transport opens the
 // simulator's pseudo-terminal and the link frames talk to the charger and pager in it.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <array>
-#include <memory>
 #include <deque>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <random>
 
@@ -93,8 +92,9 @@ std::string tempPath(const std::string& stem) {
 }
 
 void writeFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 Bytes readFile(const std::string& path) {
@@ -214,13 +214,19 @@ TEST(PagerSimEndToEnd, LineGoneInTheMiddleOfAReadOrAWrite) {
   struct Case {
     const char* what;
     bool write;
-    std::uint8_t endAt;  // the frame code at which the simulator is ended
+    std::uint8_t endAt;                      // the frame code at which the simulator is ended
     std::vector<std::string_view> failures;  // one of them ends the operation
     std::string_view success;
   } cases[] = {
-      {"read", false, code::kReadBlock + 3, {msg::kReadEepromFailed, msg::kReadTimedOut},
+      {"read",
+       false,
+       code::kReadBlock + 3,
+       {msg::kReadEepromFailed, msg::kReadTimedOut},
        msg::kReadEepromOk},
-      {"write", true, code::kWriteBlock + 3, {msg::kWriteEepromFailed, msg::kWriteTimedOut},
+      {"write",
+       true,
+       code::kWriteBlock + 3,
+       {msg::kWriteEepromFailed, msg::kWriteTimedOut},
        msg::kWriteEepromCompleted},
   };
   for (const Case& c : cases) {
@@ -256,7 +262,9 @@ TEST(PagerSimEndToEnd, LineGoneInTheMiddleOfAReadOrAWrite) {
 
     const Lines log(form.log().lines().begin() + static_cast<std::ptrdiff_t>(before),
                     form.log().lines().end());
-    const auto count = [&](std::string_view line) { return std::count(log.begin(), log.end(), line); };
+    const auto count = [&](std::string_view line) {
+      return std::count(log.begin(), log.end(), line);
+    };
     EXPECT_EQ(count(msg::kDururoveraDisconnected), 1) << ::testing::PrintToString(log);
     EXPECT_EQ(count(c.success), 0);
     EXPECT_EQ(std::count_if(c.failures.begin(), c.failures.end(),
@@ -331,7 +339,8 @@ TEST(PagerSimEndToEnd, OneClockReadsTwoChargersAtOnce) {
     c.image[1000] = static_cast<std::uint8_t>(0xA0 + i);  // no field covers it: its own mark
     c.imagePath = tempPath("two-chargers-" + std::to_string(i));
     writeFile(c.imagePath, c.image);
-    c.sim = std::make_unique<SimProcess>(std::vector<std::string>{"--quiet", "--image", c.imagePath});
+    c.sim =
+        std::make_unique<SimProcess>(std::vector<std::string>{"--quiet", "--image", c.imagePath});
     const std::string device = c.sim->readLine();
     ASSERT_FALSE(device.empty()) << "the simulator printed no device path";
     c.form.startUp({.ports = {device}});
@@ -340,12 +349,14 @@ TEST(PagerSimEndToEnd, OneClockReadsTwoChargersAtOnce) {
   const auto all = [&](auto holds) {
     return std::all_of(chargers.begin(), chargers.end(), [&](Charger& c) { return holds(c.form); });
   };
-  ASSERT_TRUE(clock.runUntil([&] { return all([](FormState& f) { return f.window().readFromPagerEnabled; }); }, 20s))
+  ASSERT_TRUE(clock.runUntil(
+      [&] { return all([](FormState& f) { return f.window().readFromPagerEnabled; }); }, 20s))
       << "not both pagers connected";
 
   for (Charger& c : chargers) c.form.ReadFromPagerClick();
   ASSERT_TRUE(all([](FormState& f) { return f.link().protocol().busy(); }));
-  ASSERT_TRUE(clock.runUntil([&] { return all([](FormState& f) { return !f.link().protocol().busy(); }); }, 20s));
+  ASSERT_TRUE(clock.runUntil(
+      [&] { return all([](FormState& f) { return !f.link().protocol().busy(); }); }, 20s));
   for (Charger& c : chargers) {
     const Lines& log = c.form.log().lines();
     EXPECT_NE(std::find(log.begin(), log.end(), msg::kReadEepromOk), log.end())

@@ -3,11 +3,10 @@
 // window hands over. Every expectation is counted in watch ticks, never in time.
 #include <fcntl.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdio>
 
@@ -31,10 +30,10 @@ constexpr int kTicksPerWatchTick = 12;
 // A window whose port source is `listed`, which the test changes as ports come and go.
 class WatchedWindow {
  public:
-  void startUp(const std::vector<std::string>& names, const std::vector<std::string>& missing = {}) {
+  void startUp(const std::vector<std::string>& names,
+               const std::vector<std::string>& missing = {}) {
     for (const std::string& n : names)
-      listed.push_back(
-          ports.add(n, std::find(missing.begin(), missing.end(), n) == missing.end()));
+      listed.push_back(ports.add(n, std::find(missing.begin(), missing.end(), n) == missing.end()));
     form.startUp({.portSource = [this] { return listed; }});
     seen_ = form.log().lines().size();
   }
@@ -80,37 +79,74 @@ class PortWatchTest : public ::testing::Test, public WatchedWindow {};
 TEST(PortWatch, ScanProbesThePortsInOrderAndKeepsTheOneWhoseChargerAnswers) {
   struct Case {
     const char* what;
-    std::vector<std::string> ports;    // as the port source gives them
-    std::vector<std::string> missing;  // of those, the ones without a device node
-    std::string charger;               // where the charger sits; empty: nowhere
-    int chargerOnAt;                   // the watch tick from which it answers
-    int ticks;                         // watch ticks run
+    std::vector<std::string> ports;                  // as the port source gives them
+    std::vector<std::string> missing;                // of those, the ones without a device node
+    std::string charger;                             // where the charger sits; empty: nowhere
+    int chargerOnAt;                                 // the watch tick from which it answers
+    int ticks;                                       // watch ticks run
     std::vector<std::pair<int, std::string>> opens;  // (watch tick, port) of every open
     int connectedAt;  // the tick that logs "Dururovera connected."; 0: none does
   };
   const Case cases[] = {
       // Opened and polled, closed after one tick without an answer; the next port is
       // opened at the tick after; connected one tick after the charger's answer.
-      {"the charger on the second of two ports", {"COM4", "COM3"}, {}, "COM4", 0, 6,
-       {{1, "COM3"}, {3, "COM4"}}, 4},
-      {"ports go in text order, letter case ignored: COM10 before com3", {"com3", "COM4", "COM10"},
-       {}, "com3", 0, 6, {{1, "COM10"}, {3, "com3"}}, 4},
-      {"a port that does not open is passed within the same tick", {"COM1", "COM2"}, {"COM1"},
-       "COM2", 0, 4, {{1, "COM2"}}, 2},
+      {"the charger on the second of two ports",
+       {"COM4", "COM3"},
+       {},
+       "COM4",
+       0,
+       6,
+       {{1, "COM3"}, {3, "COM4"}},
+       4},
+      {"ports go in text order, letter case ignored: COM10 before com3",
+       {"com3", "COM4", "COM10"},
+       {},
+       "com3",
+       0,
+       6,
+       {{1, "COM10"}, {3, "com3"}},
+       4},
+      {"a port that does not open is passed within the same tick",
+       {"COM1", "COM2"},
+       {"COM1"},
+       "COM2",
+       0,
+       4,
+       {{1, "COM2"}},
+       2},
       // The first probe goes unanswered; the port is tried again after its back-off.
-      {"a charger switched on after its port was probed is found", {"COM1"}, {}, "COM1", 3, 14,
-       {{1, "COM1"}, {12, "COM1"}}, 13},
-      {"a port with something else behind it is opened once in eleven ticks", {"COM1"}, {}, "",
-       0, 34, {{1, "COM1"}, {12, "COM1"}, {23, "COM1"}, {34, "COM1"}}, 0},
-      {"two ports without a charger take turns, each backing off", {"COM1", "COM2"}, {}, "", 0,
-       16, {{1, "COM1"}, {3, "COM2"}, {12, "COM1"}, {14, "COM2"}}, 0},
+      {"a charger switched on after its port was probed is found",
+       {"COM1"},
+       {},
+       "COM1",
+       3,
+       14,
+       {{1, "COM1"}, {12, "COM1"}},
+       13},
+      {"a port with something else behind it is opened once in eleven ticks",
+       {"COM1"},
+       {},
+       "",
+       0,
+       34,
+       {{1, "COM1"}, {12, "COM1"}, {23, "COM1"}, {34, "COM1"}},
+       0},
+      {"two ports without a charger take turns, each backing off",
+       {"COM1", "COM2"},
+       {},
+       "",
+       0,
+       16,
+       {{1, "COM1"}, {3, "COM2"}, {12, "COM1"}, {14, "COM2"}},
+       0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     NamedPorts folder;
     std::vector<std::string> names;
     for (const std::string& n : c.ports)
-      names.push_back(folder.add(n, std::find(c.missing.begin(), c.missing.end(), n) == c.missing.end()));
+      names.push_back(
+          folder.add(n, std::find(c.missing.begin(), c.missing.end(), n) == c.missing.end()));
     FormState form;
     form.startUp({.portSource = fixedPorts(names)});
     SimulatedPager pager(form);
@@ -160,23 +196,44 @@ TEST(PortWatch, RemovalsAsTheDeviceChangeHandlingTakesThem) {
   struct Case {
     const char* what;
     std::vector<std::string> ports;
-    std::string charger;  // connected through it before the removal; empty: nothing opened
-    bool reading;         // a read is in hand when the port goes
-    std::string removed;  // the port that leaves the list; empty: the notice alone
-    Lines log;            // what the removal logs
+    std::string charger;       // connected through it before the removal; empty: nothing opened
+    bool reading;              // a read is in hand when the port goes
+    std::string removed;       // the port that leaves the list; empty: the notice alone
+    Lines log;                 // what the removal logs
     std::string openAfter;     // the port open right after the removal
     bool scanningAfter;        // the watch scans again (both timers running); else it is off
     std::string openNextTick;  // the port open one watch tick later
   };
   const std::string disconnected(msg::kDururoveraDisconnected);
   const Case cases[] = {
-      {"the open port pulled, another port left", {"COM1", "COM2"}, "COM2", false, "COM2",
-       {disconnected}, "", true, "COM1"},
-      {"the open port pulled during a read", {"COM1"}, "COM1", true, "COM1",
-       {std::string(msg::kReadEepromFailed), disconnected}, "", false, ""},
+      {"the open port pulled, another port left",
+       {"COM1", "COM2"},
+       "COM2",
+       false,
+       "COM2",
+       {disconnected},
+       "",
+       true,
+       "COM1"},
+      {"the open port pulled during a read",
+       {"COM1"},
+       "COM1",
+       true,
+       "COM1",
+       {std::string(msg::kReadEepromFailed), disconnected},
+       "",
+       false,
+       ""},
       // The scan starts again and stops at once at the open port, which is the first.
-      {"another port pulled, the open port first in the list", {"COM1", "COM2"}, "COM1", false,
-       "COM2", {}, "COM1", true, "COM1"},
+      {"another port pulled, the open port first in the list",
+       {"COM1", "COM2"},
+       "COM1",
+       false,
+       "COM2",
+       {},
+       "COM1",
+       true,
+       "COM1"},
       // An empty remembered name is never in the list.
       {"a removal before any port was opened", {}, "", false, "", {disconnected}, "", false, ""},
   };
@@ -269,11 +326,15 @@ TEST(PortWatch, ADeviceChangeWhileAPortIsProbedStartsTheSearchOver) {
     std::string probed;   // listed at start, probed when the change comes
     std::string arrives;  // the port that arrives
     std::string charger;
-    bool answered;        // the charger's answer came before the change
+    bool answered;                  // the charger's answer came before the change
     std::vector<std::string> open;  // the port open after each of the next four ticks
   };
   const Case cases[] = {
-      {"the newcomer sorts after the probed port", "COM1", "COM2", "COM2", false,
+      {"the newcomer sorts after the probed port",
+       "COM1",
+       "COM2",
+       "COM2",
+       false,
        {"COM1", "", "COM2", "COM2"}},
       {"the probed port had answered", "COM1", "COM0", "COM1", true, {"COM0", "", "COM1", "COM1"}},
   };
@@ -294,7 +355,8 @@ TEST(PortWatch, ADeviceChangeWhileAPortIsProbedStartsTheSearchOver) {
       open.push_back(t.openPort());
     }
     EXPECT_EQ(open, c.open);
-    EXPECT_EQ(t.newLines(), Lines{std::string(msg::kDururoveraConnected)}) << "on the charger's port";
+    EXPECT_EQ(t.newLines(), Lines{std::string(msg::kDururoveraConnected)})
+        << "on the charger's port";
   }
 }
 
@@ -349,7 +411,8 @@ TEST(PortWatchDiagnostics, APortRefusedForAReasonTheUserCanMendIsSaidOnce) {
     form.startUp({.portSource = fixedPorts({missing, held, noRights})});
     for (int tick = 0; tick < 40; ++tick) form.watch_serialTimer();
     if (form.log().lines() == expected) return 0;
-    for (const std::string& line : form.log().lines()) std::fprintf(stderr, "logged: %s\n", line.c_str());
+    for (const std::string& line : form.log().lines())
+      std::fprintf(stderr, "logged: %s\n", line.c_str());
     return 1;
   });
   ::close(holder);

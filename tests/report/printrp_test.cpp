@@ -1,4 +1,6 @@
 // The customer report's labels as Preview fills them from the window's values.
+#include "report/printrp.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "random_configuration.h"
-#include "report/printrp.h"
 #include "ui/vendrel.h"
 
 namespace palor {
@@ -45,12 +46,20 @@ std::vector<LabelCase> labelCases() {
          r.setChecked("UrgentCall3A", true);
          r.setChecked("addr3en", false);
        },
-       {{"LblCapcode3Check", N}, {"LblCapcode3PN", "2004016"}, {"LblCapcode3Name", ""},
-        {"LblCapCode3Per", N}, {"LblCapCode3MsgType", ""}, {"LblCapcode3ToneA", ""},
-        {"LblCapcode3ToneAUC", N}, {"LblCapcode3ToneAName", ""}, {"LblCapcode3ToneD", ""},
+       {{"LblCapcode3Check", N},
+        {"LblCapcode3PN", "2004016"},
+        {"LblCapcode3Name", ""},
+        {"LblCapCode3Per", N},
+        {"LblCapCode3MsgType", ""},
+        {"LblCapcode3ToneA", ""},
+        {"LblCapcode3ToneAUC", N},
+        {"LblCapcode3ToneAName", ""},
+        {"LblCapcode3ToneD", ""},
         {"LblCapcode3ToneDUC", N},
         // its neighbour is untouched
-        {"LblCapcode2Check", Y}, {"LblCapCode2MsgType", "Private"}, {"LblCapcode2ToneA", "Alpha"}}},
+        {"LblCapcode2Check", Y},
+        {"LblCapCode2MsgType", "Private"},
+        {"LblCapcode2ToneA", "Alpha"}}},
       {"enabled address shows its fields",
        [](SettingsRecord& r) {
          r.setText("Capcode5Name", "BOB");
@@ -59,9 +68,13 @@ std::vector<LabelCase> labelCases() {
          r.setIndex("msgtype5", 1);
          r.setIndex("addr5formatC", 3);
        },
-       {{"LblCapcode5Check", Y}, {"LblCapcode5Name", "BOB"}, {"LblCapCode5Per", Y},
-        {"LblCapCode5MsgType", "Public"}, {"LblCapcode5ToneC", "Tone"},
-        {"LblCapcode5ToneCName", "GAS ALARM"}, {"LblCapCode4Per", N}}},
+       {{"LblCapcode5Check", Y},
+        {"LblCapcode5Name", "BOB"},
+        {"LblCapCode5Per", Y},
+        {"LblCapCode5MsgType", "Public"},
+        {"LblCapcode5ToneC", "Tone"},
+        {"LblCapcode5ToneCName", "GAS ALARM"},
+        {"LblCapCode4Per", N}}},
       // Both values composed of a field, its unit and (for the frequency) the spacing.
       {"composed values",
        [](SettingsRecord& r) {
@@ -85,8 +98,12 @@ std::vector<LabelCase> labelCases() {
          r.setText("pubboxlength0", "12");
          r.setText("pubboxF", "SPORT");
        },
-       {{"LblFolder0Check", Y}, {"LblFolder0Title", "NEWS"}, {"LblFolder0Len", "12"},
-        {"LblFolderFCheck", N}, {"LblFolderFTitle", "SPORT"}, {"LblFolderFLen", "1"},
+       {{"LblFolder0Check", Y},
+        {"LblFolder0Title", "NEWS"},
+        {"LblFolder0Len", "12"},
+        {"LblFolderFCheck", N},
+        {"LblFolderFTitle", "SPORT"},
+        {"LblFolderFLen", "1"},
         {"LblFolder7Title", "FOLDER 07"}}},
       // The record's bytes are Latin-1; the labels hold UTF-8.
       {"Latin-1 texts",
@@ -96,8 +113,10 @@ std::vector<LabelCase> labelCases() {
          r.setText("serial", "SN42");
          r.setText("TxtPagerNumber", "00001234");
        },
-       {{"LblCapcode1Name", "M\xC3\xBCller \xC3\x97"}, {"LblHelloMsgTxt", "Caf\xC3\xA9"},
-        {"TxtSerial", "SN42"}, {"LblPagerNumberTxt", "00001234"}}},
+       {{"LblCapcode1Name", "M\xC3\xBCller \xC3\x97"},
+        {"LblHelloMsgTxt", "Caf\xC3\xA9"},
+        {"TxtSerial", "SN42"},
+        {"LblPagerNumberTxt", "00001234"}}},
       // The two settings lines with a check mark and a text.
       {"check mark and text on one line",
        [](SettingsRecord& r) {
@@ -107,9 +126,13 @@ std::vector<LabelCase> labelCases() {
          r.setText("password", "1234");
          r.setChecked("qsound", true);
        },
-       {{"LblPrivateFunCon", Y}, {"LblDelMenuTxt", "Protect, del, del all"},
-        {"LblHandProgramTxt", N}, {"LblPassWordTxt", "1234"}, {"LblQuietSoundTxt", Y},
-        {"LblDelall_w_unreadTxt", Y}, {"LblUseInternalBuzzerTxt", N}}},
+       {{"LblPrivateFunCon", Y},
+        {"LblDelMenuTxt", "Protect, del, del all"},
+        {"LblHandProgramTxt", N},
+        {"LblPassWordTxt", "1234"},
+        {"LblQuietSoundTxt", Y},
+        {"LblDelall_w_unreadTxt", Y},
+        {"LblUseInternalBuzzerTxt", N}}},
   };
 
   // Urgent calls by the urgent-call type: one tone marked on every enabled address,
@@ -175,33 +198,74 @@ TEST(ReportLabels, EveryLabelByItsNameInTheReportsOrder) {
     EXPECT_EQ(report.findLabel(label->name), label);
     EXPECT_EQ(label->text, "") << "a new report form shows nothing: " << label->name;
   }
-  const std::vector<std::pair<std::size_t, std::string>> order = {
-      {0, "TxtSerial"},          {1, "LblPagerNumberTxt"},     {2, "LblCapcode1Check"},
-      {3, "LblCapcode1PN"},      {18, "LblCapcode1ToneDName"}, {19, "LblCapcode2Check"},
-      {138, "LblFolder0Check"},  {185, "LblFolderFLen"},       {186, "LblHelloMsgTxt"},
-      {239, "LblUseInternalBuzzerTxt"}};
+  const std::vector<std::pair<std::size_t, std::string>> order = {{0, "TxtSerial"},
+                                                                  {1, "LblPagerNumberTxt"},
+                                                                  {2, "LblCapcode1Check"},
+                                                                  {3, "LblCapcode1PN"},
+                                                                  {18, "LblCapcode1ToneDName"},
+                                                                  {19, "LblCapcode2Check"},
+                                                                  {138, "LblFolder0Check"},
+                                                                  {185, "LblFolderFLen"},
+                                                                  {186, "LblHelloMsgTxt"},
+                                                                  {239, "LblUseInternalBuzzerTxt"}};
   for (const auto& [index, name] : order) EXPECT_EQ(labels[index]->name, name) << index;
   EXPECT_THROW(report.text("LblNoSuchLabel"), std::invalid_argument);
 }
 
 // The settings' captions come from the fields' own labels; these are the report's.
 TEST(ReportLabels, SettingsCaptionsInTheReportsOrder) {
-  const std::vector<std::string> captions = {
-      "Hello message :", "Tone pattern A :", "B :", "C :", "D :", "Power on :", "Low cell :",
-      "Urgent call :", "LCD hold time :", "LCD  ON :", "LCD contrast :", "LCD OFF :",
-      "Date format :", "Auto spacing :", "Msg display time :", "Alert time :", "Low cell delay :",
-      "Out of range delay :", "Public call no. :", "Baud rate :", "Polarity :", "Channel freq :",
-      "OTA kill message :", "Backlight intensity :", "Del menu :", "Urgent call mode :",
-      "Urgent call type :", "Public folder mode :", "Repeat call check :",
-      "Repeat call rejection :", "Numeric char. set :", "Character set :", "Menu language :",
-      "Display before messages :", "Use address names in menu :",
-      "Reception disabled (OTA-kill) :", "Message info mode :", "Auto backlight :",
-      "Del all includes unread messages :", "Hand programming :",
-      "Individually assigned urgent calls :", "Remind alert :", "Public folder OTA disable :",
-      "Quiet sound :", "Out of range special display :", "Special low battery option :",
-      "Beep when charger loses power :", "Lock alert mode to vibrator :",
-      "Most recent message mode :", "Show power off menu :",
-      "Reject corrupted private messages :", "Use pager buzzer when charging :"};
+  const std::vector<std::string> captions = {"Hello message :",
+                                             "Tone pattern A :",
+                                             "B :",
+                                             "C :",
+                                             "D :",
+                                             "Power on :",
+                                             "Low cell :",
+                                             "Urgent call :",
+                                             "LCD hold time :",
+                                             "LCD  ON :",
+                                             "LCD contrast :",
+                                             "LCD OFF :",
+                                             "Date format :",
+                                             "Auto spacing :",
+                                             "Msg display time :",
+                                             "Alert time :",
+                                             "Low cell delay :",
+                                             "Out of range delay :",
+                                             "Public call no. :",
+                                             "Baud rate :",
+                                             "Polarity :",
+                                             "Channel freq :",
+                                             "OTA kill message :",
+                                             "Backlight intensity :",
+                                             "Del menu :",
+                                             "Urgent call mode :",
+                                             "Urgent call type :",
+                                             "Public folder mode :",
+                                             "Repeat call check :",
+                                             "Repeat call rejection :",
+                                             "Numeric char. set :",
+                                             "Character set :",
+                                             "Menu language :",
+                                             "Display before messages :",
+                                             "Use address names in menu :",
+                                             "Reception disabled (OTA-kill) :",
+                                             "Message info mode :",
+                                             "Auto backlight :",
+                                             "Del all includes unread messages :",
+                                             "Hand programming :",
+                                             "Individually assigned urgent calls :",
+                                             "Remind alert :",
+                                             "Public folder OTA disable :",
+                                             "Quiet sound :",
+                                             "Out of range special display :",
+                                             "Special low battery option :",
+                                             "Beep when charger loses power :",
+                                             "Lock alert mode to vibrator :",
+                                             "Most recent message mode :",
+                                             "Show power off menu :",
+                                             "Reject corrupted private messages :",
+                                             "Use pager buzzer when charging :"};
   const TPrintReport report;
   ASSERT_EQ(report.settings().size(), captions.size());
   for (std::size_t i = 0; i < captions.size(); ++i)

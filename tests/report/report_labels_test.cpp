@@ -1,10 +1,11 @@
 // The report's labels as "name: value" lines, read back as palor-report-pdf reads them.
+#include "report/report_labels.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "report/printrp.h"
-#include "report/report_labels.h"
 #include "ui/vendrel.h"
 
 namespace palor {

@@ -75,8 +75,9 @@ Usage usage() {
 // The controls an ordinary write takes from the pager (its preliminary read's hardware
 // refresh) and so must find unchanged in the pager afterwards.
 constexpr const char* kHardwareFields[] = {
-    "contrast", "pll",  "overheatVoltage", "lcd_opa", "lcd_fosc",        "lcd_tc",    "lcd_bias",
-    "bs2_option", "end_of_msg", "clko", "bs3", "bs1", "filter_strength", "error_rate"};
+    "contrast", "pll",      "overheatVoltage", "lcd_opa",    "lcd_fosc",
+    "lcd_tc",   "lcd_bias", "bs2_option",      "end_of_msg", "clko",
+    "bs3",      "bs1",      "filter_strength", "error_rate"};
 
 std::string valueOf(const palor::SettingsRecord& record, const char* name) {
   const palor::FieldId f = record.id(name);
@@ -217,15 +218,20 @@ class Soak {
 bool parse(int argc, char** argv, Options& o) {
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string name = argv[i], value = argv[i + 1];
-    if (name == "--port") o.port = value;
-    else if (name == "--control") o.control = value;
-    else if (name == "--image") o.image = value;
-    else if (name == "--cycles") o.cycles = std::atoi(value.c_str());
-    else if (name == "--rss-slack") o.rssSlackKb = std::atol(value.c_str());
-    else return false;
+    if (name == "--port")
+      o.port = value;
+    else if (name == "--control")
+      o.control = value;
+    else if (name == "--image")
+      o.image = value;
+    else if (name == "--cycles")
+      o.cycles = std::atoi(value.c_str());
+    else if (name == "--rss-slack")
+      o.rssSlackKb = std::atol(value.c_str());
+    else
+      return false;
   }
-  return argc % 2 == 1 && !o.port.empty() && !o.control.empty() && !o.image.empty() &&
-         o.cycles > 0;
+  return argc % 2 == 1 && !o.port.empty() && !o.control.empty() && !o.image.empty() && o.cycles > 0;
 }
 
 }  // namespace

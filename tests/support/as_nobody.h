@@ -47,11 +47,10 @@ class ProgramForNobody {
   explicit ProgramForNobody(const std::string& program) : folder_("palor-program") {
     path_ = folder_.path(std::filesystem::path(program).filename().string());
     std::filesystem::copy_file(program, path_);
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all |
-                                            std::filesystem::perms::group_read |
-                                            std::filesystem::perms::group_exec |
-                                            std::filesystem::perms::others_read |
-                                            std::filesystem::perms::others_exec);
+    std::filesystem::permissions(
+        path_, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                   std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                   std::filesystem::perms::others_exec);
   }
   const std::string& path() const { return path_; }
 

@@ -3,6 +3,7 @@
 // symbolic link to a pseudo-terminal whose master side the test holds, or nothing at all
 // for a port whose device node is missing. Opening a name opens the terminal.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,8 +12,6 @@
 #include <map>
 #include <stdexcept>
 #include <string>
-
-#include <gtest/gtest.h>
 
 namespace palor::testing {
 

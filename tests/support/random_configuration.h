@@ -34,7 +34,8 @@ class RandomConfiguration {
   std::string from(const char* alphabet, int length) {
     const std::string a(alphabet);
     std::string s;
-    for (int i = 0; i < length; ++i) s += a[static_cast<std::size_t>(between(0, int(a.size()) - 1))];
+    for (int i = 0; i < length; ++i)
+      s += a[static_cast<std::size_t>(between(0, int(a.size()) - 1))];
     return s;
   }
 
@@ -112,7 +113,8 @@ class RandomConfiguration {
       std::snprintf(t, sizeof t, "0x%02X", between(0xA0, 0xC0));
       return t;
     }
-    if (n == "serial") return from("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", between(0, 8));
+    if (n == "serial")
+      return from("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", between(0, 8));
     if (n == "password") return from("0123456789", between(0, 4));
     if (n.rfind("tonepattern", 0) == 0) return from("0123456789ABCDEF", 4);
     return bytes(s.maxLength);

@@ -1,14 +1,15 @@
 #pragma once
 // Runs a program as a user runs it from a shell: its standard output, standard error and
 // exit status.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <array>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace palor::testing {
 
@@ -20,15 +21,16 @@ struct CommandResult {
 
 inline CommandResult runCommand(const std::string& commandLine) {
   static std::atomic<int> calls{0};
-  const std::string errPath = "/tmp/palor-test-" + std::to_string(::getpid()) + "-" +
-                              std::to_string(++calls) + ".err";
+  const std::string errPath =
+      "/tmp/palor-test-" + std::to_string(::getpid()) + "-" + std::to_string(++calls) + ".err";
   const std::string command = commandLine + " 2>" + errPath;
   CommandResult result;
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return result;
   std::array<char, 4096> buffer;
   std::size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), n);
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+    result.out.append(buffer.data(), n);
   const int raw = pclose(pipe);
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   std::ifstream err(errPath, std::ios::binary);

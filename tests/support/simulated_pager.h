@@ -43,7 +43,8 @@ class SimulatedPager {
                           const ConfigImage& eeprom = sim::defaultPagerImage())
       : device(std::move(options), eeprom), form_(form) {
     form_.link().setSentObserver([this](std::span<const std::uint8_t> bytes) {
-      sent.push_back({ticks, Bytes(bytes.begin(), bytes.end()), form_.link().transport().portPath()});
+      sent.push_back(
+          {ticks, Bytes(bytes.begin(), bytes.end()), form_.link().transport().portPath()});
       if (!silent && onTheLine()) device.receive(bytes, now_);
     });
   }

@@ -1,7 +1,8 @@
 #pragma once
 // A real main window for each test, in the one application object a process may have.
-#include <QApplication>
 #include <gtest/gtest.h>
+
+#include <QApplication>
 
 #include "ui/view/tform1.h"
 

@@ -35,8 +35,8 @@ TEST(SimulatorEeprom, DefaultIsTheProgrammersStartUpImage) {
 }
 
 TEST(SimulatorEeprom, LoadsExactly1024BytesAndSavesThemBack) {
-  const std::string dir = std::filesystem::temp_directory_path() /
-                          ("palor-sim-eeprom-" + std::to_string(::getpid()));
+  const std::string dir =
+      std::filesystem::temp_directory_path() / ("palor-sim-eeprom-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   ConfigImage image = defaultPagerImage();
   image[500] = 0x5A;

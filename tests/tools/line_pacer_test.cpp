@@ -20,12 +20,12 @@ TEST(LinePacer, PacedBytesLeaveAtTheLineRate) {
     Clock::duration at;
     std::size_t sendable;  // bytes due by then, with none sent yet
   } cases[] = {
-      {-1ns, 0},                // nothing before it was added
-      {0ns, 1},                 // the first byte at once
+      {-1ns, 0},  // nothing before it was added
+      {0ns, 1},   // the first byte at once
       {kByteTime - 1ns, 1},
       {kByteTime, 2},
-      {kByteTime * 69, 70},     // the last byte starts 69 byte times after the first
-      {1s, 70},                 // a late loop never sends more than is waiting
+      {kByteTime * 69, 70},  // the last byte starts 69 byte times after the first
+      {1s, 70},              // a late loop never sends more than is waiting
   };
   for (const auto& c : cases)
     EXPECT_EQ(line.sendable(t0 + c.at).size(), c.sendable) << c.at.count() << " ns";

@@ -1,6 +1,7 @@
 // palorctl report: the customer report's page as a PDF, read back with poppler's tools, and
 // its labels as text.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -8,7 +9,6 @@
 #include <optional>
 #include <regex>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "as_nobody.h"
@@ -21,9 +21,9 @@ namespace {
 
 using testing::runCommand;
 
-constexpr double kPageWidth = 595.28;   // A4 in points
+constexpr double kPageWidth = 595.28;  // A4 in points
 constexpr double kPageHeight = 841.89;
-constexpr double kMargin = 14.17;       // 5 mm
+constexpr double kMargin = 14.17;  // 5 mm
 
 struct Word {
   double xMin, yMin, xMax, yMax;
@@ -35,7 +35,8 @@ std::vector<Word> wordsOf(const std::string& html) {
   static const std::regex word(
       R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)">([^<]*)</word>)re");
   std::vector<Word> words;
-  for (auto it = std::sregex_iterator(html.begin(), html.end(), word); it != std::sregex_iterator(); ++it)
+  for (auto it = std::sregex_iterator(html.begin(), html.end(), word); it != std::sregex_iterator();
+       ++it)
     words.push_back({std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]),
                      std::stod((*it)[4]), (*it)[5]});
   return words;
@@ -120,7 +121,8 @@ TEST_F(PalorctlReport, OneA4PageWithEveryValueInsideTheMargins) {
   const std::string info = runCommand("pdfinfo " + path("report.pdf")).out;
   EXPECT_NE(info.find("Pages:           1\n"), std::string::npos) << info;
   std::smatch size;
-  ASSERT_TRUE(std::regex_search(info, size, std::regex(R"(Page size:\s+([0-9.]+) x ([0-9.]+) pts)")));
+  ASSERT_TRUE(
+      std::regex_search(info, size, std::regex(R"(Page size:\s+([0-9.]+) x ([0-9.]+) pts)")));
   EXPECT_NEAR(std::stod(size[1]), kPageWidth, 1.0);
   EXPECT_NEAR(std::stod(size[2]), kPageHeight, 1.0);
 
@@ -145,7 +147,8 @@ TEST_F(PalorctlReport, OneA4PageWithEveryValueInsideTheMargins) {
   EXPECT_GT(crosses, 30);
 
   // Every word inside the 5 mm margins; title, then the three sections down the page.
-  ASSERT_EQ(runCommand("pdftotext -bbox " + path("report.pdf") + " " + path("words.html")).status, 0);
+  ASSERT_EQ(runCommand("pdftotext -bbox " + path("report.pdf") + " " + path("words.html")).status,
+            0);
   std::ifstream in(path("words.html"));
   const std::vector<Word> words =
       wordsOf(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
@@ -251,7 +254,8 @@ TEST_F(PalorctlReport, LabelsAsTextInTheReportsOrder) {
   ASSERT_EQ(run.status, 0) << run.err;
   std::string lines;
   for (const ReportLabel* label : expected.labels())
-    lines += label->name + ": " + (label->name == "LblPagerNumberTxt" ? "00000042" : label->text) + "\n";
+    lines +=
+        label->name + ": " + (label->name == "LblPagerNumberTxt" ? "00000042" : label->text) + "\n";
   EXPECT_EQ(run.out, lines);
 }
 

@@ -1,27 +1,25 @@
 // palorctl run as a user runs it: its output is read back and checked against the record
 // the program itself has after start-up.
+#include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
-
-#include <array>
-#include <cstdio>
-#include <sstream>
-#include <nlohmann/json.hpp>
-#include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-
-#include <fcntl.h>
-#include <grp.h>
-#include <sys/file.h>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
 
 #include "as_nobody.h"
-#include "named_ports.h"
 #include "config/image_checksums.h"
+#include "named_ports.h"
 #include "record_dump.h"
 #include "run_command.h"
 #include "ui/vendrel.h"
@@ -114,8 +112,8 @@ TEST(Palorctl, HelpNamesTheProgramAndTheEdits) {
 // a message, never a silent success.
 // Only the report's PDF page needs Qt, and another program draws it.
 TEST(Palorctl, LoadsNoQtLibrary) {
-  const RunResult run = testing::runCommand("LD_DEBUG=libs " + std::string(PALORCTL_PATH) +
-                                            " dump >/dev/null");
+  const RunResult run =
+      testing::runCommand("LD_DEBUG=libs " + std::string(PALORCTL_PATH) + " dump >/dev/null");
   ASSERT_EQ(run.status, 0) << run.err;
   if (run.err.find("find library=") == std::string::npos)
     GTEST_SKIP() << "the dynamic loader reports no libraries under LD_DEBUG";
@@ -128,8 +126,8 @@ TEST(Palorctl, OutputThatCannotBeWrittenFails) {
     EXPECT_EQ(run.status, 1) << arguments;
     EXPECT_NE(run.err.find("palorctl: "), std::string::npos) << arguments << ": " << run.err;
   }
-  EXPECT_NE(runPalorctl("dump >/dev/full").err.find(
-                "palorctl: cannot write the output: No space left on device\n"),
+  EXPECT_NE(runPalorctl("dump >/dev/full")
+                .err.find("palorctl: cannot write the output: No space left on device\n"),
             std::string::npos);
 }
 
@@ -148,8 +146,8 @@ TEST(PalorctlEdits, TypedAddressIsReportedOnceAndZeroFilledOnLeaving) {
 
 TEST(PalorctlEdits, EditsApplyInTheOrderGiven) {
   // Picking "Public" opens folder [1]; checking it then opens [2].
-  const RunResult run = runPalorctl(
-      "dump --json --pick msgtype1=Public --check pubboxact0=yes --pick=language=3");
+  const RunResult run =
+      runPalorctl("dump --json --pick msgtype1=Public --check pubboxact0=yes --pick=language=3");
   ASSERT_EQ(run.status, 0);
   const auto fields = nlohmann::json::parse(run.out);
   EXPECT_EQ(fields[toIndex(fieldId("pubboxact0"))].at("value"), true);
@@ -195,7 +193,8 @@ TEST_F(PalorctlFiles, ExportedTableConvertsToAnImageWithNoDifference) {
   EXPECT_EQ(same.status, 0);
   EXPECT_EQ(same.out, "");
   EXPECT_EQ(runPalorctl("check " + path("cfg.bin")).status, 0);
-  EXPECT_EQ(runPalorctl("diff " + path("cfg.csv") + " " + path("cfg.bin") + " >/dev/full").status, 0)
+  EXPECT_EQ(runPalorctl("diff " + path("cfg.csv") + " " + path("cfg.bin") + " >/dev/full").status,
+            0)
       << "no differences: nothing to write";
 }
 
@@ -265,15 +264,17 @@ TEST_F(PalorctlFiles, NamesInDiagnosticsShowControlCharactersAsEscapes) {
       {"encode", "a\\033[2J\\r.txt",
        "palorctl: DIR/a\\x1b[2J\\r.txt: an image file name ends in .bin or .eep"},
       {"dump --set", "a\\nb=1", "palorctl: no field named 'DIR/a\\nb'"},
-      {"dump x.bin", "\\033]0;t\\007", "The following argument was not expected: DIR/\\x1b]0;t\\x07"},
+      {"dump x.bin", "\\033]0;t\\007",
+       "The following argument was not expected: DIR/\\x1b]0;t\\x07"},
   };
   for (const auto& c : cases) {
-    const RunResult run = runPalorctl(std::string(c.command) + " \"" + dir.string() + "/$(printf '" +
-                                      c.printfName + "')\"");
+    const RunResult run = runPalorctl(std::string(c.command) + " \"" + dir.string() +
+                                      "/$(printf '" + c.printfName + "')\"");
     std::string says = c.says;
     says.replace(says.find("DIR"), 3, dir.string());
     EXPECT_NE(run.status, 0) << c.command;
-    EXPECT_NE(("\n" + run.err).find("\n" + says + "\n"), std::string::npos) << c.command << ": " << run.err;
+    EXPECT_NE(("\n" + run.err).find("\n" + says + "\n"), std::string::npos)
+        << c.command << ": " << run.err;
     EXPECT_EQ(run.err.find("\nWrite eeprom"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << run.err;
   }
@@ -301,7 +302,8 @@ TEST_F(PalorctlFiles, WriteThenSaveWarnsWhenNoAddressAdvances) {
     const RunResult run =
         runPalorctl("write " + arguments + " --port " + path("not-a-port") + " --timeout 0.2");
     EXPECT_EQ(run.status, 1) << c.arguments << ": " << run.err;
-    EXPECT_EQ(run.err.find(warning) != std::string::npos, c.warns) << c.arguments << ": " << run.err;
+    EXPECT_EQ(run.err.find(warning) != std::string::npos, c.warns)
+        << c.arguments << ": " << run.err;
   }
 }
 
@@ -409,9 +411,9 @@ TEST_F(PalorctlFiles, RefusalsExitWithOne) {
 // can become one, so that a port of a group the user is not in is refused.
 // A port name from the environment cannot forge a line of the listing.
 TEST(PalorctlPorts, ControlCharactersOfANameShowAsEscapes) {
-  const RunResult run = testing::runCommand(
-      "PALOR_EXTRA_PORTS=\"$(printf '/nonexistent/a\\033[2J\\nb')\" " + std::string(PALORCTL_PATH) +
-      " ports");
+  const RunResult run =
+      testing::runCommand("PALOR_EXTRA_PORTS=\"$(printf '/nonexistent/a\\033[2J\\nb')\" " +
+                          std::string(PALORCTL_PATH) + " ports");
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(("\n" + run.out).find("\n/nonexistent/a\\x1b[2J\\nb\t"), std::string::npos) << run.out;
   EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << run.out;
@@ -475,7 +477,8 @@ TEST(PalorctlPorts, ListsTheWindowsPortsWithWhatAnOpenMeets) {
 // With no adapter plugged in, standard output stays empty for scripts, and standard
 // error says why.
 TEST(PalorctlPorts, SaysWhenNoAdapterIsFound) {
-  const RunResult run = testing::runCommand(std::string("PALOR_EXTRA_PORTS= ") + PALORCTL_PATH + " ports");
+  const RunResult run =
+      testing::runCommand(std::string("PALOR_EXTRA_PORTS= ") + PALORCTL_PATH + " ports");
   if (!run.out.empty()) GTEST_SKIP() << "an adapter is plugged into this machine: " << run.out;
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.err.find("no charger adapter found"), std::string::npos) << run.err;

@@ -1,9 +1,8 @@
 // The paths the simulator makes for others to find it by, the control FIFO and the link to
 // its device: made when it starts, removed when it ends, and nothing else touched.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
@@ -26,9 +25,7 @@ class SimPaths : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
   std::string at(const std::string& name) const { return (dir_ / name).string(); }
   static void writeFile(const std::string& path) { std::ofstream(path) << "keep"; }
-  static fs::file_type typeOf(const std::string& path) {
-    return fs::symlink_status(path).type();
-  }
+  static fs::file_type typeOf(const std::string& path) { return fs::symlink_status(path).type(); }
 
   fs::path dir_;
 };
@@ -44,8 +41,12 @@ TEST_F(SimPaths, ControlFifoIsMadeUsedAndRemovedOnlyWhenItsOwn) {
       {"missing: made, then removed", [] {}, [] {}, fs::file_type::not_found},
       {"a FIFO already: used and left", [&] { ::mkfifo(path.c_str(), 0600); }, [] {},
        fs::file_type::fifo},
-      {"replaced while running: the new file is left",
-       [] {}, [&] { ::unlink(path.c_str()); writeFile(path); }, fs::file_type::regular},
+      {"replaced while running: the new file is left", [] {},
+       [&] {
+         ::unlink(path.c_str());
+         writeFile(path);
+       },
+       fs::file_type::regular},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -73,10 +74,14 @@ TEST_F(SimPaths, DeviceLinkIsMadeReplacedAndRemovedOnlyWhenItsOwn) {
     std::string after;  // where the path points once the link's owner has ended
   } cases[] = {
       {"missing: made, then removed", [] {}, [] {}, ""},
-      {"an old link: replaced, then removed",
-       [&] { ::symlink("/dev/old", path.c_str()); }, [] {}, ""},
+      {"an old link: replaced, then removed", [&] { ::symlink("/dev/old", path.c_str()); }, [] {},
+       ""},
       {"relinked while running: the new link is left", [] {},
-       [&] { ::unlink(path.c_str()); ::symlink("/dev/other", path.c_str()); }, "/dev/other"},
+       [&] {
+         ::unlink(path.c_str());
+         ::symlink("/dev/other", path.c_str());
+       },
+       "/dev/other"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

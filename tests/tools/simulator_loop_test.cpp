@@ -3,10 +3,9 @@
 #include "simulator_loop.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <sstream>
 
@@ -106,7 +105,7 @@ TEST(SimulatorLoop, RunsCommandLinesAndPacesTheReports) {
       {"\n\nbogus\n", {}, "", "unknown command 'bogus'"},
       {tooLong + "xxxx", {}, "", ""},  // no line end yet, and one byte over the limit
       {"quit\n", {}, "", "longer than 256 bytes ignored"},  // the tail of that line
-      {tooLong + "out\nstatus\n", {}, "pager in\n", ""},  // exactly the limit: an unknown word
+      {tooLong + "out\nstatus\n", {}, "pager in\n", ""},    // exactly the limit: an unknown word
   };
   for (const auto& s : steps) {
     SCOPED_TRACE(s.typed.substr(0, 20));

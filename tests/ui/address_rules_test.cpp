@@ -78,9 +78,9 @@ TEST_F(AddressRules, UniquenessComparesAddressesOfAllRowsAsStored) {
 }
 
 TEST_F(AddressRules, RowSwitchAndFormatsOpenFieldsKeepingValues) {
-  const char* switched[] = {"address3",     "autoinc3",     "permission3",  "msgtype3",
-                            "addr3formatA", "addr3formatD", "UrgentCall3A", "UrgentCall3D",
-                            "Capcode3Name"};
+  const char* switched[] = {"address3",     "autoinc3",     "permission3",
+                            "msgtype3",     "addr3formatA", "addr3formatD",
+                            "UrgentCall3A", "UrgentCall3D", "Capcode3Name"};
   rec.setText("Capcode3ToneB", "BEEP");
   rec.pickItem(rec.id("addr3formatB"), 3);  // "Tone"
   EXPECT_FALSE(rec.enabled("Capcode3ToneB"));

@@ -2,8 +2,8 @@
 // and CSV tables saved and opened, dropped files, and saves that must fail without harm.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,11 +14,10 @@
 #include <iterator>
 #include <map>
 
-#include "random_configuration.h"
-#include "rules_fixture.h"
-
 #include "config/channel_frequency.h"
 #include "files/csv_table.h"
+#include "random_configuration.h"
+#include "rules_fixture.h"
 #include "ui/messages.h"
 #include "ui/vendrel.h"
 
@@ -104,7 +103,8 @@ void fillForTable(FormState& form, std::uint32_t seed) {
   for (const FieldSchema& s : settingsSchema()) {
     if (s.kind != FieldKind::Text) continue;
     std::string t = r.text(s.name);
-    std::replace_if(t.begin(), t.end(), [](char c) { return c == ',' || c == '\n'; }, ';');
+    std::replace_if(
+        t.begin(), t.end(), [](char c) { return c == ',' || c == '\n'; }, ';');
     r.setText(s.name, t);
   }
   for (int k = 1; k < kFolders; ++k)
@@ -206,11 +206,22 @@ TEST_F(FileCommandsTest, TableRoundTripGivesBackEverySettingItCarries) {
 // What a table cannot carry: list fields without a selection come back with their
 // no-match index.
 TEST_F(FileCommandsTest, TableRoundTripLosses) {
-  const std::pair<Values, Values> cases[] = {  // saved, opened
-      {{{"alerttime", "-1"}, {"msgtype4", "-1"}, {"addr2formatC", "-1"}, {"delMenu", "-1"},
-        {"numset", "-1"}, {"language", "-1"}, {"channelspace", "-1"}},
-       {{"alerttime", "0"}, {"msgtype4", "1"}, {"addr2formatC", "3"}, {"delMenu", "1"},
-        {"numset", "1"}, {"language", "0"}, {"channelspace", "0"}}},
+  const std::pair<Values, Values> cases[] = {
+      // saved, opened
+      {{{"alerttime", "-1"},
+        {"msgtype4", "-1"},
+        {"addr2formatC", "-1"},
+        {"delMenu", "-1"},
+        {"numset", "-1"},
+        {"language", "-1"},
+        {"channelspace", "-1"}},
+       {{"alerttime", "0"},
+        {"msgtype4", "1"},
+        {"addr2formatC", "3"},
+        {"delMenu", "1"},
+        {"numset", "1"},
+        {"language", "0"},
+        {"channelspace", "0"}}},
   };
   for (const auto& [before, after] : cases) {
     Window source;
@@ -261,30 +272,47 @@ TEST_F(FileCommandsTest, CsvFilesKeepWhatTheyHold) {
                            {"msgInfoMode", "1"},           {"rejectBadMsg", "1"}};
   struct Case {
     const char* what;
-    Values edits;                                   // made in the saving window
+    Values edits;                                         // made in the saving window
     std::function<std::string(const std::string&)> file;  // the saved table as opened
-    std::string saveLine;                           // empty: "Saved data to " + name
-    bool loads;                                     // the file opens, giving back `settings`
+    std::string saveLine;                                 // empty: "Saved data to " + name
+    bool loads;                                           // the file opens, giving back `settings`
   };
   const Case cases[] = {
       {"good file", {}, nullptr, "", true},
-      {"comma in a name", {{"Capcode1Name", "Smith, John"}}, nullptr,
-       "Capcode1Name: a comma cannot be saved in a CSV file", false},
-      {"comma in a folder title", {{"pubbox3", "AB,12"}}, nullptr,
-       "pubbox3: a comma cannot be saved in a CSV file", false},
-      {"comma in the hello message", {{"hellomsg1", "HI, ALL"}}, nullptr,
-       "hellomsg1: a comma cannot be saved in a CSV file", false},
+      {"comma in a name",
+       {{"Capcode1Name", "Smith, John"}},
+       nullptr,
+       "Capcode1Name: a comma cannot be saved in a CSV file",
+       false},
+      {"comma in a folder title",
+       {{"pubbox3", "AB,12"}},
+       nullptr,
+       "pubbox3: a comma cannot be saved in a CSV file",
+       false},
+      {"comma in the hello message",
+       {{"hellomsg1", "HI, ALL"}},
+       nullptr,
+       "hellomsg1: a comma cannot be saved in a CSV file",
+       false},
       {"last commas dropped", {}, withoutLastCommas, "", true},
-      {"foreign table", {}, [](const std::string&) { return std::string("name,phone\r\nJohn,123\r\n"); },
-       "", false},
-      {"table without its first line", {},
-       [](const std::string& table) { return table.substr(table.find('\n') + 1); }, "", false},
-      {"headings changed", {},
+      {"foreign table",
+       {},
+       [](const std::string&) { return std::string("name,phone\r\nJohn,123\r\n"); },
+       "",
+       false},
+      {"table without its first line",
+       {},
+       [](const std::string& table) { return table.substr(table.find('\n') + 1); },
+       "",
+       false},
+      {"headings changed",
+       {},
        [](const std::string& table) {
          const std::size_t at = table.find("Capcode,");
          return table.substr(0, at) + "Address" + table.substr(at + 7);
        },
-       "", false},
+       "",
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -581,7 +609,7 @@ TEST_F(FileCommandsTest, ImageOpenByNameLengthAndContent) {
   struct Case {
     std::string name;
     std::optional<std::string> content;  // nothing: the name is not written
-    std::string outcome;                  // a message, "loads", or empty: ignored
+    std::string outcome;                 // a message, "loads", or empty: ignored
   };
   std::vector<Case> cases = {
       {"exact.bin", image, loads},
@@ -627,9 +655,10 @@ TEST_F(FileCommandsTest, ImageOpenByNameLengthAndContent) {
 // ---- Save ----
 
 TEST_F(FileCommandsTest, SaveChoosesTheFormatByExtension) {
-  const std::pair<const char*, bool> cases[] = {  // name, a table
-      {"a.bin", false}, {"a.dat", false}, {"noextension", false}, {"a.csv.bin", false},
-      {"a.csv", true},  {"a.CsV", true}};
+  const std::pair<const char*, bool> cases[] = {// name, a table
+                                                {"a.bin", false},       {"a.dat", false},
+                                                {"noextension", false}, {"a.csv.bin", false},
+                                                {"a.csv", true},        {"a.CsV", true}};
   for (const auto& [name, table] : cases) {
     const std::string file = saved(form, name);
     const ConfigImage& image = form.images().writeImage;
@@ -649,11 +678,11 @@ TEST_F(FileCommandsTest, RefusedOrCancelledSavesWriteNothing) {
   };
   const std::string used(msg::kAddressAlreadyUsed);
   const Case cases[] = {
-      {{{"address5", "2004016"}}, "x.bin", 0, {used}},        // equal to address3
+      {{{"address5", "2004016"}}, "x.bin", 0, {used}},  // equal to address3
       {{{"address2", "8"}, {"address6", "8"}}, "x.csv", 0, {used}},
-      {{{"address4", "7"}}, "x.bin", 0, {}},                  // invalid: silently
+      {{{"address4", "7"}}, "x.bin", 0, {}},  // invalid: silently
       {{{"address2", ""}}, "x.csv", 0, {}},
-      {{{"address2", "123"}}, std::nullopt, 1, {}},           // cancelled
+      {{{"address2", "123"}}, std::nullopt, 1, {}},  // cancelled
   };
   for (const Case& c : cases) {
     for (const char* name : {"x.bin", "x.csv"}) writeFile(path(name), "old");

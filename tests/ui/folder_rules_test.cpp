@@ -45,7 +45,7 @@ TEST_F(FolderRules, ActivationFitsTrimsOrIsRefusedByTheTotal) {
     int kept;                 // its length afterwards; -1: refused
   };
   const Case cases[] = {
-      {{}, 99, 99},      {{98}, 1, 1},   {{98}, 5, 1},   {{90}, 20, 9},
+      {{}, 99, 99},      {{98}, 1, 1},   {{98}, 5, 1}, {{90}, 20, 9},
       {{60, 39}, 1, -1}, {{99}, 99, -1}, {{}, 0, -1},  // a length of 0 never fits
   };
   for (const Case& c : cases) {
@@ -67,8 +67,10 @@ TEST_F(FolderRules, ActivationFitsTrimsOrIsRefusedByTheTotal) {
     EXPECT_EQ(r.enabled(act(1)), accepted);
     EXPECT_EQ(r.text(length(0)), std::to_string(accepted ? c.kept : c.slots));
     Lines expected;
-    if (!accepted) expected.emplace_back(msg::kMailboxCannotBeEnabled);
-    else if (c.kept != c.slots) expected.emplace_back(msg::kTrimmedToTotal99);
+    if (!accepted)
+      expected.emplace_back(msg::kMailboxCannotBeEnabled);
+    else if (c.kept != c.slots)
+      expected.emplace_back(msg::kTrimmedToTotal99);
     EXPECT_EQ(Lines(fresh.log().lines().begin() + static_cast<std::ptrdiff_t>(before),
                     fresh.log().lines().end()),
               expected);

@@ -1,8 +1,7 @@
-#include "ui/vendrel.h"
-
 #include <gtest/gtest.h>
 
 #include "ui/messages.h"
+#include "ui/vendrel.h"
 
 namespace palor {
 namespace {
@@ -111,9 +110,16 @@ TEST(StatusLogMessages, ControlCharactersOfNamesShowAsEscapes) {
       {"\x1b[2J\x1b]0;title\x07.bin", "\\x1b[2J\\x1b]0;title\\x07.bin"},
       {"tab\there.eep", "tab\\there.eep"},
       {std::string("nul\0del\x7f", 8), "nul\\x00del\\x7f"},
-      {"c1 \xC2\x9B" "2J", "c1 \\xc2\\x9b" "2J"},  // U+009B, the one-character CSI
-      {"latin1 \x9B" "2J \xE9", "latin1 \\x9b" "2J \xE9"},
-      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\x9F.bin", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\x9F.bin"},
+      {"c1 \xC2\x9B"
+       "2J",
+       "c1 \\xc2\\x9b"
+       "2J"},  // U+009B, the one-character CSI
+      {"latin1 \x9B"
+       "2J \xE9",
+       "latin1 \\x9b"
+       "2J \xE9"},
+      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\x9F.bin",
+       "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\x9F.bin"},
       {"C:\\pagers\\n.bin", "C:\\pagers\\n.bin"},
   };
   FormState form;
@@ -126,7 +132,9 @@ TEST(StatusLogMessages, ControlCharactersOfNamesShowAsEscapes) {
     SCOPED_TRACE(c.shown);
     EXPECT_EQ(msg::loadedDataFrom(c.name), std::string(msg::kLoadedDataFrom) + c.shown);
     EXPECT_EQ(msg::savedDataTo(c.name), std::string(msg::kSavedDataTo) + c.shown);
-    EXPECT_EQ(msg::portRefused(c.name, busy).rfind(std::string(msg::kCannotOpen) + c.shown + ": ", 0), 0u);
+    EXPECT_EQ(
+        msg::portRefused(c.name, busy).rfind(std::string(msg::kCannotOpen) + c.shown + ": ", 0),
+        0u);
     ASSERT_TRUE(form.loadImageFile(image, c.name));
     EXPECT_EQ(form.log().lines().back(), std::string(msg::kLoadedDataFrom) + c.shown);
     form.log().append(c.name);  // a line that did not come through a message function
@@ -152,9 +160,9 @@ TEST(FormStateRules, EveryNumberedRuleIsFoundAndRunByItsName) {
   };
   // Each case disables or enables the field by hand; the rule, run by name, puts it back.
   const Case cases[] = {
-      {"addr5enClick", "Capcode5Name", true},          // row 5 is on
-      {"addr2formatCChange", "Capcode2ToneC", true},   // Alpha: the tone has a name
-      {"pubboxactBClick", "pubboxB", false},           // folder [12] unchecked: title off
+      {"addr5enClick", "Capcode5Name", true},         // row 5 is on
+      {"addr2formatCChange", "Capcode2ToneC", true},  // Alpha: the tone has a name
+      {"pubboxactBClick", "pubboxB", false},          // folder [12] unchecked: title off
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.rule);

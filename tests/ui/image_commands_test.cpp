@@ -3,9 +3,8 @@
 
 #include <random>
 
-#include "random_configuration.h"
-
 #include "config/image_checksums.h"
+#include "random_configuration.h"
 #include "ui/messages.h"
 #include "ui/vendrel.h"
 
@@ -250,7 +249,10 @@ TEST(ImageFileOpen, VersionByteChoosesTheRangeTimePlacementForThisFileOnly) {
     const char* rangetime;
   };
   const Case cases[] = {
-      {2, false, 3, "200"}, {3, false, 2, "240"}, {3, true, 3, "240"}, {2, true, 2, "200"},
+      {2, false, 3, "200"},
+      {3, false, 2, "240"},
+      {3, true, 3, "240"},
+      {2, true, 2, "200"},
   };
   for (const Case& c : cases) {
     const std::string what = std::to_string(c.savedFor) + (c.dumped ? " dumped" : " saved");

@@ -53,8 +53,13 @@ TEST_F(PagerCommands, ReadOutcomes) {
       {"pager taken out", pulled, false, texts({msg::kReadEepromFailed}), false,
        LinkOutcome::Failed},
       // Only a write's preliminary read warns that the next write replaces the hardware.
-      {"incorrect checksum", {}, false, texts({msg::kReadEepromBadChecksum}), true,
-       LinkOutcome::BadChecksum, true},
+      {"incorrect checksum",
+       {},
+       false,
+       texts({msg::kReadEepromBadChecksum}),
+       true,
+       LinkOutcome::BadChecksum,
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -184,10 +189,13 @@ TEST_F(PagerCommands, WriteOutcomes) {
   const Case cases[] = {
       {"one lost acknowledgement is made good", options([](auto& o) { o.dropFrames = {7}; }),
        texts({msg::kVerifyEepromSucceeded, msg::kWriteEepromCompleted}), 2},
-      {"two lost acknowledgements are made good",
-       options([](auto& o) { o.dropFrames = {7, 8}; }),
+      {"two lost acknowledgements are made good", options([](auto& o) {
+         o.dropFrames = {7, 8};
+       }),
        texts({msg::kVerifyEepromSucceeded, msg::kWriteEepromCompleted}), 3},
-      {"a third is not", options([](auto& o) { o.dropFrames = {7, 8, 9}; }),
+      {"a third is not", options([](auto& o) {
+         o.dropFrames = {7, 8, 9};
+       }),
        texts({msg::kWriteTimedOut}), 3},
       {"a corrupted acknowledgement counts as lost",
        options([](auto& o) { o.corruptFrames = {7}; }),
@@ -249,11 +257,10 @@ TEST_F(PagerCommands, WhatAnUnfinishedPreliminaryReadLeavesForTheNextWrite) {
   };
   const Case cases[] = {
       {"incorrect checksum: the next write writes at once, and says so now", true, nullptr,
-       texts({msg::kReadEepromBadChecksum, msg::kHardwareSettingsUnread}),
-       LinkOutcome::BadChecksum, msg::kWriteToPager},
-      {"Stop: the next write reads first", false,
-       [](FormState& f) { f.read_write_stopClick(); }, texts({msg::kOperationCancelled}),
-       LinkOutcome::Cancelled, msg::kReadDataFromPager},
+       texts({msg::kReadEepromBadChecksum, msg::kHardwareSettingsUnread}), LinkOutcome::BadChecksum,
+       msg::kWriteToPager},
+      {"Stop: the next write reads first", false, [](FormState& f) { f.read_write_stopClick(); },
+       texts({msg::kOperationCancelled}), LinkOutcome::Cancelled, msg::kReadDataFromPager},
       {"port lost: the next write reads first", false,
        [](FormState& f) { f.link().protocol().portLost(); }, texts({msg::kReadEepromFailed}),
        LinkOutcome::Failed, msg::kReadDataFromPager},
@@ -312,8 +319,7 @@ TEST_F(PagerCommands, ReportsBeforeTheLastAcknowledgementFailTheWrite) {
                     form.log().lines().end()),
               texts({msg::kCommunicationError, msg::kWriteEepromFailed}));
     EXPECT_FALSE(pager.busy());
-    EXPECT_EQ(form.link().protocol().lastEnd(),
-              (LinkEnd{BusyInfo::Writing, LinkOutcome::Failed}));
+    EXPECT_EQ(form.link().protocol().lastEnd(), (LinkEnd{BusyInfo::Writing, LinkOutcome::Failed}));
     const auto& w = form.images().writeImage;
     EXPECT_TRUE(std::all_of(w.begin(), w.end(), [](std::uint8_t b) { return b == 0; }));
   }
@@ -447,8 +453,8 @@ TEST_F(PagerCommands, PagerNumberAdvancesOnceForEachNewPager) {
     const char* before;
     const char* after;
   };
-  const Case cases[] = {{"00000000", "1"}, {"41", "42"}, {"", "1"}, {"4x", "1"},
-                        {"99999999", "99999999"}};
+  const Case cases[] = {
+      {"00000000", "1"}, {"41", "42"}, {"", "1"}, {"4x", "1"}, {"99999999", "99999999"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.before);
     FormState form;

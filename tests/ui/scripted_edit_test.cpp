@@ -45,18 +45,19 @@ TEST_F(ScriptedEdits, MalformedEditsAreEditErrorsNotProgrammingErrors) {
 
 TEST_F(ScriptedEdits, PickMatchesItemTextsBeforeIndexesAndRunsTheChangeRule) {
   const std::pair<const char*, int> cases[] = {
-      {"alerttime=Endless", 6}, {"alerttime=2", 2},
-      {"lcd_opa=4", 1},  // the item "4", not index 4
-      {"lcd_opa=0", 0},  // no item "0": an index
-      {"lcd_opa=5", 2},         {"lcd_opa=8", -1},        {"alerttime=endless", -1},
-      {"alerttime=-1", -1},     {"alerttime=", -1},       {"alerttime=99999999999", -1},
+      {"alerttime=Endless", 6}, {"alerttime=2", 2}, {"lcd_opa=4", 1},  // the item "4", not index 4
+      {"lcd_opa=0", 0},                                                // no item "0": an index
+      {"lcd_opa=5", 2},         {"lcd_opa=8", -1},  {"alerttime=endless", -1},
+      {"alerttime=-1", -1},     {"alerttime=", -1}, {"alerttime=99999999999", -1},
   };
   for (const auto& [argument, index] : cases) {
     SCOPED_TRACE(argument);
     const std::string field = std::string(argument).substr(0, std::string(argument).find('='));
     rec.setIndex(field, 3);
-    if (index < 0) EXPECT_THROW(apply("--pick", argument), EditError);
-    else apply("--pick", argument);
+    if (index < 0)
+      EXPECT_THROW(apply("--pick", argument), EditError);
+    else
+      apply("--pick", argument);
     EXPECT_EQ(rec.index(field), index < 0 ? 3 : index);
   }
   apply("--pick", "msgtype4=Public");

@@ -1,11 +1,13 @@
 // Editing in the real window, offscreen: keys typed into the widgets pass the key rules,
 // leaving a field runs its exit rule, and a conversion error shows the toolkit's error box.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QDropEvent>
+#include <QFile>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -14,7 +16,6 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QUrl>
-#include <gtest/gtest.h>
 
 #include "ui/messages.h"
 #include "window_test_fixture.h"
@@ -33,7 +34,6 @@ class ViewEditingTest : public WindowTest {
     QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
     QApplication::sendEvent(widget, &out);
   }
-
 };
 
 TEST_F(ViewEditingTest, RefusedKeyInAnAddressIsReportedAndLeavesTheText) {
@@ -115,11 +115,13 @@ TEST_F(ViewEditingTest, DroppingTwoFilesOpensOnlyTheFirst) {
   FormState source;
   source.startUp();
   source.record().setText("hellomsg1", "DROPPED");
-  ASSERT_TRUE(source.SaveConfigurationFile(QFile::encodeName(dir + "/first one.bin").toStdString()));
+  ASSERT_TRUE(
+      source.SaveConfigurationFile(QFile::encodeName(dir + "/first one.bin").toStdString()));
   ASSERT_TRUE(source.SaveConfigurationFile(QFile::encodeName(dir + "/second.bin").toStdString()));
 
   QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(dir + "/first one.bin"), QUrl::fromLocalFile(dir + "/second.bin")});
+  data.setUrls(
+      {QUrl::fromLocalFile(dir + "/first one.bin"), QUrl::fromLocalFile(dir + "/second.bin")});
   QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   // Straight to the window: the application delivers drops only during a real drag.
   static_cast<QObject&>(form).event(&drop);

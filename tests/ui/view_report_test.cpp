@@ -1,7 +1,6 @@
 // Preview and Print in the real window, offscreen: the report is filled from the window and
 // its preview holds the one page; and the page's texts, each inside its own box.
-#include <array>
-#include <cmath>
+#include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
@@ -13,7 +12,8 @@
 #include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QTimer>
-#include <gtest/gtest.h>
+#include <array>
+#include <cmath>
 
 #include "report/view/report_page.h"
 #include "window_test_fixture.h"
@@ -35,7 +35,8 @@ PreviewSeen pressPreview(TForm1& form) {
     auto* dialog = qobject_cast<QPrintPreviewDialog*>(QApplication::activeModalWidget());
     if (!dialog) return;
     poll.stop();
-    if (auto* preview = dialog->findChild<QPrintPreviewWidget*>()) seen.pages = preview->pageCount();
+    if (auto* preview = dialog->findChild<QPrintPreviewWidget*>())
+      seen.pages = preview->pageCount();
     seen.exportPdf = dialog->findChild<QAction*>("ExportPdf") != nullptr;
     dialog->reject();
   });

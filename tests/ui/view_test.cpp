@@ -1,15 +1,16 @@
 // The real window, offscreen: every field has its widget, named as the field and showing
 // the record; the menu and the status log follow the form state.
+#include <gtest/gtest.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QTabWidget>
 #include <QSocketNotifier>
+#include <QTabWidget>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include "named_ports.h"
 #include "simulated_pager.h"
@@ -25,7 +26,6 @@ class ViewTest : public WindowTest {
   QStringList logLines() {
     return form.findChild<QPlainTextEdit*>("Memo1")->toPlainText().split('\n');
   }
-
 };
 
 TEST_F(ViewTest, EveryFieldHasItsWidgetShowingTheRecord) {

@@ -142,8 +142,8 @@ std::size_t ChargerDevice::answeredBlock(std::size_t block) const {
   return block;
 }
 
-void ChargerDevice::send(Clock::time_point due, std::uint8_t c,
-                         std::span<const std::uint8_t> data, bool fromPager) {
+void ChargerDevice::send(Clock::time_point due, std::uint8_t c, std::span<const std::uint8_t> data,
+                         bool fromPager) {
   const unsigned ordinal = ++framesSent_;
   if (options_.dropFrames.contains(ordinal)) {
     log("frame " + std::to_string(ordinal) + " dropped");
@@ -155,8 +155,8 @@ void ChargerDevice::send(Clock::time_point due, std::uint8_t c,
     log("frame " + std::to_string(ordinal) + " sent with a broken checksum");
   }
   // Frames leave in the order of their due times, equal times in the order they were made.
-  auto at = std::find_if(queue_.begin(), queue_.end(),
-                         [due](const Scheduled& q) { return q.due > due; });
+  auto at =
+      std::find_if(queue_.begin(), queue_.end(), [due](const Scheduled& q) { return q.due > due; });
   queue_.insert(at, std::move(s));
 }
 

@@ -36,16 +36,16 @@ struct DeviceOptions {
   std::chrono::milliseconds replyDelay{0};
   std::chrono::milliseconds writeTime{300};   // from the last block to the write-done report
   std::chrono::milliseconds verifyTime{200};  // from the write-done to the verify report
-  std::set<unsigned> dropFrames;     // ordinals (from 1) of sent frames that are not sent
-  std::set<unsigned> corruptFrames;  // ordinals of sent frames whose checksum is broken
-  std::optional<unsigned> wrongBlock;   // this block is answered as the next one (mod 16)
-  std::optional<unsigned> pullAtBlock;  // the pager is taken out when this block comes up
-  bool refuseWrite = false;             // write-impossible instead of writing
-  bool failVerify = false;              // writes, then reports verify-failed
+  std::set<unsigned> dropFrames;              // ordinals (from 1) of sent frames that are not sent
+  std::set<unsigned> corruptFrames;           // ordinals of sent frames whose checksum is broken
+  std::optional<unsigned> wrongBlock;         // this block is answered as the next one (mod 16)
+  std::optional<unsigned> pullAtBlock;        // the pager is taken out when this block comes up
+  bool refuseWrite = false;                   // write-impossible instead of writing
+  bool failVerify = false;                    // writes, then reports verify-failed
   // After acknowledging this block, report verify-passed at once, as a charger cut short
   // would; nothing is written.
   std::optional<unsigned> verifyAfterBlock;
-  std::size_t garbageBytes = 0;         // line noise sent in front of every frame
+  std::size_t garbageBytes = 0;  // line noise sent in front of every frame
 };
 
 class ChargerDevice {

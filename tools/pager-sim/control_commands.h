@@ -34,7 +34,7 @@ class CommandLines {
   std::vector<Line> feed(std::string_view bytes);
 
  private:
-  std::string partial_;     // the line so far
+  std::string partial_;      // the line so far
   bool discarding_ = false;  // the line so far is too long: skip to its end
 };
 

@@ -1,13 +1,13 @@
 #include "eeprom_file.h"
 
+#include <algorithm>
+#include <stdexcept>
+
 #include "config/image_checksums.h"
 #include "config/image_codec.h"
 #include "config/settings_record.h"
 #include "files/atomic_file.h"
 #include "files/file_read.h"
-
-#include <algorithm>
-#include <stdexcept>
 
 namespace palor::sim {
 namespace {

@@ -24,9 +24,9 @@ std::string printable(std::string text) {
 }
 
 timespec toTimespec(Clock::duration wait) {
-  const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                      std::max(wait, Clock::duration::zero()))
-                      .count();
+  const auto ns =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::max(wait, Clock::duration::zero()))
+          .count();
   return {static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
 }
 
@@ -152,18 +152,12 @@ bool SimulatorLoop::readCommands(Source& source, Clock::time_point now) {
 
 bool SimulatorLoop::run(Command command, Clock::time_point now) {
   switch (command) {
-    case Command::In:
-      device_.putPagerIn(now);
-      return true;
-    case Command::Out:
-      device_.takePagerOut(now);
-      return true;
+    case Command::In: device_.putPagerIn(now); return true;
+    case Command::Out: device_.takePagerOut(now); return true;
     case Command::Status:
       out_ << (device_.pagerPresent() ? "pager in" : "pager out") << std::endl;
       return true;
-    case Command::Quit:
-      quit_ = true;
-      return false;
+    case Command::Quit: quit_ = true; return false;
   }
   return true;
 }

@@ -25,7 +25,8 @@ class StopSignals {
  private:
   sigset_t oldMask_{};
   sigset_t waitMask_{};
-  struct sigaction oldInt_ {}, oldTerm_ {}, oldHup_ {};
+  struct sigaction oldInt_ {
+  }, oldTerm_{}, oldHup_{};
 };
 
 }  // namespace palor::sim

@@ -97,7 +97,8 @@ int decode(const std::string& in, const CommonOptions& options) {
     const FileRead read = readImageFile(in);
     if (!read.opened) return refused(in, *read.error);
     // A short or failed read goes through the load too, which logs it as the window does.
-    if (!s.form.loadImageFile(read.bytes, in)) return read.error ? refused(in, *read.error) : kRefused;
+    if (!s.form.loadImageFile(read.bytes, in))
+      return read.error ? refused(in, *read.error) : kRefused;
     noteOpenedDump(s, in);
     print(s.form.record(), options.json);
     return kDone;

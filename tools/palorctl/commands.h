@@ -21,8 +21,8 @@ inline constexpr int kUsageError = 2;
 inline constexpr int kDiffTrouble = 2;
 
 struct CommonOptions {
-  std::vector<ScriptedEdit> edits;        // applied in order, after any file is opened
-  std::optional<std::uint8_t> firmware;   // as if a pager of this version had reported
+  std::vector<ScriptedEdit> edits;       // applied in order, after any file is opened
+  std::optional<std::uint8_t> firmware;  // as if a pager of this version had reported
   bool json = false;
 };
 

@@ -23,7 +23,8 @@ Handler setUpEncode(CLI::App& command, SharedOptions& shared) {
   addFirmwareOption(command, shared);
   return [out](const CommonOptions& options) {
     if (!isImageFileName(*out)) {
-      std::cerr << "palorctl: " << escapeControls(*out) << ": an image file name ends in .bin or .eep\n";
+      std::cerr << "palorctl: " << escapeControls(*out)
+                << ": an image file name ends in .bin or .eep\n";
       return kUsageError;
     }
     return encode(*out, options);

@@ -10,8 +10,9 @@ namespace {
 
 void addLinkOptions(CLI::App& command, LinkOptions& link) {
   command.add_option("--port", link.port, "use PATH as the only charger port");
-  command.add_option("--timeout", link.timeoutSeconds,
-                     "seconds for a charger and a pager to answer (default 30)")
+  command
+      .add_option("--timeout", link.timeoutSeconds,
+                  "seconds for a charger and a pager to answer (default 30)")
       ->check(CLI::PositiveNumber);
   command.add_option("--operation-limit", link.operationLimitSeconds,
                      "seconds a whole read or write may take, however long the line keeps "

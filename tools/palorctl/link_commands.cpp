@@ -147,8 +147,8 @@ class LinkRun {
       for (const std::string& port : form().link().watch().ports())
         tried += (tried.empty() ? "" : ", ") + port;
       refused("no charger with a pager answered within " + formatSeconds(options_.timeoutSeconds) +
-              " s (ports tried: " + (tried.empty() ? "none left, the adapter was pulled out" : tried) +
-              ")");
+              " s (ports tried: " +
+              (tried.empty() ? "none left, the adapter was pulled out" : tried) + ")");
     }
     return false;
   }
@@ -253,7 +253,8 @@ std::string notAFile(const std::string& path) {
 
 // Whether two names are one file: the same file on disk, or the same path to be made.
 bool sameFile(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
+  struct stat sa {
+  }, sb{};
   if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
   std::error_code ea, eb;

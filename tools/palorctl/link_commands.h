@@ -18,7 +18,7 @@ struct LinkOptions {
   // The whole read or write, however long the line keeps talking (the protocol's own
   // time-outs count only silence).
   double operationLimitSeconds = 300;
-  std::optional<std::string> trace; // every frame, time-stamped, in hex, saved at the end
+  std::optional<std::string> trace;  // every frame, time-stamped, in hex, saved at the end
 };
 
 // The port list as the window builds it (the adapter's ports and PALOR_EXTRA_PORTS,

@@ -16,8 +16,8 @@ using palor::ctl::kUsageError;
 
 bool isEditOption(std::string_view arg) {
   for (std::string_view option : {"--type", "--leave", "--set", "--check", "--pick"})
-    if (arg == option || (arg.starts_with(option) && arg.size() > option.size() &&
-                          arg[option.size()] == '='))
+    if (arg == option ||
+        (arg.starts_with(option) && arg.size() > option.size() && arg[option.size()] == '='))
       return true;
   return false;
 }

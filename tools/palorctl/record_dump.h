@@ -2,9 +2,8 @@
 // The settings record as palorctl prints it: a readable table, or JSON with one object per
 // field in schema order.
 #include <iosfwd>
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "config/latin1_text.h"
 #include "config/settings_record.h"

@@ -62,8 +62,9 @@ bool writeReportPdfFile(const std::string& path, const TPrintReport& report) {
   // The labels are the program's standard input, from a file in memory: nothing to remove
   // afterwards, and no pipe to block on or to break.
   const int labels = fileInMemory(reportLabelLines(report));
-  if (labels < 0) return cannotRun(std::string("cannot hand the report to ") + kReportPdfProgram +
-                                   ": " + systemText(errno));
+  if (labels < 0)
+    return cannotRun(std::string("cannot hand the report to ") + kReportPdfProgram + ": " +
+                     systemText(errno));
   posix_spawn_file_actions_t actions;
   ::posix_spawn_file_actions_init(&actions);
   ::posix_spawn_file_actions_adddup2(&actions, labels, STDIN_FILENO);

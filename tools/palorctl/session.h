@@ -23,7 +23,9 @@ struct Session {
 
 // A diagnostic on standard error. It often names a file, a port or an argument: their control
 // characters show as escapes, so that no name ends the line or drives the terminal.
-inline void diagnose(std::string_view text) { std::cerr << "palorctl: " << escapeControls(text) << '\n'; }
+inline void diagnose(std::string_view text) {
+  std::cerr << "palorctl: " << escapeControls(text) << '\n';
+}
 
 inline int refused(const std::string& why) {
   diagnose(why);

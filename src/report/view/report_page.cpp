@@ -6,8 +6,8 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPageSize>
-#include <QPainter>
 #include <QPaintDevice>
+#include <QPainter>
 #include <QPdfWriter>
 #include <algorithm>
 
@@ -24,13 +24,13 @@ constexpr double kBodyPoints = 8;
 constexpr double kSmallestPoints = 4;  // a text too wide for its box shrinks down to this
 
 // Vertical measures, in millimetres.
-constexpr double kLine = 5.0;          // one line of labels
-constexpr double kHeadingLine = 6.5;   // a section heading with the space below it
-constexpr double kSectionGap = 2.0;    // between a rule and the next section
-constexpr double kAddressGap = 0.9;    // between the two-line entries of the addresses
+constexpr double kLine = 5.0;         // one line of labels
+constexpr double kHeadingLine = 6.5;  // a section heading with the space below it
+constexpr double kSectionGap = 2.0;   // between a rule and the next section
+constexpr double kAddressGap = 0.9;   // between the two-line entries of the addresses
 constexpr double kFolderLine = 5.2;
-constexpr double kCaptionGap = 1.2;    // between a right-aligned caption and its value
-constexpr double kFitMargin = 1.0;     // left free in a box whose text had to be made smaller
+constexpr double kCaptionGap = 1.2;  // between a right-aligned caption and its value
+constexpr double kFitMargin = 1.0;   // left free in a box whose text had to be made smaller
 
 QFont reportFont(double points, bool bold = false) {
   QFont font(QString::fromLatin1(kFontFamily));
@@ -100,8 +100,8 @@ class Page {
     painter_.setFont(fitted);
     const QRectF where = box(x, y, w, h);
     QRectF drawn;
-    painter_.drawText(where, static_cast<int>(align | Qt::AlignVCenter | Qt::TextSingleLine),
-                      shown, &drawn);
+    painter_.drawText(where, static_cast<int>(align | Qt::AlignVCenter | Qt::TextSingleLine), shown,
+                      &drawn);
     if (drawn_) drawn_->push_back({shown, where, drawn});
   }
   void text(double x, double y, double w, std::string_view utf8, const QFont& font,
@@ -160,10 +160,14 @@ double paintAddresses(Page& page, const TPrintReport& report, double y) {
   const double headerX[11] = {kPnX,
                               kPermissionX,
                               kMsgTypeX,
-                              toneX(0), toneX(0) + toneFormatWidth,
-                              toneX(1), toneX(1) + toneFormatWidth,
-                              toneX(2), toneX(2) + toneFormatWidth,
-                              toneX(3), toneX(3) + toneFormatWidth};
+                              toneX(0),
+                              toneX(0) + toneFormatWidth,
+                              toneX(1),
+                              toneX(1) + toneFormatWidth,
+                              toneX(2),
+                              toneX(2) + toneFormatWidth,
+                              toneX(3),
+                              toneX(3) + toneFormatWidth};
   for (std::size_t c = 0; c < kReportAddressColumns.size(); ++c) {
     const double right = c + 1 < kReportAddressColumns.size() ? headerX[c + 1] : page.width();
     page.text(headerX[c], y, right - headerX[c], kReportAddressColumns[c], bold);
@@ -180,7 +184,8 @@ double paintAddresses(Page& page, const TPrintReport& report, double y) {
     for (std::size_t t = 0; t < a.tones.size(); ++t) {
       const ReportAddress::Tone& tone = a.tones[t];
       page.text(toneX(t), y, toneFormatWidth, tone.format.text, body);
-      page.text(toneX(t) + toneFormatWidth, y, toneWidth - toneFormatWidth, tone.urgentCall.text, body);
+      page.text(toneX(t) + toneFormatWidth, y, toneWidth - toneFormatWidth, tone.urgentCall.text,
+                body);
       page.text(toneX(t), y + kLine, toneWidth, tone.name.text, body);
     }
     y += 2 * kLine + kAddressGap;
@@ -201,7 +206,8 @@ double paintFolders(Page& page, const TPrintReport& report, double y) {
     const double x = c * columnWidth;
     page.text(x + kTitleX, y, kLengthX - kTitleX, kReportFolderTitleHeading, bold);
     // The heading may reach over the next column's number, which has no heading above it.
-    const double lengthWidth = std::min(columnWidth - kLengthX + kTitleX - 1, page.width() - x - kLengthX);
+    const double lengthWidth =
+        std::min(columnWidth - kLengthX + kTitleX - 1, page.width() - x - kLengthX);
     page.text(x + kLengthX, y, lengthWidth, kReportFolderLengthHeading, bold);
   }
   y += kLine + 0.6;
@@ -266,7 +272,8 @@ double paintSettings(Page& page, const TPrintReport& report, double y) {
     for (const ReportSetting* s : tones)
       natural += page.textWidth(body, s->caption) + kCaptionGap +
                  std::max(valueWidth, page.textWidth(body, shownValue(*s)));
-    const double gap = tones.size() > 1 ? std::max(0.0, (page.width() - natural) / double(tones.size() - 1)) : 0;
+    const double gap =
+        tones.size() > 1 ? std::max(0.0, (page.width() - natural) / double(tones.size() - 1)) : 0;
     double x = 0;
     for (const ReportSetting* s : tones) {
       const double captionWidth = page.textWidth(body, s->caption);
@@ -281,7 +288,8 @@ double paintSettings(Page& page, const TPrintReport& report, double y) {
   // Column widths: each column's widest caption and widest value, the room left over
   // between the columns. When the columns are wider than the page, their font is made
   // smaller, the same for all, until they fit.
-  const bool otaSpans = columns[1].size() < columns[0].size() && columns[2].size() < columns[0].size();
+  const bool otaSpans =
+      columns[1].size() < columns[0].size() && columns[2].size() < columns[0].size();
   constexpr double kColumnGap = 3;
   std::array<double, 3> captionWidth{}, valueWidth{};
   auto measure = [&](const QFont& font) {
@@ -291,7 +299,8 @@ double paintSettings(Page& page, const TPrintReport& report, double y) {
       for (const ReportSetting* s : columns[c]) {
         captionWidth[c] = std::max(captionWidth[c], page.textWidth(font, s->caption));
         const bool spanning = otaSpans && c == 0 && s == columns[0].back();
-        if (!spanning) valueWidth[c] = std::max(valueWidth[c], page.textWidth(font, shownValue(*s)));
+        if (!spanning)
+          valueWidth[c] = std::max(valueWidth[c], page.textWidth(font, shownValue(*s)));
       }
       natural += captionWidth[c] + kCaptionGap + valueWidth[c];
     }

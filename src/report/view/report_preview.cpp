@@ -28,13 +28,15 @@ QString askPdfFileName(QWidget* parent) {
 QPrintPreviewDialog* makeReportPreview(QWidget* parent, QPrinter& printer,
                                        const TPrintReport& report, PdfExported exported) {
   printer.setPageLayout(reportPageLayout());
-  printer.setDocName(QString::fromUtf8(kReportTitle.data(), static_cast<qsizetype>(kReportTitle.size())));
+  printer.setDocName(
+      QString::fromUtf8(kReportTitle.data(), static_cast<qsizetype>(kReportTitle.size())));
   auto* dialog = new QPrintPreviewDialog(&printer, parent);
   dialog->setObjectName("PrintPreview");
-  QObject::connect(dialog, &QPrintPreviewDialog::paintRequested, dialog, [&report](QPrinter* device) {
-    QPainter painter(device);
-    paint(painter, device->pageLayout(), report);
-  });
+  QObject::connect(dialog, &QPrintPreviewDialog::paintRequested, dialog,
+                   [&report](QPrinter* device) {
+                     QPainter painter(device);
+                     paint(painter, device->pageLayout(), report);
+                   });
   if (auto* toolBar = dialog->findChild<QToolBar*>()) {
     toolBar->addSeparator();
     QAction* exportPdf = toolBar->addAction(QObject::tr("Export PDF..."));

@@ -10,8 +10,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFocusEvent>
-#include <QMimeData>
-#include <QUrl>
 #include <QFont>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -22,6 +20,7 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -32,6 +31,7 @@
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "link/port_discovery.h"
@@ -72,10 +72,9 @@ char systemDecimalSeparator() {
 }  // namespace
 
 TForm1::TForm1(QWidget* parent)
-    : QMainWindow(parent,
-                  Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                      Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                      Qt::WindowCloseButtonHint),
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint),
       widgets_(SettingsRecord::size(), nullptr),
       labels_(SettingsRecord::size()) {
   setObjectName("Form1");
@@ -170,7 +169,8 @@ void TForm1::makeLinkTimers() {
     timer->setObjectName(name);
     timer->setInterval(interval);
     timer->setTimerType(Qt::PreciseTimer);
-    connect(timer, &QTimer::timeout, this, [this, tick] { userAction([this, tick] { (state_.*tick)(); }); });
+    connect(timer, &QTimer::timeout, this,
+            [this, tick] { userAction([this, tick] { (state_.*tick)(); }); });
     return timer;
   };
   comClock_ = make("Com_clock", 40, &FormState::Com_clockTimer);
@@ -312,9 +312,7 @@ void TForm1::showField(FieldId f) {
       box->setCurrentIndex(record.index(f));
       break;
     }
-    case FieldKind::Check:
-      static_cast<QCheckBox*>(widget)->setChecked(record.checked(f));
-      break;
+    case FieldKind::Check: static_cast<QCheckBox*>(widget)->setChecked(record.checked(f)); break;
   }
   // The pager number sits outside the pages but is locked with them.
   static const FieldId pagerNumber = SettingsRecord::id("TxtPagerNumber");
@@ -356,7 +354,8 @@ void TForm1::showWindowState() {
   infoRWPager_->setText(fromBytes(w.infoRWPagerText));
   infoRWPager_->setVisible(w.infoRWPagerVisible);
   if (comClock_) {
-    if (w.comClockRunning != comClock_->isActive()) w.comClockRunning ? comClock_->start() : comClock_->stop();
+    if (w.comClockRunning != comClock_->isActive())
+      w.comClockRunning ? comClock_->start() : comClock_->stop();
     if (w.watchSerialRunning != watchSerial_->isActive())
       w.watchSerialRunning ? watchSerial_->start() : watchSerial_->stop();
   }

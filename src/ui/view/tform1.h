@@ -97,7 +97,7 @@ class TForm1 : public QMainWindow {
   QAction* repair_ = nullptr;
   QTimer* comClock_ = nullptr;     // Com_clock, 40 ms: the protocol tick
   QTimer* watchSerial_ = nullptr;  // watch_serial, 500 ms: the connection watch
-  bool leaving_ = false;  // an exit rule is running: focus changes it makes are not exits
+  bool leaving_ = false;           // an exit rule is running: focus changes it makes are not exits
 };
 
 // Texts cross between the record (bytes) and the widgets (Unicode) as Latin-1, which is

@@ -52,14 +52,15 @@ QWidget* TForm1::buildAddressesPage() {
 
   // Column headings come from the fields of row 1; the "UC" headings follow the visibility
   // of the urgent-call fields below them.
-  const char* headed[] = {"address1", "frame1", "autoinc1", "permission1", "msgtype1",
-                          "addr1formatA", "addr1formatB", "addr1formatC", "addr1formatD",
-                          "UrgentCall1A", "UrgentCall1B", "UrgentCall1C", "UrgentCall1D"};
+  const char* headed[] = {"address1",     "frame1",       "autoinc1",     "permission1",
+                          "msgtype1",     "addr1formatA", "addr1formatB", "addr1formatC",
+                          "addr1formatD", "UrgentCall1A", "UrgentCall1B", "UrgentCall1C",
+                          "UrgentCall1D"};
   for (int c = 0; c < 13; ++c) {
     const FieldId f = field(headed[c]);
     const QString heading = fromBytes(SettingsRecord::schema(f).label);
     auto* label = SettingsRecord::schema(f).hasVisibleFlag ? makeFieldLabel(f, heading)
-                                                         : new QLabel(heading, group);
+                                                           : new QLabel(heading, group);
     grid->addWidget(label, 0, c + 1);
   }
 
@@ -125,7 +126,8 @@ void TForm1::addLabelled(QGridLayout* grid, int row, int column, const char* nam
   const FieldSchema& schema = SettingsRecord::schema(f);
   grid->addWidget(makeFieldLabel(f, fromBytes(schema.label)), row, column * 3);
   grid->addWidget(makeFieldWidget(f), row, column * 3 + 1);
-  if (!schema.unit.empty()) grid->addWidget(new QLabel(fromBytes(schema.unit)), row, column * 3 + 2);
+  if (!schema.unit.empty())
+    grid->addWidget(new QLabel(fromBytes(schema.unit)), row, column * 3 + 2);
 }
 
 QWidget* TForm1::buildSettingsPage() {
@@ -143,8 +145,8 @@ QWidget* TForm1::buildSettingsPage() {
   auto* tones = new QGroupBox(tr("Tone patterns"), page);
   auto* toneGrid = new QGridLayout(tones);
   toneGrid->setVerticalSpacing(1);
-  const char* toneFields[] = {"tonepatternA",   "tonepatternB",     "tonepatternC",
-                              "tonepatternD",   "tonepatternPon",   "tonepatternLcell",
+  const char* toneFields[] = {"tonepatternA",    "tonepatternB",   "tonepatternC",
+                              "tonepatternD",    "tonepatternPon", "tonepatternLcell",
                               "tonepatternUcall"};
   for (int i = 0; i < 7; ++i) addLabelled(toneGrid, i / 4, i % 4, toneFields[i]);
   top->addWidget(tones);
@@ -154,11 +156,10 @@ QWidget* TForm1::buildSettingsPage() {
   // The single settings, in three columns of label and field.
   auto* grid = new QGridLayout;
   grid->setVerticalSpacing(1);
-  const char* first[] = {"lcdholdtime", "rangetime", "password",  "serial",   "otaKillMsg",
+  const char* first[] = {"lcdholdtime", "rangetime", "password",    "serial",   "otaKillMsg",
                          "dateformat",  "autospace", "msgdisptime", "alerttime"};
-  const char* second[] = {"lowcell",     "pubcallno",    "baudrate",    "polarity",
-                          "lcd_on_time", "lcd_off_time", "backlight",   "urgcallmode",
-                          "urgcalltype"};
+  const char* second[] = {"lowcell",      "pubcallno", "baudrate",    "polarity",   "lcd_on_time",
+                          "lcd_off_time", "backlight", "urgcallmode", "urgcalltype"};
   const char* third[] = {"pubfoldermode", "repeatcallcheck", "repeatcallreject", "numset",
                          "language",      "menulanguage",    "cmbNameDisplay"};
   int row = 0;
@@ -186,12 +187,24 @@ QWidget* TForm1::buildSettingsPage() {
 
   auto* checkGrid = new QGridLayout;
   checkGrid->setVerticalSpacing(0);
-  const char* boxes[] = {"autobacklight",     "delall_w_unread",   "handprogram",
-                         "method28a",         "unreadRemind",      "ota",
-                         "qsound",            "outrangespecial",   "lowbatteryspecial",
-                         "chargerBeepRemind", "lockVibrate",       "rejectBadMsg",
-                         "mostRecentMsg",     "showPowerOffMenu",  "useInternalBuzzer",
-                         "otaKillCmd",        "capcodeNameDisplay", "msgInfoMode"};
+  const char* boxes[] = {"autobacklight",
+                         "delall_w_unread",
+                         "handprogram",
+                         "method28a",
+                         "unreadRemind",
+                         "ota",
+                         "qsound",
+                         "outrangespecial",
+                         "lowbatteryspecial",
+                         "chargerBeepRemind",
+                         "lockVibrate",
+                         "rejectBadMsg",
+                         "mostRecentMsg",
+                         "showPowerOffMenu",
+                         "useInternalBuzzer",
+                         "otaKillCmd",
+                         "capcodeNameDisplay",
+                         "msgInfoMode"};
   for (int i = 0; i < 18; ++i) checkGrid->addWidget(makeFieldWidget(field(boxes[i])), i / 3, i % 3);
   checkGrid->setColumnStretch(3, 1);
   layout->addLayout(checkGrid);
