@@ -31,9 +31,13 @@ TEST(TonePattern, PacksDigitsAndCodesAnythingElseAsC) {
     std::uint8_t first, second;
   };
   const Case cases[] = {
-      {"FFFC", 0xFF, 0xFC},  {"264C", 0x26, 0x4C}, {"12", 0x12, 0xCC}, {"", 0xCC, 0xCC},
-      {"G1Z0", 0xC1, 0xC0},  {"ab12", 0xCC, 0x12},  // the fields hold upper case; lower case is no
-                                                    // digit here
+      {"FFFC", 0xFF, 0xFC},
+      {"264C", 0x26, 0x4C},
+      {"12", 0x12, 0xCC},
+      {"", 0xCC, 0xCC},
+      {"G1Z0", 0xC1, 0xC0},
+      // The fields hold upper case; lower case is no digit here.
+      {"ab12", 0xCC, 0x12},
       {"12345", 0x12, 0x34},
   };
   for (const Case& c : cases) {
