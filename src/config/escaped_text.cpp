@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "config/ascii_text.h"
+
 namespace palor {
 
 namespace {
@@ -32,18 +34,17 @@ std::size_t utf8Length(std::string_view text, std::size_t at) {
   return 0;
 }
 
-}  // namespace
-
+// One control byte as its escape: "\n", "\r", "\t", otherwise "\xNN".
 std::string byteEscape(unsigned char byte) {
   switch (byte) {
     case '\n': return "\\n";
     case '\r': return "\\r";
     case '\t': return "\\t";
-    default: break;
+    default: return hexEscape(byte);
   }
-  constexpr char kHex[] = "0123456789abcdef";
-  return {'\\', 'x', kHex[byte >> 4], kHex[byte & 0x0F]};
 }
+
+}  // namespace
 
 std::string escapeControls(std::string_view text) {
   std::string out;

@@ -2,14 +2,11 @@
 // Text from outside the program (file names, port names, command-line arguments) shown in a
 // line of the status log or a diagnostic. A control character in it would end the line
 // early or drive the terminal, so it is shown as an escape instead: "\n", "\r", "\t", and
-// "\x1b" for the others. Printable text, UTF-8 or Latin-1, is kept as it is.
+// "\x1B" for the others. Printable text, UTF-8 or Latin-1, is kept as it is.
 #include <string>
 #include <string_view>
 
 namespace palor {
-
-// One byte as its escape: "\n", "\r", "\t", otherwise "\x" and two lower-case hex digits.
-std::string byteEscape(unsigned char byte);
 
 // `text` with every control character escaped: C0 controls and DEL, the C1 controls
 // U+0080..U+009F written in UTF-8 (each byte escaped), and bytes 0x80..0x9F that belong to

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "config/ascii_text.h"
 #include "config/field_schema.h"
 
 namespace palor {
@@ -64,7 +65,7 @@ inline constexpr std::array<AddressRowNames, kAddressRows> kAddressRowNames = []
 inline constexpr std::array<FolderNames, kFolders> kFolderNames = [] {
   std::array<FolderNames, kFolders> all{};
   for (int k = 0; k < kFolders; ++k) {
-    const char d = "0123456789ABCDEF"[k];
+    const char d = hexDigit(static_cast<unsigned>(k));
     all[static_cast<std::size_t>(k)] = {FieldName("pubboxact", d), FieldName("pubbox", d),
                                         FieldName("pubboxlength", d)};
   }

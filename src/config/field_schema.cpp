@@ -369,10 +369,17 @@ std::string rowField(std::string_view prefix, int row, std::string_view suffix) 
   return repeatedField(prefix, row, static_cast<char>('0' + row), suffix);
 }
 
-char folderDigit(int folder) { return "0123456789ABCDEF"[folder & 0xF]; }
-
 std::string folderField(std::string_view prefix, int folder) {
-  return repeatedField(prefix, folder, folderDigit(folder), {});
+  return repeatedField(prefix, folder, hexDigit(static_cast<unsigned>(folder)), {});
+}
+
+std::string_view kindName(FieldKind kind) {
+  switch (kind) {
+    case FieldKind::Text: return "text";
+    case FieldKind::Item: return "item";
+    case FieldKind::Check: return "check";
+  }
+  return "";
 }
 
 }  // namespace palor

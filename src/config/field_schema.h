@@ -22,6 +22,8 @@ class UnknownFieldError : public std::logic_error {
 };
 
 enum class FieldKind { Text, Item, Check };
+// The kind's one name wherever it is shown: "text", "item" or "check".
+std::string_view kindName(FieldKind kind);
 
 // Which characters a text field is meant to hold; the key rules enforce it while typing.
 enum class TextChars { Any, Digits, HexDigits, HexOrX, LettersAndDigits };
@@ -83,7 +85,6 @@ const FieldSchema& fieldSchema(FieldId id);
 // themselves are fixed in field_groups.h.
 std::string rowField(std::string_view prefix, int row, std::string_view suffix = {});
 std::string folderField(std::string_view prefix, int folder);
-char folderDigit(int folder);
 
 // The four tone columns of an address row.
 inline constexpr char kToneLetters[4] = {'A', 'B', 'C', 'D'};

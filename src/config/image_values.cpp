@@ -1,25 +1,16 @@
 #include "config/image_values.h"
 
+#include "config/ascii_text.h"
 #include "config/image_layout.h"
 #include "config/settings_record.h"
 
 namespace palor {
 namespace {
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 constexpr std::array<std::uint8_t, 4> kBacklightDuty = {25, 77, 128, 179};
 
 // '0'..'9' and 'A'..'F' only: the tone pattern fields hold upper case.
-int upperHexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-int anyHexDigit(char c) {
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return upperHexDigit(c);
-}
+int upperHexDigit(char c) { return c >= 'a' && c <= 'f' ? -1 : hexValue(c); }
 
 }  // namespace
 
@@ -34,15 +25,14 @@ std::array<std::uint8_t, 2> tonePatternBytes(std::string_view text) {
 }
 
 std::string tonePatternText(std::uint8_t first, std::uint8_t second) {
-  return {kHexDigits[first >> 4], kHexDigits[first & 15], kHexDigits[second >> 4],
-          kHexDigits[second & 15]};
+  return {hexDigit(first >> 4), hexDigit(first), hexDigit(second >> 4), hexDigit(second)};
 }
 
 std::uint8_t parseOverheat(std::string_view text) {
   unsigned value = 0;
   if (text.size() >= 2 && (text[1] == 'x' || text[1] == 'X')) {
     for (char c : text.substr(2)) {
-      const int d = anyHexDigit(c);
+      const int d = hexValue(c);
       if (d < 0) return 0;
       value = value * 16 + static_cast<unsigned>(d);
     }
@@ -62,7 +52,7 @@ std::uint8_t overheatByte(std::string_view text) {
 }
 
 std::string overheatText(std::uint8_t value) {
-  return {'0', 'x', kHexDigits[value >> 4], kHexDigits[value & 15]};
+  return {'0', 'x', hexDigit(value >> 4), hexDigit(value)};
 }
 
 std::uint8_t backlightDuty(int index) {

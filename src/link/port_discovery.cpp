@@ -3,15 +3,13 @@
 #include <libudev.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 
+#include "config/ascii_text.h"
 #include "link/udev_owner.h"
 
 namespace palor {
 namespace {
-
-char lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
 bool attributeIs(udev_device* device, const char* name, std::string_view wanted) {
   const char* value = udev_device_get_sysattr_value(device, name);
@@ -28,16 +26,6 @@ bool onAdapter(udev_device* tty) {
 }
 
 }  // namespace
-
-bool lessIgnoringCase(std::string_view a, std::string_view b) {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                      [](char x, char y) { return lower(x) < lower(y); });
-}
-
-bool equalIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return lower(x) == lower(y); });
-}
 
 std::vector<std::string> adapterPorts() {
   std::vector<std::string> ports;

@@ -38,7 +38,4 @@ PortSource fixedPorts(std::vector<std::string> names);
 // ASCII letters ignored, each name once (names equal but for letter case count as one).
 std::vector<std::string> portList(std::vector<std::string> names);
 
-bool lessIgnoringCase(std::string_view a, std::string_view b);
-bool equalIgnoringCase(std::string_view a, std::string_view b);
-
 }  // namespace palor

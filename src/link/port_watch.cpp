@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "config/ascii_text.h"
+
 namespace palor {
 
 PortWatch::PortWatch(SerialTransport& transport, PagerProtocol& protocol, Owner& owner)

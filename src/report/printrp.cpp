@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "config/ascii_text.h"
 #include "config/field_groups.h"
 #include "config/latin1_text.h"
 
@@ -167,7 +168,7 @@ TPrintReport::TPrintReport()
   }
   for (int k = 0; k < kFolders; ++k) {
     ReportFolder& folder = folders_[static_cast<std::size_t>(k)];
-    const std::string name = std::string("LblFolder") + folderDigit(k);
+    const std::string name = std::string("LblFolder") + hexDigit(static_cast<unsigned>(k));
     folder.heading = SettingsRecord::schema(folderFields(k).active).caption;
     folder.check = named(name + "Check", true);
     folder.title = named(name + "Title");

@@ -1,19 +1,14 @@
 #include "report/report_labels.h"
 
-#include <cstdio>
 #include <set>
 #include <utility>
+
+#include "config/ascii_text.h"
 
 namespace palor {
 namespace {
 
 bool isEscaped(unsigned char c) { return c < 0x20 || c == 0x7F || c == '\\'; }
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // The value of one line as written, or nothing when an escape is not \x and two capital
 // hexadecimal digits of a byte that is written escaped.
@@ -26,12 +21,14 @@ std::optional<std::string> unescaped(std::string_view shown) {
       text += shown[i];
       continue;
     }
-    if (shown.size() - i < 4 || shown[i + 1] != 'x') return std::nullopt;
-    const int high = hexDigit(shown[i + 2]);
-    const int low = hexDigit(shown[i + 3]);
-    if (high < 0 || low < 0 || !isEscaped(static_cast<unsigned char>(high * 16 + low)))
-      return std::nullopt;
-    text += static_cast<char>(high * 16 + low);
+    if (shown.size() - i < 4) return std::nullopt;
+    const int high = hexValue(shown[i + 2]);
+    const int low = hexValue(shown[i + 3]);
+    if (high < 0 || low < 0) return std::nullopt;
+    const auto byte = static_cast<unsigned char>(high * 16 + low);
+    // Only the one way the lines are written: \x, capital digits, a byte written escaped.
+    if (!isEscaped(byte) || shown.substr(i, 4) != hexEscape(byte)) return std::nullopt;
+    text += static_cast<char>(byte);
     i += 3;
   }
   return text;
@@ -45,13 +42,7 @@ std::string reportLabelLines(const TPrintReport& report) {
     lines += label->name + ": ";
     for (char ch : label->text) {
       const auto c = static_cast<unsigned char>(ch);
-      if (isEscaped(c)) {
-        char hex[5];
-        std::snprintf(hex, sizeof hex, "\\x%02X", c);
-        lines += hex;
-      } else {
-        lines += ch;
-      }
+      lines += isEscaped(c) ? hexEscape(c) : std::string(1, ch);
     }
     lines += '\n';
   }

@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "config/ascii_text.h"
 #include "config/field_groups.h"
 #include "config/record_checks.h"
 #include "ui/messages.h"
@@ -19,16 +20,6 @@ bool isControl(char key) { return static_cast<unsigned char>(key) < 32; }
 bool isDigit(char key) { return key >= '0' && key <= '9'; }
 bool isHexLetter(char key) { return (key >= 'A' && key <= 'F') || (key >= 'a' && key <= 'f'); }
 bool isLetter(char key) { return (key >= 'A' && key <= 'Z') || (key >= 'a' && key <= 'z'); }
-
-// Orders strings ignoring the letter case of ASCII letters.
-struct CaseInsensitiveLess {
-  bool operator()(const std::string& a, const std::string& b) const {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-      return std::tolower(static_cast<unsigned char>(x)) <
-             std::tolower(static_cast<unsigned char>(y));
-    });
-  }
-};
 
 }  // namespace
 
@@ -63,26 +54,25 @@ void FormState::attachFieldRules() {
     exit(id(name), &FormState::FixedStringExit, "FixedStringExit");
   exit(id("password"), &FormState::FixedCodeExit, "FixedCodeExit");
 
-  record_.setExitRule(
-      id("contrast"), [this](FieldId) { ContrastExit(); }, "ContrastExit");
-  record_.setChangeRule(
-      id("lcdholdtime"), [this](FieldId) { LcdHoldTimeChange(); }, "LcdHoldTimeChange");
-  record_.setExitRule(
-      id("lcdholdtime"), [this](FieldId) { LcdHoldTimeExit(); }, "LcdHoldTimeExit");
-  record_.setExitRule(
-      id("bs1"), [this](FieldId) { Bs1Exit(); }, "Bs1Exit");
-  record_.setExitRule(
-      id("bs3"), [this](FieldId) { Bs3Exit(); }, "Bs3Exit");
-
-  record_.setClickRule(
-      id("contrastUnlock"), [this](FieldId) { ContrastUnlockClick(); }, "ContrastUnlockClick");
-  record_.setClickRule(
-      id("privateFunControl"), [this](FieldId) { PrivateFunControlClick(); },
-      "PrivateFunControlClick");
-  record_.setChangeRule(
-      id("repeatcallcheck"), [this](FieldId) { RepeatCallCheckChange(); }, "RepeatCallCheckChange");
-  record_.setClickRule(
-      id("otaKillCmd"), [this](FieldId) { OtaKillCmdClick(); }, "OtaKillCmdClick");
+  // The rules that act on one known field: each takes no argument.
+  using SetRule = void (SettingsRecord::*)(FieldId, SettingsRecord::Rule, std::string);
+  auto own = [this, &id](SetRule set, const char* field, void (FormState::*rule)(),
+                         const char* name) {
+    (record_.*set)(
+        id(field), [this, rule](FieldId) { (this->*rule)(); }, name);
+  };
+  const SetRule onExit = &SettingsRecord::setExitRule;
+  const SetRule onChange = &SettingsRecord::setChangeRule;
+  const SetRule onClick = &SettingsRecord::setClickRule;
+  own(onExit, "contrast", &FormState::ContrastExit, "ContrastExit");
+  own(onChange, "lcdholdtime", &FormState::LcdHoldTimeChange, "LcdHoldTimeChange");
+  own(onExit, "lcdholdtime", &FormState::LcdHoldTimeExit, "LcdHoldTimeExit");
+  own(onExit, "bs1", &FormState::Bs1Exit, "Bs1Exit");
+  own(onExit, "bs3", &FormState::Bs3Exit, "Bs3Exit");
+  own(onClick, "contrastUnlock", &FormState::ContrastUnlockClick, "ContrastUnlockClick");
+  own(onClick, "privateFunControl", &FormState::PrivateFunControlClick, "PrivateFunControlClick");
+  own(onChange, "repeatcallcheck", &FormState::RepeatCallCheckChange, "RepeatCallCheckChange");
+  own(onClick, "otaKillCmd", &FormState::OtaKillCmdClick, "OtaKillCmdClick");
 }
 
 // Key rules. Control characters always pass, so backspace and the clipboard keys work.
@@ -210,7 +200,7 @@ void FormState::OtaKillCmdClick() {
 bool FormState::AddressesAreUnique() const {
   // Addresses are compared as they will be stored, zero-filled to seven digits: "04000"
   // and "4000" are the same capcode.
-  std::set<std::string, CaseInsensitiveLess> texts;
+  std::set<std::string, LessIgnoringCase> texts;
   for (const AddressRow& r : addressRows()) texts.insert(zeroFilled(record_, r.address));
   return texts.size() == static_cast<std::size_t>(kAddressRows);
 }

@@ -1,5 +1,6 @@
 // The File menu of the main window: opening and saving image files and CSV tables, and
 // files dropped on the window.
+#include "config/ascii_text.h"
 #include "config/image_checksums.h"
 #include "files/atomic_file.h"
 #include "files/csv_table.h"
@@ -8,22 +9,6 @@
 #include "ui/vendrel.h"
 
 namespace palor {
-namespace {
-
-// The extension of a name: its part from the last "." after the last "/", in lower case,
-// or empty.
-std::string extensionOf(std::string_view path) {
-  const auto slash = path.rfind('/');
-  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-  const auto dot = name.rfind('.');
-  if (dot == std::string_view::npos) return {};
-  std::string extension(name.substr(dot));
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
-}
-
-}  // namespace
-
 void FormState::Open1Click(const FileNameDialog& askOpenFileName) {
   if (const auto path = askOpenFileName()) (void)OpenConfigurationFile(*path);
 }
@@ -34,7 +19,7 @@ void FormState::FilesDropped(const std::vector<std::string>& paths) {
 }
 
 FileCommandOutcome FormState::OpenConfigurationFile(const std::string& path) {
-  const std::string extension = extensionOf(path);
+  const std::string extension = lowerCaseExtension(path);
   if (extension == ".csv") return ImportCsv(path);
   if (extension != ".bin" && extension != ".eep") return {};
 
@@ -56,7 +41,7 @@ void FormState::Save1Click(const FileNameDialog& askSaveFileName) {
 }
 
 FileCommandOutcome FormState::SaveConfigurationFile(const std::string& path) {
-  if (extensionOf(path) == ".csv") return ExportCsv(path);
+  if (lowerCaseExtension(path) == ".csv") return ExportCsv(path);
   if (!encodeImageForFile()) return {};
   const std::string_view bytes(reinterpret_cast<const char*>(images_.writeImage.data()),
                                images_.writeImage.size());

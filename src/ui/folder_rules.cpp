@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 
+#include "config/ascii_text.h"
 #include "config/field_groups.h"
 #include "config/record_checks.h"
 #include "ui/messages.h"
@@ -32,7 +33,7 @@ void FormState::attachFolderRules() {
     const int k = f.folder;
     record_.setClickRule(
         f.active, [this, k](FieldId) { pubboxactClick(k); },
-        std::string("pubboxact") + folderDigit(k) + "Click");
+        std::string("pubboxact") + hexDigit(static_cast<unsigned>(k)) + "Click");
     record_.setExitRule(
         f.length, [this](FieldId length) { pubboxlengthExit(length); }, "pubboxlengthExit");
   }

@@ -39,16 +39,11 @@ FieldKind kindFor(Action action) {
   }
 }
 
-std::string_view kindName(FieldKind kind) {
-  switch (kind) {
-    case FieldKind::Text: return "text";
-    case FieldKind::Item: return "list";
-    case FieldKind::Check: return "check";
-  }
-  return "other";
-}
-
 std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+std::string withArticle(std::string_view noun) {
+  return (noun.starts_with('i') ? "an " : "a ") + std::string(noun);
+}
 
 // The field an edit names, when it exists and is of the kind the action needs.
 FieldId editedField(const ScriptedEdit& edit) {
@@ -57,9 +52,9 @@ FieldId editedField(const ScriptedEdit& edit) {
   const FieldSchema& schema = fieldSchema(*id);
   const FieldKind wanted = kindFor(edit.action);
   if (schema.kind != wanted)
-    throw EditError("--" + std::string(actionName(edit.action)) + " needs a " +
-                    std::string(kindName(wanted)) + " field; " + quoted(edit.field) + " is a " +
-                    std::string(kindName(schema.kind)) + " field");
+    throw EditError("--" + std::string(actionName(edit.action)) + " needs " +
+                    withArticle(kindName(wanted)) + " field; " + quoted(edit.field) + " is " +
+                    withArticle(kindName(schema.kind)) + " field");
   if (schema.readOnly) throw EditError(quoted(edit.field) + " is derived and cannot be edited");
   if (edit.action == Action::Check && edit.value != "yes" && edit.value != "no")
     throw EditError("--check " + edit.field + " takes yes or no, not " + quoted(edit.value));

@@ -262,10 +262,10 @@ TEST_F(PalorctlFiles, NamesInDiagnosticsShowControlCharactersAsEscapes) {
       {"dump", "x\\nWrite eeprom completed.\\ny.bin",
        "palorctl: DIR/x\\nWrite eeprom completed.\\ny.bin: the file does not exist"},
       {"encode", "a\\033[2J\\r.txt",
-       "palorctl: DIR/a\\x1b[2J\\r.txt: an image file name ends in .bin or .eep"},
+       "palorctl: DIR/a\\x1B[2J\\r.txt: an image file name ends in .bin or .eep"},
       {"dump --set", "a\\nb=1", "palorctl: no field named 'DIR/a\\nb'"},
       {"dump x.bin", "\\033]0;t\\007",
-       "The following argument was not expected: DIR/\\x1b]0;t\\x07"},
+       "The following argument was not expected: DIR/\\x1B]0;t\\x07"},
   };
   for (const auto& c : cases) {
     const RunResult run = runPalorctl(std::string(c.command) + " \"" + dir.string() +
@@ -415,7 +415,7 @@ TEST(PalorctlPorts, ControlCharactersOfANameShowAsEscapes) {
       testing::runCommand("PALOR_EXTRA_PORTS=\"$(printf '/nonexistent/a\\033[2J\\nb')\" " +
                           std::string(PALORCTL_PATH) + " ports");
   EXPECT_EQ(run.status, 0);
-  EXPECT_NE(("\n" + run.out).find("\n/nonexistent/a\\x1b[2J\\nb\t"), std::string::npos) << run.out;
+  EXPECT_NE(("\n" + run.out).find("\n/nonexistent/a\\x1B[2J\\nb\t"), std::string::npos) << run.out;
   EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << run.out;
 }
 

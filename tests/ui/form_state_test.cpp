@@ -107,16 +107,16 @@ TEST(StatusLogMessages, ControlCharactersOfNamesShowAsEscapes) {
   } cases[] = {
       {"x\nWrite eeprom completed.\ny.csv", "x\\nWrite eeprom completed.\\ny.csv"},
       {"a\r\n.bin", "a\\r\\n.bin"},
-      {"\x1b[2J\x1b]0;title\x07.bin", "\\x1b[2J\\x1b]0;title\\x07.bin"},
+      {"\x1b[2J\x1b]0;title\x07.bin", "\\x1B[2J\\x1B]0;title\\x07.bin"},
       {"tab\there.eep", "tab\\there.eep"},
-      {std::string("nul\0del\x7f", 8), "nul\\x00del\\x7f"},
+      {std::string("nul\0del\x7f", 8), "nul\\x00del\\x7F"},
       {"c1 \xC2\x9B"
        "2J",
-       "c1 \\xc2\\x9b"
+       "c1 \\xC2\\x9B"
        "2J"},  // U+009B, the one-character CSI
       {"latin1 \x9B"
        "2J \xE9",
-       "latin1 \\x9b"
+       "latin1 \\x9B"
        "2J \xE9"},
       {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\x9F.bin",
        "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x93\x9F.bin"},

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "config/ascii_text.h"
 #include "config/image_checksums.h"
 #include "files/atomic_file.h"
 #include "files/file_read.h"
@@ -174,11 +175,7 @@ int diff(const std::string& a, const std::string& b) {
 }
 
 bool isImageFileName(const std::string& name) {
-  const auto slash = name.rfind('/');
-  const auto dot = name.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
-  std::string extension = name.substr(dot);
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string extension = lowerCaseExtension(name);
   return extension == ".bin" || extension == ".eep";
 }
 

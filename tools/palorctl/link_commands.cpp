@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "config/ascii_text.h"
 #include "files/atomic_file.h"
 #include "link/port_discovery.h"
 #include "link/serial_transport.h"
@@ -30,10 +31,9 @@ constexpr double kLongestWaitSeconds = 24 * 60 * 60;  // one day
 
 std::string hexBytes(const std::uint8_t* bytes, std::size_t count) {
   std::string text;
-  char digits[4];
   for (std::size_t i = 0; i < count; ++i) {
-    std::snprintf(digits, sizeof digits, i ? " %02X" : "%02X", bytes[i]);
-    text += digits;
+    if (i > 0) text += ' ';
+    text += {hexDigit(bytes[i] >> 4), hexDigit(bytes[i])};
   }
   return text;
 }

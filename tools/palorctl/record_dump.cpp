@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "config/escaped_text.h"
+#include "config/ascii_text.h"
 
 namespace palor::ctl {
 
@@ -18,19 +18,10 @@ std::string quotedBytes(std::string_view bytes) {
     } else if (c >= 0x20 && c < 0x7F) {
       out += ch;
     } else {
-      out += byteEscape(c);
+      out += hexEscape(c);
     }
   }
   return out + '"';
-}
-
-const char* kindName(FieldKind kind) {
-  switch (kind) {
-    case FieldKind::Text: return "text";
-    case FieldKind::Item: return "item";
-    case FieldKind::Check: return "check";
-  }
-  return "";
 }
 
 }  // namespace
@@ -67,7 +58,8 @@ nlohmann::ordered_json recordToJson(const SettingsRecord& record) {
   for (std::size_t i = 0; i < SettingsRecord::size(); ++i) {
     const auto f = static_cast<FieldId>(i);
     const FieldSchema& schema = SettingsRecord::schema(f);
-    nlohmann::ordered_json field = {{"name", schema.name}, {"kind", kindName(schema.kind)}};
+    nlohmann::ordered_json field = {{"name", schema.name},
+                                    {"kind", std::string(kindName(schema.kind))}};
     switch (schema.kind) {
       case FieldKind::Text: field["value"] = latin1ToUtf8(record.text(f)); break;
       case FieldKind::Item: field["value"] = record.index(f); break;
