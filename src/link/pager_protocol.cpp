@@ -1,6 +1,8 @@
 #include "link/pager_protocol.h"
 
 #include <algorithm>
+#include <iterator>
+#include <optional>
 #include <utility>
 
 #include "config/image_checksums.h"
@@ -161,41 +163,43 @@ void PagerProtocol::handleInReading(const ReceivedFrame& frame) {
   retryCounter_ = 1;
 }
 
+namespace {
+
+// The pager's reports on the written image, each with its status line and how the write
+// ends by it (none: the write goes on to the next report).
+struct WriteReport {
+  std::uint8_t code;
+  LinkMessage message;
+  std::optional<LinkOutcome> ends;
+};
+constexpr WriteReport kWriteReports[] = {
+    {code::kWriteDone, LinkMessage::WriteEepromSucceeded, std::nullopt},
+    {code::kWriteImpossible, LinkMessage::CannotWriteEeprom, LinkOutcome::Failed},
+    {code::kVerifyPassed, LinkMessage::VerifyEepromSucceeded, LinkOutcome::Completed},
+    {code::kVerifyFailed, LinkMessage::VerifyEepromFailed, LinkOutcome::Failed},
+};
+
+}  // namespace
+
 void PagerProtocol::handleInWriting(const ReceivedFrame& frame) {
   const std::uint8_t c = frame.code();
-  switch (c) {
-    case code::kWriteDone:
-    case code::kWriteImpossible:
-    case code::kVerifyPassed:
-    case code::kVerifyFailed:
-      // The pager reports on the whole image only; before every block is acknowledged a
-      // report means the two sides disagree about what was written.
-      if (!reportsDue_) {
-        communicationError();
-        return;
-      }
-      break;
-    default: break;
+  const auto report = std::find_if(std::begin(kWriteReports), std::end(kWriteReports),
+                                   [c](const WriteReport& r) { return r.code == c; });
+  if (report != std::end(kWriteReports)) {
+    // The pager reports on the whole image only; before every block is acknowledged a
+    // report means the two sides disagree about what was written.
+    if (!reportsDue_) {
+      communicationError();
+      return;
+    }
+    log(report->message);
+    if (report->ends) finish(*report->ends);
+    return;
   }
-  switch (c) {
-    case code::kWriteDone: log(LinkMessage::WriteEepromSucceeded); return;
-    case code::kWriteImpossible:
-      log(LinkMessage::CannotWriteEeprom);
-      finish(LinkOutcome::Failed);
-      return;
-    case code::kVerifyPassed:
-      log(LinkMessage::VerifyEepromSucceeded);
-      finish(LinkOutcome::Completed);
-      return;
-    case code::kVerifyFailed:
-      log(LinkMessage::VerifyEepromFailed);
-      finish(LinkOutcome::Failed);
-      return;
-    case code::kNoPager:
-      finish(LinkOutcome::Failed);
-      owner_.SetLinkItems(false);
-      return;
-    default: break;
+  if (c == code::kNoPager) {
+    finish(LinkOutcome::Failed);
+    owner_.SetLinkItems(false);
+    return;
   }
   if (!code::isWriteBlock(c)) return;
   if (c != writeBlockCode_ || frame.length() != 0) {
