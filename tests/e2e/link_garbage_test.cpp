@@ -53,7 +53,7 @@ std::vector<std::string> lines(std::initializer_list<std::string_view> messages)
 
 TEST(LinkUnderGarbage, ConnectsReadsAndWritesThroughNoiseBeforeEveryFrame) {
   const std::string imagePath = tempPath("noisy-pager.bin");
-  const ConfigImage stored = testing::programmedPagerImage();
+  const ConfigImage stored = test::programmedPagerImage();
   sim::saveEeprom(imagePath, stored);
   test::SimProcess sim({"--image", imagePath, "--save", "--garbage", "10000", "--no-pace",
                         "--write-time", "50", "--verify-time", "50", "--quiet"});
@@ -65,7 +65,7 @@ TEST(LinkUnderGarbage, ConnectsReadsAndWritesThroughNoiseBeforeEveryFrame) {
   LogWatch log(form);
   log.fresh();  // the about text
   // The window's own tick: the noise of one answer comes between two ticks.
-  LinkClock link = testing::clockFor(form);
+  LinkClock link = test::clockFor(form);
   const auto idle = [&] { return !form.link().protocol().busy(); };
   const auto connected = [&] { return form.window().readFromPagerEnabled; };
 

@@ -27,7 +27,7 @@ namespace palor {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::runCommand;
+using test::runCommand;
 
 std::string scratchPath(const std::string& name) {
   return (std::filesystem::temp_directory_path() /
@@ -158,14 +158,14 @@ bool inOrder(const std::string& text, const std::vector<std::string_view>& lines
 }
 
 struct Outcome {
-  testing::CommandResult run;
+  test::CommandResult run;
   ConfigImage before{}, after{};
   std::string outFile;
 };
 
 Outcome runCase(const Case& c, int index) {
   Outcome o;
-  o.before = testing::programmedPagerImage();
+  o.before = test::programmedPagerImage();
   const std::string image = scratchPath(std::to_string(index) + ".eeprom");
   writeImage(image, o.before);
   std::vector<std::string> args{"--quiet", "--image", image, "--save"};
@@ -223,7 +223,7 @@ TEST(PalorctlLink, EveryOutcomeOfAReadOrWrite) {
 }
 
 TEST(PalorctlLink, RawReadIsTheImageAsThePagerSentIt) {
-  ConfigImage odd = testing::programmedPagerImage();
+  ConfigImage odd = test::programmedPagerImage();
   odd[1000] = 0xA5;  // a byte no field covers; the checksums still pass
   const std::string image = scratchPath("raw.eeprom");
   writeImage(image, odd);
@@ -261,7 +261,7 @@ TEST(PalorctlLink, NoPortAnsweringSaysWhichWereTried) {
 TEST(PalorctlLink, RefusesUnusableLinkArgumentsBeforeAnythingHappens) {
   const std::string input = scratchPath("usage-in.bin");
   const std::string fifo = scratchPath("usage-fifo");
-  writeImage(input, testing::programmedPagerImage());
+  writeImage(input, test::programmedPagerImage());
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const std::string noPort = " --port /dev/palor-no-such-port";
   const std::string read = "read " + scratchPath("usage-out.bin");

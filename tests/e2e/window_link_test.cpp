@@ -52,7 +52,7 @@ class WindowLink : public QtTest {
 
 TEST_F(WindowLink, ConnectsReadsWritesAndClosesTheLink) {
   const std::string image = scratchPath("pager.bin");
-  const ConfigImage pager = testing::programmedPagerImage();
+  const ConfigImage pager = test::programmedPagerImage();
   std::ofstream(image, std::ios::binary).write(reinterpret_cast<const char*>(pager.data()), 1024);
   const std::string events = scratchPath("events");
   test::SimProcess sim({"--image", image, "--save"}, events);

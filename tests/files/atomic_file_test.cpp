@@ -16,7 +16,7 @@
 #include <iterator>
 #include <map>
 
-#include "../support/as_nobody.h"
+#include "as_nobody.h"
 
 namespace palor {
 namespace {
@@ -207,7 +207,7 @@ TEST_F(AtomicFileTest, AReadOnlyFileIsNotReplaced) {
   fs::permissions(dir, fs::perms::all);
   fs::permissions(target, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   const bool saved = saveInChild(target, "new content", [] {
-    if (::geteuid() == 0 && ::setuid(65534) != 0) ::_exit(2);
+    if (!test::becomeNobody()) ::_exit(2);
   });
   EXPECT_FALSE(saved);
   EXPECT_EQ(contentOf(target), "old content");
@@ -309,7 +309,7 @@ TEST_F(AtomicFileTest, AReadOnlyFolderFailsAndLeavesTheOldFile) {
                            fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
   // Root may write anywhere: the save runs as an ordinary user.
   const bool saved = saveInChild(target, "new content", [] {
-    if (::geteuid() == 0 && ::setuid(65534) != 0) ::_exit(2);
+    if (!test::becomeNobody()) ::_exit(2);
   });
   EXPECT_FALSE(saved);
   EXPECT_EQ(contentOf(target), "old content");

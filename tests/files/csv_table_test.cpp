@@ -87,7 +87,7 @@ TEST(CsvExport, ListsWithoutSelectionAndChangedItems) {
 // Random settings that a table carries whole, read back without the form's rules: no comma
 // or line feed in a text, and the free texts at their full length, so that a cut shows.
 void fillCarried(SettingsRecord& r, std::uint32_t seed) {
-  testing::RandomConfiguration(seed).fill(r);
+  test::RandomConfiguration(seed).fill(r);
   for (const FieldSchema& s : settingsSchema()) {
     const FieldId f = fieldId(s.name);
     if (s.kind != FieldKind::Text) continue;

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "../support/as_nobody.h"
+#include "as_nobody.h"
 
 namespace palor {
 namespace {

@@ -197,7 +197,7 @@ TEST_F(HotPlug, TheWatchConnectsThroughAPluggedAdapterAndSeesItPulledOut) {
 
   const std::string adapter = devices.plugAdapter("1-1", "067b", "2303", "ttyUSB0");
   ChargerBehind charger(devices.lineOf("ttyUSB0"), "/dev/ttyUSB0");
-  LinkClock line = testing::clockFor(form, testing::kFastTicks);
+  LinkClock line = test::clockFor(form, test::kFastTicks);
   ASSERT_TRUE(line.runUntil([&] { return form.window().readFromPagerEnabled; }, 20s))
       << "no pager connected through the plugged adapter; log: "
       << ::testing::PrintToString(form.log().lines())
@@ -217,7 +217,7 @@ TEST_F(HotPlug, TheWatchConnectsThroughAPluggedAdapterAndSeesItPulledOut) {
   });
   form.ReadFromPagerClick();
   ASSERT_TRUE(line.runUntil([&] { return !form.link().protocol().busy(); }, 20s));
-  line.runFor(4 * testing::kFastTicks.watchSerial);
+  line.runFor(4 * test::kFastTicks.watchSerial);
   form.link().setSentObserver({});
 
   Lines expected = connected;

@@ -239,7 +239,7 @@ TEST(PagerSimEndToEnd, LineGoneInTheMiddleOfAReadOrAWrite) {
     // another program's pseudo-terminal under a reused number.
     form.startUp({.ports = {linkPath}});
     if (c.write) form.Repair1Click();  // straight to the write, without a preliminary read
-    LinkClock line = testing::clockFor(form, testing::kFastTicks);
+    LinkClock line = test::clockFor(form, test::kFastTicks);
     ASSERT_TRUE(line.runUntil([&] { return form.window().readFromPagerEnabled; }, 20s))
         << "no pager connected";
 
@@ -256,7 +256,7 @@ TEST(PagerSimEndToEnd, LineGoneInTheMiddleOfAReadOrAWrite) {
       form.ReadFromPagerClick();
     ASSERT_TRUE(form.link().protocol().busy());
     ASSERT_TRUE(line.runUntil([&] { return !form.link().protocol().busy(); }, 30s));
-    line.runFor(8 * testing::kFastTicks.watchSerial);  // the watch scans on; the port is gone
+    line.runFor(8 * test::kFastTicks.watchSerial);  // the watch scans on; the port is gone
     form.link().setSentObserver({});
     ASSERT_TRUE(ended) << "the simulator did not end when asked";
 
@@ -332,10 +332,10 @@ TEST(PagerSimEndToEnd, OneClockReadsTwoChargersAtOnce) {
     FormState form;
   };
   std::array<Charger, 2> chargers;
-  LinkClock clock(testing::kFastTicks);
+  LinkClock clock(test::kFastTicks);
   for (std::size_t i = 0; i < chargers.size(); ++i) {
     Charger& c = chargers[i];
-    c.image = testing::programmedPagerImage();
+    c.image = test::programmedPagerImage();
     c.image[1000] = static_cast<std::uint8_t>(0xA0 + i);  // no field covers it: its own mark
     c.imagePath = tempPath("two-chargers-" + std::to_string(i));
     writeFile(c.imagePath, c.image);

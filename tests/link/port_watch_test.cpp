@@ -19,8 +19,8 @@
 namespace palor {
 namespace {
 
-using testing::NamedPorts;
-using testing::SimulatedPager;
+using test::NamedPorts;
+using test::SimulatedPager;
 using Lines = std::vector<std::string>;
 using namespace std::chrono_literals;
 

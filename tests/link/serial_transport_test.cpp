@@ -12,7 +12,7 @@
 #include <cstring>
 #include <numeric>
 
-#include "../support/as_nobody.h"
+#include "as_nobody.h"
 #include "test_support.h"
 
 namespace palor {

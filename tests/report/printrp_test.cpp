@@ -281,10 +281,10 @@ TEST(ReportLabels, ASecondPreviewKeepsNothingOfTheFirst) {
     SCOPED_TRACE(seed);
     FormState first;
     first.startUp();
-    testing::RandomConfiguration(seed).fill(first.record());
+    test::RandomConfiguration(seed).fill(first.record());
     FormState second;
     second.startUp();
-    testing::RandomConfiguration(seed + 100).fill(second.record());
+    test::RandomConfiguration(seed + 100).fill(second.record());
 
     TPrintReport reused;
     reused.fill(first.record());

@@ -20,6 +20,14 @@ inline constexpr gid_t kNogroup = 65534;
 // Runs `body` (returning an exit status, 0..124) in a child process as the user nobody
 // and returns that status; nothing when the test does not run as root (no other user to
 // become) or the child could not become nobody. `body` must not use gtest's assertions.
+// Gives up root for good in a child process: no supplementary groups, the group nogroup,
+// the user nobody. Whether it could; a process that is not root stays as it is (true).
+inline bool becomeNobody() {
+  if (::geteuid() != 0) return true;
+  return ::setgroups(0, nullptr) == 0 && ::setresgid(kNogroup, kNogroup, kNogroup) == 0 &&
+         ::setresuid(kNobody, kNobody, kNobody) == 0;
+}
+
 template <typename Body>
 std::optional<int> runAsNobody(Body body) {
   constexpr int kCouldNotSwitch = 125;
@@ -27,9 +35,7 @@ std::optional<int> runAsNobody(Body body) {
   const pid_t child = ::fork();
   if (child < 0) return std::nullopt;
   if (child == 0) {
-    if (::setgroups(0, nullptr) != 0 || ::setresgid(kNogroup, kNogroup, kNogroup) != 0 ||
-        ::setresuid(kNobody, kNobody, kNobody) != 0)
-      ::_exit(kCouldNotSwitch);
+    if (!becomeNobody()) ::_exit(kCouldNotSwitch);
     ::_exit(body());
   }
   int status = 0;

@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace palor::testing {
+namespace palor::test {
 
 class NamedPorts {
  public:
@@ -64,4 +64,4 @@ class NamedPorts {
   std::map<std::string, int> masters_;
 };
 
-}  // namespace palor::testing
+}  // namespace palor::test

@@ -10,7 +10,7 @@
 #include "config/field_schema.h"
 #include "config/settings_record.h"
 
-namespace palor::testing {
+namespace palor::test {
 
 // Fields the configuration image does not hold.
 inline bool notInImage(const std::string& name) {
@@ -147,4 +147,4 @@ inline std::vector<std::string> differingFields(const SettingsRecord& a, const S
   return out;
 }
 
-}  // namespace palor::testing
+}  // namespace palor::test

@@ -6,7 +6,7 @@
 
 #include "ui/link_clock.h"
 
-namespace palor::testing {
+namespace palor::test {
 
 inline constexpr LinkClock::Intervals kFastTicks{std::chrono::milliseconds(4),
                                                  std::chrono::milliseconds(50)};
@@ -18,4 +18,4 @@ inline LinkClock clockFor(FormState& form, LinkClock::Intervals intervals = {}) 
   return clock;
 }
 
-}  // namespace palor::testing
+}  // namespace palor::test

@@ -11,7 +11,7 @@
 #include <iterator>
 #include <string>
 
-namespace palor::testing {
+namespace palor::test {
 
 struct CommandResult {
   std::string out;
@@ -39,4 +39,4 @@ inline CommandResult runCommand(const std::string& commandLine) {
   return result;
 }
 
-}  // namespace palor::testing
+}  // namespace palor::test

@@ -15,7 +15,7 @@
 #include "eeprom_file.h"
 #include "ui/vendrel.h"
 
-namespace palor::testing {
+namespace palor::test {
 
 // The image of a configuration that differs from the start-up one in settings and in
 // hardware, as a pager that was programmed before would hold it.
@@ -118,4 +118,4 @@ class SimulatedPager {
   sim::Clock::time_point now_{};
 };
 
-}  // namespace palor::testing
+}  // namespace palor::test

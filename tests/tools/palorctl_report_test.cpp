@@ -19,7 +19,7 @@
 namespace palor {
 namespace {
 
-using testing::runCommand;
+using test::runCommand;
 
 constexpr double kPageWidth = 595.28;  // A4 in points
 constexpr double kPageHeight = 841.89;

@@ -27,10 +27,10 @@
 namespace palor {
 namespace {
 
-using RunResult = testing::CommandResult;
+using RunResult = test::CommandResult;
 
 RunResult runPalorctl(const std::string& arguments) {
-  return testing::runCommand(std::string(PALORCTL_PATH) + " " + arguments);
+  return test::runCommand(std::string(PALORCTL_PATH) + " " + arguments);
 }
 
 TEST(PalorctlDump, JsonListsEveryFieldWithItsStartUpValue) {
@@ -113,7 +113,7 @@ TEST(Palorctl, HelpNamesTheProgramAndTheEdits) {
 // Only the report's PDF page needs Qt, and another program draws it.
 TEST(Palorctl, LoadsNoQtLibrary) {
   const RunResult run =
-      testing::runCommand("LD_DEBUG=libs " + std::string(PALORCTL_PATH) + " dump >/dev/null");
+      test::runCommand("LD_DEBUG=libs " + std::string(PALORCTL_PATH) + " dump >/dev/null");
   ASSERT_EQ(run.status, 0) << run.err;
   if (run.err.find("find library=") == std::string::npos)
     GTEST_SKIP() << "the dynamic loader reports no libraries under LD_DEBUG";
@@ -412,15 +412,15 @@ TEST_F(PalorctlFiles, RefusalsExitWithOne) {
 // A port name from the environment cannot forge a line of the listing.
 TEST(PalorctlPorts, ControlCharactersOfANameShowAsEscapes) {
   const RunResult run =
-      testing::runCommand("PALOR_EXTRA_PORTS=\"$(printf '/nonexistent/a\\033[2J\\nb')\" " +
-                          std::string(PALORCTL_PATH) + " ports");
+      test::runCommand("PALOR_EXTRA_PORTS=\"$(printf '/nonexistent/a\\033[2J\\nb')\" " +
+                       std::string(PALORCTL_PATH) + " ports");
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(("\n" + run.out).find("\n/nonexistent/a\\x1B[2J\\nb\t"), std::string::npos) << run.out;
   EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << run.out;
 }
 
 TEST(PalorctlPorts, ListsTheWindowsPortsWithWhatAnOpenMeets) {
-  testing::NamedPorts ports;
+  test::NamedPorts ports;
   const std::string free = ports.add("ttyUSB1");
   const std::string held = ports.add("TTYUSB0");
   const std::string locked = ports.add("ttyUSB10");
@@ -445,7 +445,7 @@ TEST(PalorctlPorts, ListsTheWindowsPortsWithWhatAnOpenMeets) {
   // The lines of the listed ports that are the test's own, in their order (an adapter
   // plugged into the machine may add its own lines).
   const auto listing = [&] {
-    const RunResult run = testing::runCommand(command);
+    const RunResult run = test::runCommand(command);
     std::string own;
     std::istringstream lines(run.out);
     for (std::string line; std::getline(lines, line);)
@@ -478,7 +478,7 @@ TEST(PalorctlPorts, ListsTheWindowsPortsWithWhatAnOpenMeets) {
 // error says why.
 TEST(PalorctlPorts, SaysWhenNoAdapterIsFound) {
   const RunResult run =
-      testing::runCommand(std::string("PALOR_EXTRA_PORTS= ") + PALORCTL_PATH + " ports");
+      test::runCommand(std::string("PALOR_EXTRA_PORTS= ") + PALORCTL_PATH + " ports");
   if (!run.out.empty()) GTEST_SKIP() << "an adapter is plugged into this machine: " << run.out;
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.err.find("no charger adapter found"), std::string::npos) << run.err;

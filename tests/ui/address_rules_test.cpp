@@ -10,7 +10,7 @@ namespace palor {
 namespace {
 
 using Lines = std::vector<std::string>;
-using AddressRules = testing::RulesTest;
+using AddressRules = test::RulesTest;
 
 TEST_F(AddressRules, RangeEdgesDecideFrameAndMessage) {
   // Each range's first and last value and the values just outside them; "" = invalid.

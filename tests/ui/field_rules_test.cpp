@@ -10,7 +10,7 @@ namespace palor {
 namespace {
 
 using Lines = std::vector<std::string>;
-using FieldRules = testing::RulesTest;
+using FieldRules = test::RulesTest;
 
 TEST_F(FieldRules, KeyRulesAdmitTheirCharactersAndReportTheRest) {
   struct Case {

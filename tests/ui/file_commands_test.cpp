@@ -14,6 +14,7 @@
 #include <iterator>
 #include <map>
 
+#include "as_nobody.h"
 #include "config/channel_frequency.h"
 #include "files/csv_table.h"
 #include "random_configuration.h"
@@ -97,7 +98,7 @@ std::string tableWith(const SettingsRecord& record, const std::map<int, std::str
 // configuration's own spacing, which the frequency rule keeps as it is.
 void fillForTable(FormState& form, std::uint32_t seed) {
   SettingsRecord& r = form.record();
-  testing::RandomConfiguration random(seed);
+  test::RandomConfiguration random(seed);
   random.fill(r);
   form.msgtypeChange();
   for (const FieldSchema& s : settingsSchema()) {
@@ -137,7 +138,7 @@ Lines notInTable() {
   return out;
 }
 
-class FileCommandsTest : public testing::RulesTest {
+class FileCommandsTest : public test::RulesTest {
  protected:
   FileCommandsTest() {
     const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -197,7 +198,7 @@ TEST_F(FileCommandsTest, TableRoundTripGivesBackEverySettingItCarries) {
     Window target;
     target.OpenConfigurationFile(path("cfg.csv"));
     EXPECT_EQ(target.lastLine(), msg::loadedDataFrom(path("cfg.csv")));
-    EXPECT_EQ(testing::differingFields(source.record(), target.record(), notInTable()), Lines{})
+    EXPECT_EQ(test::differingFields(source.record(), target.record(), notInTable()), Lines{})
         << "seed " << seed;
     EXPECT_EQ(saved(target, "again.csv"), table) << "seed " << seed;
   }
@@ -575,7 +576,7 @@ TEST_F(FileCommandsTest, ImageSaveThenOpenGivesBackEverySetting) {
     const std::uint8_t version = versions[seed % 5];
     Window source;
     source.setFirmwareVersion(version);
-    testing::RandomConfiguration(seed).fill(source.record());
+    test::RandomConfiguration(seed).fill(source.record());
     source.msgtypeChange();
     const std::string file = saved(source, "cfg.bin");
     const ConfigImage& image = source.images().writeImage;
@@ -583,7 +584,7 @@ TEST_F(FileCommandsTest, ImageSaveThenOpenGivesBackEverySetting) {
     EXPECT_EQ(static_cast<std::uint8_t>(file.at(0)), version);
 
     Window target;
-    testing::RandomConfiguration(seed + 1000).fill(target.record());
+    test::RandomConfiguration(seed + 1000).fill(target.record());
     target.OpenConfigurationFile(path("cfg.bin"));
     EXPECT_EQ(target.lastLine(), msg::loadedDataFrom(path("cfg.bin")));
     EXPECT_EQ(target.firmwareVersion(), 3);
@@ -704,7 +705,7 @@ TEST_F(FileCommandsTest, RefusedOrCancelledSavesWriteNothing) {
 
 // Root may write anywhere: the child that saves runs as an ordinary user.
 void dropRoot() {
-  if (::geteuid() == 0 && ::setuid(65534) != 0) ::_exit(3);
+  if (!test::becomeNobody()) ::_exit(3);
 }
 
 // A file-size limit makes the system refuse a write half-way, as a full disk does.

@@ -12,7 +12,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-class FolderRules : public testing::RulesTest {
+class FolderRules : public test::RulesTest {
  protected:
   FolderRules() {
     rec.pickItem(rec.id("msgtype1"), 1);  // a public address opens the tab

@@ -92,7 +92,7 @@ struct Window {
   explicit Window(std::uint32_t seed, std::uint8_t version = 3) {
     form.startUp();
     form.setFirmwareVersion(version);
-    testing::RandomConfiguration(seed).fill(form.record());
+    test::RandomConfiguration(seed).fill(form.record());
     form.msgtypeChange();
   }
   SettingsRecord& record() { return form.record(); }
@@ -118,7 +118,7 @@ TEST(ImageFileRoundTrip, SavedConfigurationsOpenAsTheyWereIntoAnyWindow) {
     for (int k = 0; k < kFolders; ++k)
       if (!source.record().checked(folderField("pubboxact", k)))
         except.push_back(folderField("pubboxlength", k));
-    EXPECT_EQ(testing::differingFields(source.record(), target.record(), except),
+    EXPECT_EQ(test::differingFields(source.record(), target.record(), except),
               std::vector<std::string>{})
         << "seed " << seed;
     EXPECT_EQ(target.saved(), file) << "seed " << seed;

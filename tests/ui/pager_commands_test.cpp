@@ -14,8 +14,8 @@
 namespace palor {
 namespace {
 
-using testing::programmedPagerImage;
-using testing::SimulatedPager;
+using test::programmedPagerImage;
+using test::SimulatedPager;
 using Lines = std::vector<std::string>;
 constexpr int kPeriod = PagerProtocol::kTicksPerPeriod;
 
@@ -23,7 +23,7 @@ Lines texts(std::initializer_list<std::string_view> messages) {
   return Lines(messages.begin(), messages.end());
 }
 
-class PagerCommands : public testing::RulesTest {
+class PagerCommands : public test::RulesTest {
  protected:
   // Runs until the read or write in hand has ended.
   void finish(SimulatedPager& pager) {

@@ -7,7 +7,7 @@
 
 #include "ui/vendrel.h"
 
-namespace palor::testing {
+namespace palor::test {
 
 class RulesTest : public ::testing::Test {
  protected:
@@ -38,4 +38,4 @@ class RulesTest : public ::testing::Test {
   std::size_t seen_ = 0;
 };
 
-}  // namespace palor::testing
+}  // namespace palor::test

@@ -12,7 +12,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-class ScriptedEdits : public testing::RulesTest {
+class ScriptedEdits : public test::RulesTest {
  protected:
   void apply(std::string_view option, std::string_view argument) {
     applyEdit(form, parseEdit(option, argument));

@@ -114,7 +114,7 @@ TEST_F(ViewTest, WithNoAdapterNoTimerRunsUntilAPortArrives) {
     EXPECT_TRUE(notifier->isEnabled());
   }
 
-  testing::NamedPorts ports;
+  test::NamedPorts ports;
   ::setenv("PALOR_EXTRA_PORTS", ports.add("ttyUSB0").c_str(), 1);
   form.state().DeviceChange(DeviceNotice::Arrival);
   form.state().DeviceChange(DeviceNotice::NodesChanged);
@@ -129,7 +129,7 @@ TEST_F(ViewTest, WithNoAdapterNoTimerRunsUntilAPortArrives) {
 // During a write the pages stay shown and can be turned to, but their controls and the
 // pager number are greyed, and the window does not close; both return at the end.
 TEST_F(ViewTest, DuringAWriteThePagesAreGreyedAndClosingIsRefused) {
-  testing::SimulatedPager pager(form.state());
+  test::SimulatedPager pager(form.state());
   pager.connect();
   action("Repair1")->trigger();
   auto* pages = form.findChild<QTabWidget*>("PageControl1");
