@@ -15,16 +15,13 @@
 #include "real_time_link.h"
 #include "sim_process.h"
 #include "simulated_pager.h"
+#include "temp_folder.h"
 #include "ui/messages.h"
 
 namespace palor {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string tempPath(const std::string& stem) {
-  return ::testing::TempDir() + "palor-" + stem + "-" + std::to_string(::getpid());
-}
 
 // The status log lines appended since the last call.
 class LogWatch {
@@ -52,7 +49,7 @@ std::vector<std::string> lines(std::initializer_list<std::string_view> messages)
 }
 
 TEST(LinkUnderGarbage, ConnectsReadsAndWritesThroughNoiseBeforeEveryFrame) {
-  const std::string imagePath = tempPath("noisy-pager.bin");
+  const std::string imagePath = test::scratchPath("noisy-pager.bin");
   const ConfigImage stored = test::programmedPagerImage();
   sim::saveEeprom(imagePath, stored);
   test::SimProcess sim({"--image", imagePath, "--save", "--garbage", "10000", "--no-pace",

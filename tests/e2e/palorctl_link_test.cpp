@@ -19,6 +19,7 @@
 #include "run_command.h"
 #include "sim_process.h"
 #include "simulated_pager.h"
+#include "temp_folder.h"
 #include "ui/messages.h"
 
 extern char** environ;
@@ -29,11 +30,7 @@ namespace {
 using namespace std::chrono_literals;
 using test::runCommand;
 
-std::string scratchPath(const std::string& name) {
-  return (std::filesystem::temp_directory_path() /
-          ("palorctl-link-" + std::to_string(::getpid()) + "-" + name))
-      .string();
-}
+using test::scratchPath;
 
 void writeImage(const std::string& path, const ConfigImage& image) {
   std::ofstream(path, std::ios::binary)

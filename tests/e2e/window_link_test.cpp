@@ -17,6 +17,7 @@
 
 #include "sim_process.h"
 #include "simulated_pager.h"
+#include "temp_folder.h"
 #include "ui/messages.h"
 #include "ui/view/tform1.h"
 #include "window_test_fixture.h"
@@ -26,11 +27,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string scratchPath(const std::string& name) {
-  return (std::filesystem::temp_directory_path() /
-          ("palor-window-" + std::to_string(::getpid()) + "-" + name))
-      .string();
-}
+using test::scratchPath;
 
 std::string fileText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

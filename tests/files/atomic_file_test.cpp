@@ -17,6 +17,7 @@
 #include <map>
 
 #include "as_nobody.h"
+#include "temp_folder.h"
 
 namespace palor {
 namespace {
@@ -31,17 +32,8 @@ std::string contentOf(const fs::path& p) {
 class AtomicFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("palor-atomic-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
     target = dir / "config.bin";
     std::ofstream(target, std::ios::binary) << "old content";
-  }
-  void TearDown() override {
-    fs::permissions(dir, fs::perms::owner_all);
-    fs::remove_all(dir);
   }
   // Only the target is left in the folder: no temporary file stays behind.
   void expectNoLeftovers() {
@@ -67,7 +59,8 @@ class AtomicFileTest : public ::testing::Test {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
   }
 
-  fs::path dir;
+  test::TempFolder folder{"palor-atomic"};
+  fs::path dir = folder.path();
   fs::path target;
 };
 

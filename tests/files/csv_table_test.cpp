@@ -9,6 +9,7 @@
 #include <map>
 
 #include "random_configuration.h"
+#include "temp_folder.h"
 
 namespace palor::csv {
 namespace {
@@ -254,7 +255,7 @@ TEST(CsvChannelFreq, NormalisedToThreeMegahertzDigits) {
 class CsvReadTest : public ::testing::Test {
  protected:
   std::vector<std::pair<int, std::string>> read(const std::string& content) {
-    path = std::filesystem::temp_directory_path() / ("palor-csv-" + std::to_string(::getpid()));
+    path = test::scratchPath("table.csv");
     std::ofstream(path, std::ios::binary) << content;
     std::vector<std::pair<int, std::string>> lines;
     EXPECT_TRUE(

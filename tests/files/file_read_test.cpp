@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "as_nobody.h"
+#include "temp_folder.h"
 
 namespace palor {
 namespace {
@@ -18,8 +19,8 @@ using Kind = FileError::Kind;
 // What an image load is told about each kind of name: the reason, and whether the file was
 // opened (the window then still applies its method28a rule before it refuses).
 TEST(ReadImageFile, EveryRefusalSaysWhy) {
-  const fs::path dir = fs::temp_directory_path() / ("palor-read-" + std::to_string(::getpid()));
-  fs::remove_all(dir);
+  const test::TempFolder folder("palor-read");
+  const fs::path& dir = folder.path();
   fs::create_directories(dir / "folder.bin");
   ASSERT_EQ(::mkfifo((dir / "pipe.bin").c_str(), 0600), 0);
   auto write = [&](const char* name, std::size_t size) {
@@ -68,7 +69,6 @@ TEST(ReadImageFile, EveryRefusalSaysWhy) {
   if (refused) {
     EXPECT_EQ(*refused, 0) << "an unreadable file";
   }
-  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "real_time_link.h"
 #include "sim_process.h"
 #include "simulated_pager.h"
+#include "temp_folder.h"
 #include "test_support.h"
 #include "ui/messages.h"
 
@@ -87,10 +88,6 @@ Image randomImage(unsigned seed) {
   return image;
 }
 
-std::string tempPath(const std::string& stem) {
-  return ::testing::TempDir() + "palor-" + stem + "-" + std::to_string(::getpid());
-}
-
 void writeFile(const std::string& path, std::span<const std::uint8_t> bytes) {
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()),
@@ -107,7 +104,7 @@ Bytes blockOf(const Image& image, std::size_t b) {
 }
 
 TEST(PagerSimEndToEnd, IdentifiesReadsAndWritesTheWholeEeprom) {
-  const std::string imagePath = tempPath("eeprom.bin");
+  const std::string imagePath = test::scratchPath("eeprom.bin");
   const Image stored = randomImage(1);
   writeFile(imagePath, stored);
   // Paced at the line rate, as a real charger would send.
@@ -162,8 +159,8 @@ TEST(PagerSimEndToEnd, IdentifiesReadsAndWritesTheWholeEeprom) {
 }
 
 TEST(PagerSimEndToEnd, FaultSwitchesAndControlWhileRunning) {
-  const std::string linkPath = tempPath("port");
-  const std::string fifoPath = tempPath("control");
+  const std::string linkPath = test::scratchPath("port");
+  const std::string fifoPath = test::scratchPath("control");
   SimProcess sim({"--no-pace", "--link", linkPath, "--control", fifoPath, "--corrupt-frame", "2",
                   "--pull-at-block", "3", "--firmware", "4", "--revision", "1"});
   const std::string device = sim.readLine();
@@ -231,7 +228,7 @@ TEST(PagerSimEndToEnd, LineGoneInTheMiddleOfAReadOrAWrite) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const std::string linkPath = tempPath(std::string("gone-") + c.what);
+    const std::string linkPath = test::scratchPath(std::string("gone-") + c.what);
     SimProcess sim({"--quiet", "--link", linkPath});
     ASSERT_FALSE(sim.readLine().empty()) << "the simulator printed no device path";
     FormState form;
@@ -283,11 +280,11 @@ TEST(PagerSimEndToEnd, LineGoneInTheMiddleOfAReadOrAWrite) {
 // Usage errors end with status 2, failures to start with 1; each message names the real
 // reason, and what was at a refused path is left as it was.
 TEST(PagerSimEndToEnd, RefusesBadArgumentsAndFilesSayingWhy) {
-  const std::string shortImage = tempPath("short.bin");
+  const std::string shortImage = test::scratchPath("short.bin");
   writeFile(shortImage, Bytes(1000, 0));
-  const std::string occupied = tempPath("occupied");
+  const std::string occupied = test::scratchPath("occupied");
   writeFile(occupied, Bytes{'k', 'e', 'e', 'p'});
-  const std::string errors = tempPath("errors");
+  const std::string errors = test::scratchPath("errors");
   const struct {
     std::vector<std::string> args;
     int status;
@@ -299,11 +296,11 @@ TEST(PagerSimEndToEnd, RefusesBadArgumentsAndFilesSayingWhy) {
       {{"--firmware", "256"}, 2, "--firmware"},
       {{"--refuse-write", "--fail-verify"}, 2, "excludes"},
       {{"--image", "/dev/zero"}, 2, "/dev/zero is not a regular file"},
-      {{"--image", tempPath("missing")}, 2, "No such file or directory"},
+      {{"--image", test::scratchPath("missing")}, 2, "No such file or directory"},
       {{"--image", shortImage}, 1, "the file has 1000 bytes; an image has 1024 bytes"},
       {{"--link", occupied}, 1, occupied + " exists and is not a symbolic link"},
       {{"--control", occupied}, 1, occupied + " exists and is not a FIFO"},
-      {{"--control", tempPath("missing") + "/control"}, 1, "No such file or directory"},
+      {{"--control", test::scratchPath("missing") + "/control"}, 1, "No such file or directory"},
   };
   for (const auto& c : cases) {
     const std::string name = c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : "");
@@ -337,7 +334,7 @@ TEST(PagerSimEndToEnd, OneClockReadsTwoChargersAtOnce) {
     Charger& c = chargers[i];
     c.image = test::programmedPagerImage();
     c.image[1000] = static_cast<std::uint8_t>(0xA0 + i);  // no field covers it: its own mark
-    c.imagePath = tempPath("two-chargers-" + std::to_string(i));
+    c.imagePath = test::scratchPath("two-chargers-" + std::to_string(i));
     writeFile(c.imagePath, c.image);
     c.sim =
         std::make_unique<SimProcess>(std::vector<std::string>{"--quiet", "--image", c.imagePath});
@@ -369,8 +366,8 @@ TEST(PagerSimEndToEnd, OneClockReadsTwoChargersAtOnce) {
 
 // A stop signal ends the simulator as "quit" does: status 0, its link and FIFO removed.
 TEST(PagerSimEndToEnd, StopSignalsEndItCleanly) {
-  const std::string linkPath = tempPath("signal-port");
-  const std::string fifoPath = tempPath("signal-control");
+  const std::string linkPath = test::scratchPath("signal-port");
+  const std::string fifoPath = test::scratchPath("signal-control");
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
     SimProcess sim({"--quiet", "--link", linkPath, "--control", fifoPath});
     ASSERT_FALSE(sim.readLine().empty()) << "the simulator printed no device path";

@@ -3,30 +3,23 @@
 // symbolic link to a pseudo-terminal whose master side the test holds, or nothing at all
 // for a port whose device node is missing. Opening a name opens the terminal.
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <map>
 #include <stdexcept>
 #include <string>
+
+#include "temp_folder.h"
 
 namespace palor::test {
 
 class NamedPorts {
  public:
-  NamedPorts() {
-    std::string pattern = ::testing::TempDir() + "palor-ports-XXXXXX";
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("no folder for the ports");
-    folder_ = pattern;
-    ::chmod(folder_.c_str(), 0755);  // reachable for the user nobody too
-  }
+  NamedPorts() = default;
   ~NamedPorts() {
     for (auto& [name, master] : masters_)
       if (master >= 0) ::close(master);
-    std::filesystem::remove_all(folder_);
   }
   NamedPorts(const NamedPorts&) = delete;
   NamedPorts& operator=(const NamedPorts&) = delete;
@@ -59,7 +52,8 @@ class NamedPorts {
   }
 
  private:
-  std::string folder_;
+  TempFolder temp_{"palor-ports"};  // reachable for the user nobody too
+  std::string folder_ = temp_.path().string();
   std::map<std::string, std::string> devices_;
   std::map<std::string, int> masters_;
 };

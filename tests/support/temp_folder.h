@@ -42,4 +42,11 @@ class TempFolder {
   std::filesystem::path path_;
 };
 
+// The path of `name` in the test program's own scratch folder, made at its first use and
+// removed with all it holds when the program ends.
+inline std::string scratchPath(const std::string& name) {
+  static const TempFolder folder("palor-scratch");
+  return folder.path(name);
+}
+
 }  // namespace palor::test

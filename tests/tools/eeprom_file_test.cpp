@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "config/image_checksums.h"
+#include "temp_folder.h"
 #include "ui/vendrel.h"
 
 namespace palor::sim {
@@ -35,9 +36,8 @@ TEST(SimulatorEeprom, DefaultIsTheProgrammersStartUpImage) {
 }
 
 TEST(SimulatorEeprom, LoadsExactly1024BytesAndSavesThemBack) {
-  const std::string dir =
-      std::filesystem::temp_directory_path() / ("palor-sim-eeprom-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+  const test::TempFolder folder("palor-sim-eeprom");
+  const std::string dir = folder.path();
   ConfigImage image = defaultPagerImage();
   image[500] = 0x5A;
   saveEeprom(dir + "/pager.bin", image);
@@ -73,7 +73,6 @@ TEST(SimulatorEeprom, LoadsExactly1024BytesAndSavesThemBack) {
     EXPECT_NE(std::string(e.what()).find("it is a folder, not a file"), std::string::npos)
         << e.what();
   }
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

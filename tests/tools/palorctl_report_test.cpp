@@ -14,6 +14,7 @@
 #include "as_nobody.h"
 #include "report/printrp.h"
 #include "run_command.h"
+#include "temp_folder.h"
 #include "ui/vendrel.h"
 
 namespace palor {
@@ -62,15 +63,7 @@ int occurrences(const std::string& text, std::string_view sign) {
 
 class PalorctlReport : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("palorctl-report-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    saveConfiguration();
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
+  void SetUp() override { saveConfiguration(); }
   std::string path(const char* name) const { return (dir / name).string(); }
 
   // A configuration whose texts are easy to find on the page: named addresses and tones,
@@ -104,7 +97,8 @@ class PalorctlReport : public ::testing::Test {
     expected.fill(opened.record());
   }
 
-  std::filesystem::path dir;
+  test::TempFolder folder{"palorctl-report"};
+  std::filesystem::path dir = folder.path();
   TPrintReport expected;
 };
 

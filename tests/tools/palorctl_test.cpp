@@ -22,6 +22,7 @@
 #include "named_ports.h"
 #include "record_dump.h"
 #include "run_command.h"
+#include "temp_folder.h"
 #include "ui/vendrel.h"
 
 namespace palor {
@@ -165,17 +166,10 @@ namespace {
 
 class PalorctlFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("palorctl-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
   std::string path(const char* name) { return (dir / name).string(); }
 
-  std::filesystem::path dir;
+  test::TempFolder folder{"palorctl"};
+  std::filesystem::path dir = folder.path();
 };
 
 TEST_F(PalorctlFiles, ExportedTableConvertsToAnImageWithNoDifference) {

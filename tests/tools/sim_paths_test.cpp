@@ -10,6 +10,7 @@
 
 #include "control_fifo.h"
 #include "device_link.h"
+#include "temp_folder.h"
 
 namespace palor::sim {
 namespace {
@@ -18,16 +19,12 @@ namespace fs = std::filesystem;
 
 class SimPaths : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::path(::testing::TempDir()) / ("palor-sim-paths-" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
   std::string at(const std::string& name) const { return (dir_ / name).string(); }
   static void writeFile(const std::string& path) { std::ofstream(path) << "keep"; }
   static fs::file_type typeOf(const std::string& path) { return fs::symlink_status(path).type(); }
 
-  fs::path dir_;
+  test::TempFolder folder_{"palor-sim-paths"};
+  fs::path dir_ = folder_.path();
 };
 
 TEST_F(SimPaths, ControlFifoIsMadeUsedAndRemovedOnlyWhenItsOwn) {

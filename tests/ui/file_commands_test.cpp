@@ -19,6 +19,7 @@
 #include "files/csv_table.h"
 #include "random_configuration.h"
 #include "rules_fixture.h"
+#include "temp_folder.h"
 #include "ui/messages.h"
 #include "ui/vendrel.h"
 
@@ -140,18 +141,6 @@ Lines notInTable() {
 
 class FileCommandsTest : public test::RulesTest {
  protected:
-  FileCommandsTest() {
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir = fs::temp_directory_path() /
-          ("palor-files-" + std::to_string(::getpid()) + "-" + test->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  ~FileCommandsTest() override {
-    fs::permissions(dir, fs::perms::owner_all);
-    fs::remove_all(dir);
-  }
-
   std::string path(const std::string& name) const { return (dir / name).string(); }
 
   // A file dialog that answers `answer` (nothing: cancelled) and counts how often it shows.
@@ -169,7 +158,8 @@ class FileCommandsTest : public test::RulesTest {
     return contentOf(path(name));
   }
 
-  fs::path dir;
+  test::TempFolder folder{"palor-files"};
+  fs::path dir = folder.path();
   int dialogShown = 0;
 };
 
