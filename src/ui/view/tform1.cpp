@@ -1,6 +1,15 @@
 #include "ui/view/tform1.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QClipboard>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QHelpEvent>
+#include <QKeySequence>
+#include <QMenu>
+#include <QToolTip>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -27,6 +36,8 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSocketNotifier>
+#include <QSplitter>
+#include <QTextBrowser>
 #include <QStringDecoder>
 #include <QTabWidget>
 #include <QTextCursor>
@@ -34,6 +45,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "files/atomic_file.h"
 #include "link/port_discovery.h"
 #include "ui/file_menu.h"
 
@@ -71,7 +83,7 @@ char systemDecimalSeparator() {
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent)
+TForm1::TForm1(QWidget* parent, const std::string& openFile)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
@@ -102,17 +114,21 @@ TForm1::TForm1(QWidget* parent)
   hardwarePage_ = buildHardwarePage();
   pages_->addTab(hardwarePage_, fromBytes(kPageHardware));
   pages_->setCurrentIndex(2);
-  layout->addWidget(pages_, 1);
 
-  auto* foot = new QWidget(central);
+  // The status log lies under the pages in a splitter, so that it can be made taller; it
+  // starts four lines high.
+  auto* foot = new QWidget;
   auto* footLayout = new QGridLayout(foot);
   footLayout->setContentsMargins(0, 0, 0, 0);
   log_ = new QPlainTextEdit(foot);
   log_->setObjectName("Memo1");
   log_->setReadOnly(true);
-  log_->setFixedHeight(64);
+  log_->setMinimumHeight(64);
   log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   log_->setStyleSheet("color: red;");
+  log_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(log_, &QWidget::customContextMenuRequested, this, &TForm1::showLogMenu);
+  log_->viewport()->installEventFilter(this);
   footLayout->addWidget(log_, 0, 0, 2, 2);
   progress_ = new QProgressBar(foot);
   progress_->setObjectName("ProgressBar1");
@@ -124,7 +140,14 @@ TForm1::TForm1(QWidget* parent)
   footLayout->addWidget(stop_, 0, 1, Qt::AlignTop);
   connect(stop_, &QPushButton::clicked, this,
           [this] { userAction([this] { state_.read_write_stopClick(); }); });
-  layout->addWidget(foot);
+  splitter_ = new QSplitter(Qt::Vertical, central);
+  splitter_->setObjectName("logSplitter");
+  splitter_->setChildrenCollapsible(false);
+  splitter_->addWidget(pages_);
+  splitter_->addWidget(foot);
+  splitter_->setStretchFactor(0, 1);
+  splitter_->setStretchFactor(1, 0);
+  layout->addWidget(splitter_, 1);
   setCentralWidget(central);
 
   for (std::size_t i = 0; i < widgets_.size(); ++i) showField(static_cast<FieldId>(i));
@@ -137,13 +160,23 @@ TForm1::TForm1(QWidget* parent)
   environment.portSource = systemPorts;
   environment.watchDevices = true;
   environment.decimalSeparator = systemDecimalSeparator();
+  environment.openFile = openFile;
+  nameControls();
   state_.startUp(environment);
   watchDevices();
   showWindowState();
 
-  resize(793, 566);
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  // The window takes the size it asks for, or its layout's least size where that is
+  // larger, and is centred on the screen at that size.
+  centralWidget()->layout()->activate();
+  layout->activate();
+  QSize size = QSize(793, 566).expandedTo(minimumSizeHint());
+  resize(size);
+  splitter_->setSizes({size.height(), 0});  // the log at its least height: four lines
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+  }
 }
 
 TForm1::~TForm1() {
@@ -198,14 +231,20 @@ void TForm1::buildMenu() {
   };
   fileMenu_ = menuBar()->addMenu(tr("&File"));
   fileMenu_->setObjectName("File1");
-  connect(add(fileMenu_, "Open1", tr("&Open...")), &QAction::triggered, this, [this] {
+  QAction* open = add(fileMenu_, "Open1", tr("&Open..."));
+  open->setShortcut(QKeySequence::Open);
+  connect(open, &QAction::triggered, this, [this] {
     userAction([this] { state_.Open1Click([this] { return askFileName(false); }); });
   });
-  connect(add(fileMenu_, "Save1", tr("&Save...")), &QAction::triggered, this, [this] {
+  QAction* save = add(fileMenu_, "Save1", tr("&Save..."));
+  save->setShortcut(QKeySequence::Save);
+  connect(save, &QAction::triggered, this, [this] {
     userAction([this] { state_.Save1Click([this] { return askFileName(true); }); });
   });
   fileMenu_->addSeparator()->setObjectName("N1");
-  connect(add(fileMenu_, "Exit1", tr("E&xit")), &QAction::triggered, this,
+  QAction* exit = add(fileMenu_, "Exit1", tr("E&xit"));
+  exit->setShortcut(QKeySequence::Quit);
+  connect(exit, &QAction::triggered, this,
           [this] { userAction([this] { state_.Exit1Click(); }); });
 
   connectPager_ = add(menuBar(), "ConnectPager", tr("&Connect"));
@@ -228,6 +267,16 @@ void TForm1::buildMenu() {
           [this] { userAction([this] { state_.Repair1Click(); }); });
   connect(add(helpMenu_, "About1", tr("&About")), &QAction::triggered, this,
           [this] { userAction([this] { state_.About1Click(); }); });
+  QAction* guide = add(helpMenu_, "UserGuide", tr("&User's guide"));
+  guide->setShortcut(QKeySequence::HelpContents);
+  connect(guide, &QAction::triggered, this, &TForm1::showUserGuide);
+
+  // The Preview and Print button's shortcut, in reach wherever the focus is.
+  auto* print = new QAction(tr("Preview and Print"), this);
+  print->setObjectName("PreviewShortcut");
+  print->setShortcut(QKeySequence::Print);
+  addAction(print);
+  connect(print, &QAction::triggered, this, [this] { userAction([this] { PreviewClick(); }); });
 }
 
 QWidget* TForm1::makeFieldWidget(FieldId f) {
@@ -331,6 +380,7 @@ void TForm1::appendLogLine(const QString& line) {
   cursor.movePosition(QTextCursor::End);
   if (state_.log().lines().size() > 1) cursor.insertBlock();
   cursor.insertText(line);
+  logTimes_.push_back(QDateTime::currentDateTime());
   log_->verticalScrollBar()->setValue(log_->verticalScrollBar()->maximum());
 }
 
@@ -353,6 +403,8 @@ void TForm1::showWindowState() {
   stop_->setVisible(w.stopVisible);
   infoRWPager_->setText(fromBytes(w.infoRWPagerText));
   infoRWPager_->setVisible(w.infoRWPagerVisible);
+  repairNotice_->setText(fromBytes(w.repairNoticeText));
+  repairNotice_->setVisible(!w.repairNoticeText.empty());
   if (comClock_) {
     if (w.comClockRunning != comClock_->isActive())
       w.comClockRunning ? comClock_->start() : comClock_->stop();
@@ -426,6 +478,17 @@ void TForm1::showError(const QString& text) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  // A line of the status log tells the time it arrived in its tooltip.
+  if (log_ && watched == log_->viewport() && event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const int line = log_->cursorForPosition(help->pos()).blockNumber();
+    if (line >= 0 && line < static_cast<int>(logTimes_.size()))
+      QToolTip::showText(help->globalPos(),
+                         logTimes_[static_cast<std::size_t>(line)].toString(Qt::ISODate), log_);
+    else
+      QToolTip::hideText();
+    return true;
+  }
   auto* edit = qobject_cast<QLineEdit*>(watched);
   if (!edit) return QMainWindow::eventFilter(watched, event);
   const auto found = findField(edit->objectName().toStdString());
@@ -457,6 +520,74 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     userAction([&] { state_.record().leave(f); });
   }
   return false;
+}
+
+void TForm1::showLogMenu(const QPoint& position) {
+  QMenu menu(log_);
+  QAction* copy = menu.addAction(tr("&Copy"), log_, &QPlainTextEdit::copy);
+  copy->setObjectName("logCopy");
+  copy->setShortcut(QKeySequence::Copy);
+  copy->setEnabled(log_->textCursor().hasSelection());
+  menu.addAction(tr("Select &All"), log_, &QPlainTextEdit::selectAll);
+  menu.addSeparator();
+  menu.addAction(tr("Save log..."), this, &TForm1::saveLog)->setObjectName("logSave");
+  menu.exec(log_->viewport()->mapToGlobal(position));
+}
+
+// The log's lines as they are, one per line, saved under the same policy as every other
+// file the program writes.
+void TForm1::saveLog() {
+  const QString name = QFileDialog::getSaveFileName(this, tr("Save log"), QString(),
+                                                    tr("Text files (*.txt);;All files (*)"));
+  if (name.isEmpty()) return;
+  std::string content;
+  for (const std::string& line : state_.log().lines()) content += line + '\n';
+  const FileOutcome saved = saveFileAtomically(QFile::encodeName(name).toStdString(), content);
+  if (!saved) showError(tr("The log was not saved: %1").arg(logText(describe(saved.error()))));
+}
+
+namespace {
+
+// The user's guide: installed beside the program (share/doc/palor-programmer or
+// share/palor-programmer under the prefix), or in the source tree of a build tree.
+QString userGuidePath() {
+  const QString prefix = QCoreApplication::applicationDirPath() + "/../share/";
+  QStringList candidates{prefix + "doc/palor-programmer/user-guide.md",
+                         prefix + "palor-programmer/user-guide.md"};
+#ifdef PALOR_SOURCE_DIR
+  candidates << QStringLiteral(PALOR_SOURCE_DIR "/docs/user-guide.md");
+#endif
+  for (const QString& candidate : candidates)
+    if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
+  return {};
+}
+
+}  // namespace
+
+void TForm1::showUserGuide() {
+  if (!userGuide_) {
+    userGuide_ = new QDialog(this, Qt::Window);
+    userGuide_->setObjectName("userGuide");
+    userGuide_->setWindowTitle(tr("User's guide"));
+    auto* layout = new QVBoxLayout(userGuide_);
+    auto* browser = new QTextBrowser(userGuide_);
+    browser->setObjectName("userGuideText");
+    browser->setAccessibleName(tr("User's guide"));
+    browser->setOpenExternalLinks(true);
+    const QString path = userGuidePath();
+    if (path.isEmpty()) {
+      browser->setPlainText(tr("The user's guide (user-guide.md) is not installed."));
+    } else {
+      // The guide's folder is searched for its pictures.
+      browser->setSearchPaths({QFileInfo(path).absolutePath()});
+      browser->setSource(QUrl::fromLocalFile(path), QTextDocument::MarkdownResource);
+    }
+    layout->addWidget(browser);
+    userGuide_->resize(760, 640);
+  }
+  userGuide_->show();
+  userGuide_->raise();
+  userGuide_->activateWindow();
 }
 
 }  // namespace palor

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -28,6 +29,11 @@ QWidget* TForm1::buildCustomerStrip() {
   infoRWPager_->setStyleSheet("color: red; font-weight: bold; font-size: 16px;");
   infoRWPager_->hide();
   layout->addWidget(infoRWPager_);
+  repairNotice_ = new QLabel(strip);
+  repairNotice_->setObjectName("LblRepair");
+  repairNotice_->setStyleSheet("color: red;");
+  repairNotice_->hide();
+  layout->addWidget(repairNotice_);
   layout->addStretch(1);
   const FieldId pagerNumber = field("TxtPagerNumber");
   QLabel* label = makeFieldLabel(pagerNumber, fromBytes(SettingsRecord::schema(pagerNumber).label));
@@ -36,6 +42,8 @@ QWidget* TForm1::buildCustomerStrip() {
   layout->addWidget(makeFieldWidget(pagerNumber));
   auto* preview = new QPushButton(tr("&Preview and Print"), strip);
   preview->setObjectName("Preview");
+  preview->setToolTip(
+      tr("Preview and Print (%1)").arg(QKeySequence(QKeySequence::Print).toString(QKeySequence::NativeText)));
   layout->addWidget(preview);
   return strip;
 }
@@ -239,5 +247,9 @@ QWidget* TForm1::buildHardwarePage() {
   layout->setRowStretch(3, 1);
   return page;
 }
+
+void TForm1::nameByLabel(FieldId f, QLabel* label) {}
+
+void TForm1::nameControls() {}
 
 }  // namespace palor
