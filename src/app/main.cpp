@@ -1,6 +1,6 @@
-// palor-programmer: one window, and the file it opens at start when one is named. --help and --version are answered before the
-// application object exists, so that they work without a display (the manual page is made
-// from them at build time).
+// palor-programmer: one window, and the file it opens at start when one is named. --help and
+// --version are answered before the application object exists, so that they work without a display
+// (the manual page is made from them at build time).
 #include <QApplication>
 #include <cstring>
 #include <iostream>

@@ -25,7 +25,7 @@ struct MainWindowState {
   bool connectPagerVisible = true;
   bool repairChecked = false;
   std::string repairNoticeText;  // kRepairNotice while repairChecked, else empty
-  bool fileMenuEnabled = true;  // both submenus are disabled during a pager read or write
+  bool fileMenuEnabled = true;   // both submenus are disabled during a pager read or write
   bool helpMenuEnabled = true;
   // The pages (Addresses, Folders, Settings, Hardware) and TxtPagerNumber take edits, except
   // during a pager read or write: what is typed then would be shown but never written. They

@@ -1,32 +1,32 @@
 #include "ui/view/tform1.h"
 
 #include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
-#include <QClipboard>
-#include <QDialog>
-#include <QDir>
-#include <QFileInfo>
-#include <QHelpEvent>
-#include <QKeySequence>
-#include <QMenu>
-#include <QToolTip>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QFont>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -37,11 +37,12 @@
 #include <QScrollBar>
 #include <QSocketNotifier>
 #include <QSplitter>
-#include <QTextBrowser>
 #include <QStringDecoder>
 #include <QTabWidget>
+#include <QTextBrowser>
 #include <QTextCursor>
 #include <QTimer>
+#include <QToolTip>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -75,6 +76,29 @@ QString logText(std::string_view line) {
   return utf8.hasError() ? fromBytes(line) : text;
 }
 
+// A drop-down list as a screen reader sees it: its name is the name given to it (its
+// label's text, or its row and column), its value the item shown. The toolkit's own
+// interface names a list by its current item on this platform, so that eight "Alpha"
+// lists could not be told apart.
+class NamedComboBox : public QAccessibleWidget {
+ public:
+  explicit NamedComboBox(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+  QString text(QAccessible::Text t) const override {
+    auto* box = static_cast<QComboBox*>(widget());
+    if (t == QAccessible::Value) return box->currentText();
+    if (t == QAccessible::Name && !box->accessibleName().isEmpty()) return box->accessibleName();
+    if (t == QAccessible::Name) return box->currentText();
+    return QAccessibleWidget::text(t);
+  }
+};
+
+QAccessibleInterface* namedComboBoxFactory(const QString& className, QObject* object) {
+  if (className != QLatin1String("QComboBox")) return nullptr;
+  auto* box = qobject_cast<QComboBox*>(object);
+  if (!box || box->isEditable()) return nullptr;
+  return new NamedComboBox(box);
+}
+
 // The PC's decimal separator, read once from the system's number format.
 char systemDecimalSeparator() {
   const QString point = QLocale::system().decimalPoint();
@@ -90,6 +114,11 @@ TForm1::TForm1(QWidget* parent, const std::string& openFile)
       widgets_(SettingsRecord::size(), nullptr),
       labels_(SettingsRecord::size()) {
   setObjectName("Form1");
+  static const bool namedLists = [] {
+    QAccessible::installFactory(namedComboBoxFactory);
+    return true;
+  }();
+  (void)namedLists;
   // The window is laid out for a small 8 pt sans-serif face.
   QFont small = font();
   small.setPointSize(8);
@@ -243,9 +272,11 @@ void TForm1::buildMenu() {
   });
   fileMenu_->addSeparator()->setObjectName("N1");
   QAction* exit = add(fileMenu_, "Exit1", tr("E&xit"));
-  exit->setShortcut(QKeySequence::Quit);
-  connect(exit, &QAction::triggered, this,
-          [this] { userAction([this] { state_.Exit1Click(); }); });
+  // Not every desktop's key scheme has a key to quit: Ctrl+Q then.
+  const QList<QKeySequence> quit = QKeySequence::keyBindings(QKeySequence::Quit);
+  exit->setShortcuts(quit.isEmpty() ? QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Q)}
+                                    : quit);
+  connect(exit, &QAction::triggered, this, [this] { userAction([this] { state_.Exit1Click(); }); });
 
   connectPager_ = add(menuBar(), "ConnectPager", tr("&Connect"));
   connectPager_->setStatusTip(tr("Connect to Pager"));
@@ -298,9 +329,17 @@ QLineEdit* TForm1::makeLineEdit(FieldId f) {
   auto* edit = new QLineEdit;
   edit->setMaxLength(schema.maxLength);
   edit->setReadOnly(schema.readOnly);
-  // As wide as its longest text would be, within reason.
-  const int columns = std::clamp(schema.maxLength, 1, 11);
-  edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * columns + 12);
+  // As wide as its longest text would be, within reason; a name under a tone column is as
+  // wide as the column, and a text as long as a line (the OTA kill message) shows whole.
+  const QFontMetrics metrics = edit->fontMetrics();
+  if (schema.maxLength > 32) {
+    edit->setFixedWidth(metrics.horizontalAdvance(QString(schema.maxLength, QLatin1Char('X'))) +
+                        12);
+  } else {
+    const bool toneName = schema.name.starts_with("Capcode") && !schema.name.ends_with("Name");
+    const int columns = toneName ? 8 : std::clamp(schema.maxLength, 1, 11);
+    edit->setFixedWidth(metrics.horizontalAdvance(QLatin1Char('0')) * columns + 12);
+  }
   edit->installEventFilter(this);
   connect(edit, &QLineEdit::textEdited, this, [this, f](const QString& text) {
     userAction([&] {

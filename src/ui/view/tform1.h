@@ -3,8 +3,8 @@
 // typed characters to the key rules, edits to the change rules, leaving a field to its
 // exit rule, picks and clicks to the list and check rules. The form state decides; the
 // widgets show.
-#include <QMainWindow>
 #include <QDateTime>
+#include <QMainWindow>
 #include <string>
 #include <vector>
 
@@ -101,7 +101,7 @@ class TForm1 : public QMainWindow {
   QTabWidget* pages_ = nullptr;
   QWidget* hardwarePage_ = nullptr;
   QPlainTextEdit* log_ = nullptr;
-  QSplitter* splitter_ = nullptr;  // the pages above, the status log below
+  QSplitter* splitter_ = nullptr;    // the pages above, the status log below
   std::vector<QDateTime> logTimes_;  // when each line of the status log arrived
   QLabel* repairNotice_ = nullptr;
   QWidget* userGuide_ = nullptr;
