@@ -333,8 +333,10 @@ QLineEdit* TForm1::makeLineEdit(FieldId f) {
   // wide as the column, and a text as long as a line (the OTA kill message) shows whole.
   const QFontMetrics metrics = edit->fontMetrics();
   if (schema.maxLength > 32) {
-    edit->setFixedWidth(metrics.horizontalAdvance(QString(schema.maxLength, QLatin1Char('X'))) +
-                        12);
+    // As wide as that many capitals of average width, with the frame and text margins.
+    const QString capitals = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    const int width = metrics.horizontalAdvance(capitals) * schema.maxLength / 26;
+    edit->setFixedWidth(width + 12);
   } else {
     const bool toneName = schema.name.starts_with("Capcode") && !schema.name.ends_with("Name");
     const int columns = toneName ? 8 : std::clamp(schema.maxLength, 1, 11);

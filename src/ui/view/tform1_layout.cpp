@@ -69,6 +69,7 @@ QWidget* TForm1::buildAddressesPage() {
   auto* group = new QGroupBox(fromBytes(kPageAddresses), page);
   auto* grid = new QGridLayout(group);
   grid->setVerticalSpacing(1);
+  grid->setHorizontalSpacing(3);
   pageLayout->addWidget(group);
   pageLayout->addStretch(1);
 
@@ -121,6 +122,7 @@ QWidget* TForm1::buildFoldersPage() {
   auto* page = new QWidget;
   page->setObjectName("TabSheet4");
   auto* pageLayout = new QVBoxLayout(page);
+  pageLayout->setContentsMargins(2, 2, 2, 2);
   auto* group = new QGroupBox(fromBytes(kPageFolders), page);
   auto* halves = new QHBoxLayout(group);
   pageLayout->addWidget(group);
@@ -129,6 +131,7 @@ QWidget* TForm1::buildFoldersPage() {
   // Folders [1]..[8] on the left, [9]..[16] on the right, two folders per line.
   for (int half = 0; half < 2; ++half) {
     auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(3);
     halves->addLayout(grid);
     for (int pair = 0; pair < 2; ++pair) {
       grid->addWidget(new QLabel(fromBytes(SettingsRecord::schema(field("pubbox0")).label)), 0,
@@ -214,28 +217,32 @@ QWidget* TForm1::buildSettingsPage() {
   grid->addWidget(makeFieldWidget(field("contrast")), row++, 1);
   row = 0;
   for (const char* name : second) addLabelled(grid, row++, 1, name);
-  grid->addWidget(makeFieldWidget(field("privateFunControl")), row, 3);
-  grid->addWidget(makeFieldWidget(field("delMenu")), row++, 4);
   row = 0;
   for (const char* name : third) addLabelled(grid, row++, 2, name);
+  grid->addWidget(makeFieldWidget(field("privateFunControl")), row, 6);
+  grid->addWidget(makeFieldWidget(field("delMenu")), row++, 7);
+
+  // The two long texts share a line under the columns: the OTA kill message, and
   // "Channel freq" [channelfreq] "MHz@" [channelspace].
-  const FieldId channelfreq = field("channelfreq");
-  QLabel* channelLabel =
-      makeFieldLabel(channelfreq, fromBytes(SettingsRecord::schema(channelfreq).label));
-  grid->addWidget(channelLabel, row, 6);
-  auto* channel = new QHBoxLayout;
-  channel->addWidget(makeFieldWidget(channelfreq));
-  nameByLabel(channelfreq, channelLabel);
-  channel->addWidget(new QLabel(fromBytes(SettingsRecord::schema(channelfreq).unit)));
-  channel->addWidget(makeFieldWidget(field("channelspace")));
-  grid->addLayout(channel, row, 7, 1, 2);
-  // The OTA kill message is as long as a line: it has a row of its own under the columns.
+  const int bottom = static_cast<int>(std::size(second));
   const FieldId otaKillMsg = field("otaKillMsg");
   QLabel* otaLabel =
       makeFieldLabel(otaKillMsg, fromBytes(SettingsRecord::schema(otaKillMsg).label));
-  grid->addWidget(otaLabel, 10, 0);
-  grid->addWidget(makeFieldWidget(otaKillMsg), 10, 1, 1, 8, Qt::AlignLeft);
+  grid->addWidget(otaLabel, bottom, 0);
+  auto* line = new QHBoxLayout;
+  line->addWidget(makeFieldWidget(otaKillMsg));
   nameByLabel(otaKillMsg, otaLabel);
+  line->addSpacing(12);
+  const FieldId channelfreq = field("channelfreq");
+  QLabel* channelLabel =
+      makeFieldLabel(channelfreq, fromBytes(SettingsRecord::schema(channelfreq).label));
+  line->addWidget(channelLabel);
+  line->addWidget(makeFieldWidget(channelfreq));
+  nameByLabel(channelfreq, channelLabel);
+  line->addWidget(new QLabel(fromBytes(SettingsRecord::schema(channelfreq).unit)));
+  line->addWidget(makeFieldWidget(field("channelspace")));
+  line->addStretch(1);
+  grid->addLayout(line, bottom, 1, 1, 8);
   grid->setColumnStretch(9, 1);
   layout->addLayout(grid);
 
