@@ -7,12 +7,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDateTime>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QToolTip>
 #include <map>
 
 #include "temp_folder.h"
@@ -97,6 +102,34 @@ TEST_F(ViewWindowTest, WindowStartsCentredAtItsSize) {
   splitter->setSizes({splitter->height() - 160, 160});
   QApplication::processEvents();
   EXPECT_GE(log->height(), 150);
+}
+
+TEST_F(ViewWindowTest, StatusLogLineTellsItsTimeInItsTooltip) {
+  showPage(2);
+  auto* log = form.findChild<QPlainTextEdit*>("Memo1");
+  form.state().log().append("second line");
+  const QPoint second =
+      log->cursorRect(QTextCursor(log->document()->findBlockByNumber(1))).center();
+  QHelpEvent help(QEvent::ToolTip, second, log->viewport()->mapToGlobal(second));
+  QApplication::sendEvent(log->viewport(), &help);
+  const QDateTime shown = QDateTime::fromString(QToolTip::text(), Qt::ISODate);
+  ASSERT_TRUE(shown.isValid()) << QToolTip::text().toStdString();
+  EXPECT_LE(std::abs(shown.secsTo(QDateTime::currentDateTime())), 60);
+  // The lines themselves are as they were.
+  EXPECT_EQ(log->toPlainText(), "\nsecond line");
+}
+
+TEST_F(ViewWindowTest, AddressRowTabsInReadingOrder) {
+  const QStringList expected{"addr2en",       "address2",      "frame2",       "autoinc2",
+                             "permission2",   "msgtype2",      "addr2formatA", "UrgentCall2A",
+                             "addr2formatB",  "UrgentCall2B",  "addr2formatC", "UrgentCall2C",
+                             "addr2formatD",  "UrgentCall2D",  "Capcode2Name", "Capcode2ToneA",
+                             "Capcode2ToneB", "Capcode2ToneC", "Capcode2ToneD"};
+  QStringList order;
+  for (QWidget* w = widget("addr2en"); w && order.size() < expected.size();
+       w = w->nextInFocusChain())
+    if (w->focusPolicy() & Qt::TabFocus) order << w->objectName();
+  EXPECT_EQ(order, expected);
 }
 
 TEST_F(ViewWindowTest, UnitStandsRightAfterItsField) {

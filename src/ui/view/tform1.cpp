@@ -1,5 +1,6 @@
 #include "ui/view/tform1.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QAction>
@@ -77,18 +78,40 @@ QString logText(std::string_view line) {
 }
 
 // A drop-down list as a screen reader sees it: its name is the name given to it (its
-// label's text, or its row and column), its value the item shown. The toolkit's own
-// interface names a list by its current item on this platform, so that eight "Alpha"
+// label's text, or its row and column), its value the item shown, its one child the list
+// of its items, and it opens and closes that list as the toolkit's own does. The toolkit's
+// own interface names a list by its current item on this platform, so that eight "Alpha"
 // lists could not be told apart.
 class NamedComboBox : public QAccessibleWidget {
  public:
   explicit NamedComboBox(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+  QComboBox* box() const { return static_cast<QComboBox*>(widget()); }
+
   QString text(QAccessible::Text t) const override {
-    auto* box = static_cast<QComboBox*>(widget());
-    if (t == QAccessible::Value) return box->currentText();
-    if (t == QAccessible::Name && !box->accessibleName().isEmpty()) return box->accessibleName();
-    if (t == QAccessible::Name) return box->currentText();
+    if (t == QAccessible::Value) return box()->currentText();
+    if (t == QAccessible::Name)
+      return box()->accessibleName().isEmpty() ? box()->currentText() : box()->accessibleName();
     return QAccessibleWidget::text(t);
+  }
+  int childCount() const override { return 1; }
+  QAccessibleInterface* child(int index) const override {
+    return index == 0 ? QAccessible::queryAccessibleInterface(box()->view()) : nullptr;
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    return child && child->object() == box()->view() ? 0 : -1;
+  }
+  QStringList actionNames() const override {
+    return QStringList{showMenuAction()} + QAccessibleWidget::actionNames();
+  }
+  void doAction(const QString& name) override {
+    if (name == showMenuAction() || name == pressAction()) {
+      if (box()->view()->isVisible())
+        box()->hidePopup();
+      else
+        box()->showPopup();
+      return;
+    }
+    QAccessibleWidget::doAction(name);
   }
 };
 
