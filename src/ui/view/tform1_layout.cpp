@@ -230,6 +230,7 @@ QWidget* TForm1::buildSettingsPage() {
       makeFieldLabel(otaKillMsg, fromBytes(SettingsRecord::schema(otaKillMsg).label));
   grid->addWidget(otaLabel, bottom, 0);
   auto* line = new QHBoxLayout;
+  line->setSpacing(4);
   line->addWidget(makeFieldWidget(otaKillMsg));
   nameByLabel(otaKillMsg, otaLabel);
   line->addSpacing(12);
