@@ -1,6 +1,6 @@
-// palor-programmer: one window, no arguments. --help and --version are answered before the
-// application object exists, so that they work without a display (the manual page is made
-// from them at build time).
+// palor-programmer: one window, and the file it opens at start when one is named. --help and
+// --version are answered before the application object exists, so that they work without a display
+// (the manual page is made from them at build time).
 #include <QApplication>
 #include <cstring>
 #include <iostream>
@@ -10,14 +10,15 @@
 
 namespace {
 
-constexpr const char* kHelp = R"(Usage: palor-programmer [--help | --version]
+constexpr const char* kHelp = R"(Usage: palor-programmer [--help | --version | FILE]
 Set up an alphanumeric POCSAG pager through its desk charger (Dururovera): edit the
 pager's whole configuration in one window, read it from the pager and write it back,
 save and open .bin and .eep images and .csv tables, and print a customer report.
 
-The program takes no other arguments and keeps no settings of its own. It finds the
-charger's PL2303 USB-serial adapter by itself and notices when a pager is put in or
-taken out; every outcome is one line in the status log at the foot of the window.
+FILE, a .bin or .eep image or a .csv table, is opened at start as File / Open
+opens it. The program keeps no settings of its own. It finds the charger's PL2303
+USB-serial adapter by itself and notices when a pager is put in or taken out; every
+outcome is one line in the status log at the foot of the window.
 
 Options:
   -h, --help     print this help and exit
@@ -50,7 +51,12 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationVersion(palor::kVersion);
   QGuiApplication::setDesktopFileName("palor-programmer");  // the icon on Wayland
-  palor::TForm1 form;
+  // The toolkit has taken its own options (-platform and the like) out of argv.
+  if (argc > 2) {
+    std::cerr << "palor-programmer: one file at most; see --help\n";
+    return 2;
+  }
+  palor::TForm1 form(nullptr, argc == 2 ? std::string(argv[1]) : std::string());
   form.show();
   return QApplication::exec();
 }

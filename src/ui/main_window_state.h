@@ -11,6 +11,9 @@ namespace palor {
 
 inline constexpr std::string_view kLayoutCaption = "PALOR Programmer";
 inline constexpr std::string_view kApplicationTitle = "PALOR Customer Programmer (Dururovera)";
+// Shown in the customer strip while Help / Repair is checked.
+inline constexpr std::string_view kRepairNotice =
+    "Repair: the next write replaces the pager's hardware settings.";
 
 // Title, menu states, hidden page, the progress display of a pager read or write, timers
 // and dropped-file registration.
@@ -21,7 +24,8 @@ struct MainWindowState {
   bool readFromPagerEnabled = true;
   bool connectPagerVisible = true;
   bool repairChecked = false;
-  bool fileMenuEnabled = true;  // both submenus are disabled during a pager read or write
+  std::string repairNoticeText;  // kRepairNotice while repairChecked, else empty
+  bool fileMenuEnabled = true;   // both submenus are disabled during a pager read or write
   bool helpMenuEnabled = true;
   // The pages (Addresses, Folders, Settings, Hardware) and TxtPagerNumber take edits, except
   // during a pager read or write: what is typed then would be shown but never written. They
@@ -49,6 +53,9 @@ struct StartUpEnvironment {
   PortSource portSource{};
   // Whether plugged and pulled ports are watched for (the device monitor).
   bool watchDevices = false;
+  // A file named on the command line: opened at the end of start-up as File / Open opens
+  // a chosen file. Empty: none.
+  std::string openFile{};
 };
 
 }  // namespace palor

@@ -37,6 +37,7 @@ void FormState::startUp(const StartUpEnvironment& environment) {
   changeWindow([](MainWindowState& w) { w.connectPagerVisible = false; });
   Method28aClick();
   changeWindow([](MainWindowState& w) { w.acceptsDroppedFiles = true; });
+  if (!environment.openFile.empty()) (void)OpenConfigurationFile(environment.openFile);
 }
 
 void FormState::shutDown() {
@@ -49,7 +50,10 @@ void FormState::Exit1Click() {
 }
 
 void FormState::Repair1Click() {
-  changeWindow([](MainWindowState& w) { w.repairChecked = !w.repairChecked; });
+  changeWindow([](MainWindowState& w) {
+    w.repairChecked = !w.repairChecked;
+    w.repairNoticeText = w.repairChecked ? std::string(kRepairNotice) : std::string();
+  });
 }
 
 void FormState::About1Click() { log_.append(msg::kAbout); }

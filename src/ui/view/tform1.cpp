@@ -1,23 +1,33 @@
 #include "ui/view/tform1.h"
 
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QFont>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHelpEvent>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
@@ -27,13 +37,17 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSocketNotifier>
+#include <QSplitter>
 #include <QStringDecoder>
 #include <QTabWidget>
+#include <QTextBrowser>
 #include <QTextCursor>
 #include <QTimer>
+#include <QToolTip>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "files/atomic_file.h"
 #include "link/port_discovery.h"
 #include "ui/file_menu.h"
 
@@ -63,6 +77,51 @@ QString logText(std::string_view line) {
   return utf8.hasError() ? fromBytes(line) : text;
 }
 
+// A drop-down list as a screen reader sees it: its name is the name given to it (its
+// label's text, or its row and column), its value the item shown, its one child the list
+// of its items, and it opens and closes that list as the toolkit's own does. The toolkit's
+// own interface names a list by its current item on this platform, so that eight "Alpha"
+// lists could not be told apart.
+class NamedComboBox : public QAccessibleWidget {
+ public:
+  explicit NamedComboBox(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+  QComboBox* box() const { return static_cast<QComboBox*>(widget()); }
+
+  QString text(QAccessible::Text t) const override {
+    if (t == QAccessible::Value) return box()->currentText();
+    if (t == QAccessible::Name)
+      return box()->accessibleName().isEmpty() ? box()->currentText() : box()->accessibleName();
+    return QAccessibleWidget::text(t);
+  }
+  int childCount() const override { return 1; }
+  QAccessibleInterface* child(int index) const override {
+    return index == 0 ? QAccessible::queryAccessibleInterface(box()->view()) : nullptr;
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    return child && child->object() == box()->view() ? 0 : -1;
+  }
+  QStringList actionNames() const override {
+    return QStringList{showMenuAction()} + QAccessibleWidget::actionNames();
+  }
+  void doAction(const QString& name) override {
+    if (name == showMenuAction() || name == pressAction()) {
+      if (box()->view()->isVisible())
+        box()->hidePopup();
+      else
+        box()->showPopup();
+      return;
+    }
+    QAccessibleWidget::doAction(name);
+  }
+};
+
+QAccessibleInterface* namedComboBoxFactory(const QString& className, QObject* object) {
+  if (className != QLatin1String("QComboBox")) return nullptr;
+  auto* box = qobject_cast<QComboBox*>(object);
+  if (!box || box->isEditable()) return nullptr;
+  return new NamedComboBox(box);
+}
+
 // The PC's decimal separator, read once from the system's number format.
 char systemDecimalSeparator() {
   const QString point = QLocale::system().decimalPoint();
@@ -71,13 +130,18 @@ char systemDecimalSeparator() {
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent)
+TForm1::TForm1(QWidget* parent, const std::string& openFile)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
       widgets_(SettingsRecord::size(), nullptr),
       labels_(SettingsRecord::size()) {
   setObjectName("Form1");
+  static const bool namedLists = [] {
+    QAccessible::installFactory(namedComboBoxFactory);
+    return true;
+  }();
+  (void)namedLists;
   // The window is laid out for a small 8 pt sans-serif face.
   QFont small = font();
   small.setPointSize(8);
@@ -102,17 +166,21 @@ TForm1::TForm1(QWidget* parent)
   hardwarePage_ = buildHardwarePage();
   pages_->addTab(hardwarePage_, fromBytes(kPageHardware));
   pages_->setCurrentIndex(2);
-  layout->addWidget(pages_, 1);
 
-  auto* foot = new QWidget(central);
+  // The status log lies under the pages in a splitter, so that it can be made taller; it
+  // starts four lines high.
+  auto* foot = new QWidget;
   auto* footLayout = new QGridLayout(foot);
   footLayout->setContentsMargins(0, 0, 0, 0);
   log_ = new QPlainTextEdit(foot);
   log_->setObjectName("Memo1");
   log_->setReadOnly(true);
-  log_->setFixedHeight(64);
+  log_->setMinimumHeight(64);
   log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   log_->setStyleSheet("color: red;");
+  log_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(log_, &QWidget::customContextMenuRequested, this, &TForm1::showLogMenu);
+  log_->viewport()->installEventFilter(this);
   footLayout->addWidget(log_, 0, 0, 2, 2);
   progress_ = new QProgressBar(foot);
   progress_->setObjectName("ProgressBar1");
@@ -124,7 +192,14 @@ TForm1::TForm1(QWidget* parent)
   footLayout->addWidget(stop_, 0, 1, Qt::AlignTop);
   connect(stop_, &QPushButton::clicked, this,
           [this] { userAction([this] { state_.read_write_stopClick(); }); });
-  layout->addWidget(foot);
+  splitter_ = new QSplitter(Qt::Vertical, central);
+  splitter_->setObjectName("logSplitter");
+  splitter_->setChildrenCollapsible(false);
+  splitter_->addWidget(pages_);
+  splitter_->addWidget(foot);
+  splitter_->setStretchFactor(0, 1);
+  splitter_->setStretchFactor(1, 0);
+  layout->addWidget(splitter_, 1);
   setCentralWidget(central);
 
   for (std::size_t i = 0; i < widgets_.size(); ++i) showField(static_cast<FieldId>(i));
@@ -137,13 +212,23 @@ TForm1::TForm1(QWidget* parent)
   environment.portSource = systemPorts;
   environment.watchDevices = true;
   environment.decimalSeparator = systemDecimalSeparator();
+  environment.openFile = openFile;
+  nameControls();
   state_.startUp(environment);
   watchDevices();
   showWindowState();
 
-  resize(793, 566);
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  // The window takes the size it asks for, or its layout's least size where that is
+  // larger, and is centred on the screen at that size.
+  centralWidget()->layout()->activate();
+  layout->activate();
+  QSize size = QSize(793, 566).expandedTo(minimumSizeHint());
+  resize(size);
+  splitter_->setSizes({size.height(), 0});  // the log at its least height: four lines
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+  }
 }
 
 TForm1::~TForm1() {
@@ -198,15 +283,23 @@ void TForm1::buildMenu() {
   };
   fileMenu_ = menuBar()->addMenu(tr("&File"));
   fileMenu_->setObjectName("File1");
-  connect(add(fileMenu_, "Open1", tr("&Open...")), &QAction::triggered, this, [this] {
+  QAction* open = add(fileMenu_, "Open1", tr("&Open..."));
+  open->setShortcut(QKeySequence::Open);
+  connect(open, &QAction::triggered, this, [this] {
     userAction([this] { state_.Open1Click([this] { return askFileName(false); }); });
   });
-  connect(add(fileMenu_, "Save1", tr("&Save...")), &QAction::triggered, this, [this] {
+  QAction* save = add(fileMenu_, "Save1", tr("&Save..."));
+  save->setShortcut(QKeySequence::Save);
+  connect(save, &QAction::triggered, this, [this] {
     userAction([this] { state_.Save1Click([this] { return askFileName(true); }); });
   });
   fileMenu_->addSeparator()->setObjectName("N1");
-  connect(add(fileMenu_, "Exit1", tr("E&xit")), &QAction::triggered, this,
-          [this] { userAction([this] { state_.Exit1Click(); }); });
+  QAction* exit = add(fileMenu_, "Exit1", tr("E&xit"));
+  // Not every desktop's key scheme has a key to quit: Ctrl+Q then.
+  const QList<QKeySequence> quit = QKeySequence::keyBindings(QKeySequence::Quit);
+  exit->setShortcuts(quit.isEmpty() ? QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Q)}
+                                    : quit);
+  connect(exit, &QAction::triggered, this, [this] { userAction([this] { state_.Exit1Click(); }); });
 
   connectPager_ = add(menuBar(), "ConnectPager", tr("&Connect"));
   connectPager_->setStatusTip(tr("Connect to Pager"));
@@ -228,6 +321,16 @@ void TForm1::buildMenu() {
           [this] { userAction([this] { state_.Repair1Click(); }); });
   connect(add(helpMenu_, "About1", tr("&About")), &QAction::triggered, this,
           [this] { userAction([this] { state_.About1Click(); }); });
+  QAction* guide = add(helpMenu_, "UserGuide", tr("&User's guide"));
+  guide->setShortcut(QKeySequence::HelpContents);
+  connect(guide, &QAction::triggered, this, &TForm1::showUserGuide);
+
+  // The Preview and Print button's shortcut, in reach wherever the focus is.
+  auto* print = new QAction(tr("Preview and Print"), this);
+  print->setObjectName("PreviewShortcut");
+  print->setShortcut(QKeySequence::Print);
+  addAction(print);
+  connect(print, &QAction::triggered, this, [this] { userAction([this] { PreviewClick(); }); });
 }
 
 QWidget* TForm1::makeFieldWidget(FieldId f) {
@@ -249,9 +352,19 @@ QLineEdit* TForm1::makeLineEdit(FieldId f) {
   auto* edit = new QLineEdit;
   edit->setMaxLength(schema.maxLength);
   edit->setReadOnly(schema.readOnly);
-  // As wide as its longest text would be, within reason.
-  const int columns = std::clamp(schema.maxLength, 1, 11);
-  edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * columns + 12);
+  // As wide as its longest text would be, within reason; a name under a tone column is as
+  // wide as the column, and a text as long as a line (the OTA kill message) shows whole.
+  const QFontMetrics metrics = edit->fontMetrics();
+  if (schema.maxLength > 32) {
+    // As wide as that many capitals of average width, with the frame and text margins.
+    const QString capitals = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    const int width = metrics.horizontalAdvance(capitals) * schema.maxLength / 26;
+    edit->setFixedWidth(width + 12);
+  } else {
+    const bool toneName = schema.name.starts_with("Capcode") && !schema.name.ends_with("Name");
+    const int columns = toneName ? 8 : std::clamp(schema.maxLength, 1, 11);
+    edit->setFixedWidth(metrics.horizontalAdvance(QLatin1Char('0')) * columns + 12);
+  }
   edit->installEventFilter(this);
   connect(edit, &QLineEdit::textEdited, this, [this, f](const QString& text) {
     userAction([&] {
@@ -331,6 +444,7 @@ void TForm1::appendLogLine(const QString& line) {
   cursor.movePosition(QTextCursor::End);
   if (state_.log().lines().size() > 1) cursor.insertBlock();
   cursor.insertText(line);
+  logTimes_.push_back(QDateTime::currentDateTime());
   log_->verticalScrollBar()->setValue(log_->verticalScrollBar()->maximum());
 }
 
@@ -353,6 +467,8 @@ void TForm1::showWindowState() {
   stop_->setVisible(w.stopVisible);
   infoRWPager_->setText(fromBytes(w.infoRWPagerText));
   infoRWPager_->setVisible(w.infoRWPagerVisible);
+  repairNotice_->setText(fromBytes(w.repairNoticeText));
+  repairNotice_->setVisible(!w.repairNoticeText.empty());
   if (comClock_) {
     if (w.comClockRunning != comClock_->isActive())
       w.comClockRunning ? comClock_->start() : comClock_->stop();
@@ -426,6 +542,17 @@ void TForm1::showError(const QString& text) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  // A line of the status log tells the time it arrived in its tooltip.
+  if (log_ && watched == log_->viewport() && event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const int line = log_->cursorForPosition(help->pos()).blockNumber();
+    if (line >= 0 && line < static_cast<int>(logTimes_.size()))
+      QToolTip::showText(help->globalPos(),
+                         logTimes_[static_cast<std::size_t>(line)].toString(Qt::ISODate), log_);
+    else
+      QToolTip::hideText();
+    return true;
+  }
   auto* edit = qobject_cast<QLineEdit*>(watched);
   if (!edit) return QMainWindow::eventFilter(watched, event);
   const auto found = findField(edit->objectName().toStdString());
@@ -457,6 +584,74 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     userAction([&] { state_.record().leave(f); });
   }
   return false;
+}
+
+void TForm1::showLogMenu(const QPoint& position) {
+  QMenu menu(log_);
+  QAction* copy = menu.addAction(tr("&Copy"), log_, &QPlainTextEdit::copy);
+  copy->setObjectName("logCopy");
+  copy->setShortcut(QKeySequence::Copy);
+  copy->setEnabled(log_->textCursor().hasSelection());
+  menu.addAction(tr("Select &All"), log_, &QPlainTextEdit::selectAll);
+  menu.addSeparator();
+  menu.addAction(tr("Save log..."), this, &TForm1::saveLog)->setObjectName("logSave");
+  menu.exec(log_->viewport()->mapToGlobal(position));
+}
+
+// The log's lines as they are, one per line, saved under the same policy as every other
+// file the program writes.
+void TForm1::saveLog() {
+  const QString name = QFileDialog::getSaveFileName(this, tr("Save log"), QString(),
+                                                    tr("Text files (*.txt);;All files (*)"));
+  if (name.isEmpty()) return;
+  std::string content;
+  for (const std::string& line : state_.log().lines()) content += line + '\n';
+  const FileOutcome saved = saveFileAtomically(QFile::encodeName(name).toStdString(), content);
+  if (!saved) showError(tr("The log was not saved: %1").arg(logText(describe(saved.error()))));
+}
+
+namespace {
+
+// The user's guide: installed beside the program (share/doc/palor-programmer or
+// share/palor-programmer under the prefix), or in the source tree of a build tree.
+QString userGuidePath() {
+  const QString prefix = QCoreApplication::applicationDirPath() + "/../share/";
+  QStringList candidates{prefix + "doc/palor-programmer/user-guide.md",
+                         prefix + "palor-programmer/user-guide.md"};
+#ifdef PALOR_SOURCE_DIR
+  candidates << QStringLiteral(PALOR_SOURCE_DIR "/docs/user-guide.md");
+#endif
+  for (const QString& candidate : candidates)
+    if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
+  return {};
+}
+
+}  // namespace
+
+void TForm1::showUserGuide() {
+  if (!userGuide_) {
+    userGuide_ = new QDialog(this, Qt::Window);
+    userGuide_->setObjectName("userGuide");
+    userGuide_->setWindowTitle(tr("User's guide"));
+    auto* layout = new QVBoxLayout(userGuide_);
+    auto* browser = new QTextBrowser(userGuide_);
+    browser->setObjectName("userGuideText");
+    browser->setAccessibleName(tr("User's guide"));
+    browser->setOpenExternalLinks(true);
+    const QString path = userGuidePath();
+    if (path.isEmpty()) {
+      browser->setPlainText(tr("The user's guide (user-guide.md) is not installed."));
+    } else {
+      // The guide's folder is searched for its pictures.
+      browser->setSearchPaths({QFileInfo(path).absolutePath()});
+      browser->setSource(QUrl::fromLocalFile(path), QTextDocument::MarkdownResource);
+    }
+    layout->addWidget(browser);
+    userGuide_->resize(760, 640);
+  }
+  userGuide_->show();
+  userGuide_->raise();
+  userGuide_->activateWindow();
 }
 
 }  // namespace palor

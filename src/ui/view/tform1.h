@@ -3,7 +3,9 @@
 // typed characters to the key rules, edits to the change rules, leaving a field to its
 // exit rule, picks and clicks to the list and check rules. The form state decides; the
 // widgets show.
+#include <QDateTime>
 #include <QMainWindow>
+#include <string>
 #include <vector>
 
 #include "report/printrp.h"
@@ -19,7 +21,9 @@ class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QSplitter;
 class QTabWidget;
+class QTextBrowser;
 class QTimer;
 
 namespace palor {
@@ -28,7 +32,9 @@ class TForm1 : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit TForm1(QWidget* parent = nullptr);
+  // `openFile`, a file named on the command line, is opened at the end of start-up as
+  // File / Open opens a chosen file; empty: none.
+  explicit TForm1(QWidget* parent = nullptr, const std::string& openFile = {});
   ~TForm1() override;
 
   FormState& state() { return state_; }
@@ -64,6 +70,8 @@ class TForm1 : public QMainWindow {
   QLabel* makeFieldLabel(FieldId field, const QString& text);
   // Adds "label: widget [unit]" of a field to a grid at (row, column*3).
   void addLabelled(QGridLayout* grid, int row, int column, const char* name);
+  // Gives a field's widget the label as its buddy and the label's text as its spoken name.
+  void nameByLabel(FieldId field, QLabel* label);
 
   // Shows the record's state of one field in its widget.
   void showField(FieldId field);
@@ -71,6 +79,13 @@ class TForm1 : public QMainWindow {
   void makeLinkTimers();
   void watchDevices();
   void appendLogLine(const QString& line);
+  // The status log's context menu: Copy and "Save log...".
+  void showLogMenu(const QPoint& position);
+  void saveLog();
+  // Help / "User's guide" (F1): the guide in a window of its own.
+  void showUserGuide();
+  // The screen-reader names of the controls, the labels' buddies and the pages' tab order.
+  void nameControls();
   // Runs a user action on the form state: a conversion error ends it with the toolkit's
   // error box; afterwards a focus request of the rules is carried out.
   template <typename Action>
@@ -86,6 +101,10 @@ class TForm1 : public QMainWindow {
   QTabWidget* pages_ = nullptr;
   QWidget* hardwarePage_ = nullptr;
   QPlainTextEdit* log_ = nullptr;
+  QSplitter* splitter_ = nullptr;    // the pages above, the status log below
+  std::vector<QDateTime> logTimes_;  // when each line of the status log arrived
+  QLabel* repairNotice_ = nullptr;
+  QWidget* userGuide_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QPushButton* stop_ = nullptr;
   QLabel* infoRWPager_ = nullptr;
