@@ -40,10 +40,17 @@ def main():
     env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                PALOR_EXTRA_PORTS="")
     window = subprocess.Popen([program], env=env)
+    starts = 1
     try:
         deadline = time.monotonic() + 30
         while time.monotonic() < deadline:
             time.sleep(0.5)
+            # The X server of xvfb-run may not take connections yet when the window starts;
+            # the window then ends at once, and is started again.
+            if window.poll() is not None and starts < 5:
+                window = subprocess.Popen([program], env=env)
+                starts += 1
+                continue
             desktop = pyatspi.Registry.getDesktop(0)
             for i in range(desktop.childCount):
                 app = desktop.getChildAtIndex(i)
