@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // palor-programmer: one window, no arguments. --help and --version are answered before the
 // application object exists, so that they work without a display (the manual page is made
 // from them at build time).

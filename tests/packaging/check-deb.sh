@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from a build tree, unpacks it into a scratch root and checks
 # what a user gets: every file where it belongs and nothing else, the library dependencies,
 # programs that run from the installed tree and report the project's version, and

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the manual pages made from the programs' --help: each formats without a single
 # warning from man and groff, and names the project's version and its own program.
 # Usage: check-man-pages.sh VERSION PAGE.1...

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // palor-pager-sim: a simulated desk charger with a pager in it, on a pseudo-terminal. The
 // programmer opens the printed device path as if it were the charger's serial port.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // palorctl: the programmer's command-line companion. Field edits given on the command line
 // are applied in their order, each exactly as the same user action in the window would be.
 #include <CLI/CLI.hpp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // palor-report-pdf: the customer report's page as a one-page A4 PDF, drawn as the window
 // draws it. The report's labels come on standard input as `palorctl report -` prints them;
 // `palorctl report OUT.pdf` runs this program, so that palorctl itself loads no Qt.
