@@ -45,7 +45,7 @@ int main(int argc, char* argv[]) {
     return 0;
   }
   if (argc == 2 && isOption(argv[1], {"--version"})) {
-    std::cout << "palor-programmer " << palor::kVersion << '\n';
+    std::cout << "palor-programmer " << palor::kVersion << '\n' << palor::kVersionNotice << '\n';
     return 0;
   }
   QApplication app(argc, argv);

@@ -113,7 +113,8 @@ const CLI::Validator kRegularFile(
 void parse(CLI::App& app, Options& o, int argc, char** argv) {
   app.description("Simulated desk charger (Dururovera) with a pager in it, on a pseudo-terminal.");
   app.footer(kFooter);
-  app.set_version_flag("--version", std::string("palor-pager-sim ") + palor::kVersion);
+  app.set_version_flag("--version", std::string("palor-pager-sim ") + palor::kVersion + "\n" +
+                                        palor::kVersionNotice);
   int version = 3, revision = 3;
   int delay = 0, writeTime = 300, verifyTime = 200;
   std::vector<unsigned> drop, corrupt;

@@ -74,7 +74,8 @@ int runCommand(std::vector<std::string> args, int& writeFailure) {
     const std::string what = e.what();
     return text.rfind(what, 0) == 0 ? palor::escapeControls(what) + text.substr(what.size()) : text;
   });
-  app.set_version_flag("--version", std::string("palorctl ") + palor::kVersion);
+  app.set_version_flag("--version",
+                       std::string("palorctl ") + palor::kVersion + "\n" + palor::kVersionNotice);
   struct Parsed {
     CLI::App* subcommand;
     const palor::ctl::Command* command;

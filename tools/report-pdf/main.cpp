@@ -29,7 +29,8 @@ constexpr const char* kDescription =
 
 int main(int argc, char** argv) {
   CLI::App app{kDescription, "palor-report-pdf"};
-  app.set_version_flag("--version", std::string("palor-report-pdf ") + palor::kVersion);
+  app.set_version_flag("--version", std::string("palor-report-pdf ") + palor::kVersion + "\n" +
+                                        palor::kVersionNotice);
   std::string out;
   bool quiet = false;
   app.add_option("OUT", out, "PDF file to write")->required();
