@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One encode, checksum fill and decode of a full configuration through the form state, as a
 // save followed by an open does it. The decode alternates between two different images so
 // that every field really changes and its rules run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A pager read and a whole write cycle in real time, through the real transport, against
 // the paced simulator on a pseudo-terminal, on the link clock palorctl runs: the form
 // state's two timers tick every 40 ms and 500 ms as the window's do, sleeping between ticks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up of the desktop program: the main window built, started up and shown, up to its
 // first complete paint. Runs offscreen unless a display is set.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 cmake_minimum_required(VERSION 3.25)
 # Fails when a source file under SOURCE_DIR includes a project header of a layer that its
 # own layer may not use. A layer is a folder of src/; its allowed layers are below.

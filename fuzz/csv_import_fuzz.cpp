@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Imports arbitrary bytes as a CSV table through File / Open's own reader: the bytes go into
 // an anonymous memory file that ImportCsv opens by its /proc path, so the line splitting,
 // the line-length cap and every line's rules all see them. The table is imported on a PC

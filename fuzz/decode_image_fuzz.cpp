@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens arbitrary bytes as an image file, the way File / Open does once a file is read, and
 // as a pager read delivers them:
 //

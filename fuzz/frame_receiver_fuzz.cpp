@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the programmer's receive side as the serial link would deliver
 // them: into the receive ring, with FeedReceiver run after every chunk. The first input
 // byte sets the chunk size (1..255 bytes, or, for 0, the rest of the input at once, which

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives the window's pager link with a hostile charger: bytes arrive in the receive ring as
 // the receive worker would store them, the 40 ms tick feeds them through the frame receiver
 // into the protocol, and the user's commands come in between. The input is a script:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What every settings record holds whatever bytes it was loaded from: each list field
 // selects one of its items or nothing, keeps the items of its schema, and each text field

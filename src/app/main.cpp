@@ -1,6 +1,7 @@
-// palor-programmer: one window, and the file it opens at start when one is named. --help and
-// --version are answered before the application object exists, so that they work without a display
-// (the manual page is made from them at build time).
+// SPDX-License-Identifier: GPL-3.0-or-later
+// palor-programmer: one window, and the file it opens at start when one is named. --help
+// and --version are answered before the application object exists, so that they work
+// without a display (the manual page is made from them at build time).
 #include <QApplication>
 #include <cstring>
 #include <iostream>
@@ -45,7 +46,7 @@ int main(int argc, char* argv[]) {
     return 0;
   }
   if (argc == 2 && isOption(argv[1], {"--version"})) {
-    std::cout << "palor-programmer " << palor::kVersion << '\n';
+    std::cout << "palor-programmer " << palor::kVersion << '\n' << palor::kVersionNotice << '\n';
     return 0;
   }
   QApplication app(argc, argv);

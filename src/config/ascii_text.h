@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Small chores on ASCII text, each done in one place: letter case, hexadecimal digits,
 // the "\xNN" escape of a byte and a file name's extension.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The radio channel: the text of `channelfreq` (MHz, three integral digits, the decimal
 // separator, five decimals), its key filter and completion, and the synthesizer words at

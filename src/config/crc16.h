@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // CRC-16/XMODEM: polynomial 0x1021, initial value 0, most significant bit first, no
 // reflection, no final XOR. One function serves the two checksums inside the configuration

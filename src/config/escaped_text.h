@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Text from outside the program (file names, port names, command-line arguments) shown in a
 // line of the status log or a diagnostic. A control character in it would end the line

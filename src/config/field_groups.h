@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The repeated fields of the window, resolved once: an address row with its tone columns,
 // a public folder, and the tone-pattern fields. Rules take their field ids from here

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The schema of the settings record: one entry per main-window control that holds a
 // setting, in the order the window and the dumps show them. Beside each field's kind,

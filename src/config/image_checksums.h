@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The two checksums that guard a configuration image, both CRC-16/XMODEM stored low byte
 // first: the settings checksum over bytes 0..254 at 1020..1021 and the hardware checksum

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The image encoder and the image decoder: the settings record into a configuration image
 // and back, both walking the byte map of image_map.h row by row.

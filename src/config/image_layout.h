@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The configuration image: the pager's 1024-byte configuration EEPROM, byte for byte.
 // This header names the image's regions, the bit fields of the codings that are more than a

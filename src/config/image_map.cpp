@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "config/image_map.h"
 
 #include "config/channel_frequency.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The byte map of the configuration image as one table: every stored setting, constant and
 // text field with its offset, bits and coding, in the order in which the encoder writes and

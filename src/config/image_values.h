@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Codings of single values in the configuration image that are more than a bit field:
 // tone patterns, the overheat voltage, the backlight duty, the address records. Each comes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The record's texts are bytes, one byte a character, read as Latin-1 (lossless for all 256
 // values). Printed text (the report, palorctl's output) is UTF-8.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "config/record_checks.h"
 
 #include "config/field_groups.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Checks and fills on the settings record that both the editing rules and the image
 // encoder run: the same steps whether the user leaves a field or the encoder prepares it.

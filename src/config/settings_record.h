@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The settings record: the one in-memory form of a pager configuration. It holds each
 // field's value (text, item index or checked state) with its enabled and visible flags, and

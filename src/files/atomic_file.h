@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Saving a file so that a failure never damages what was there: the bytes go to a new
 // temporary file in the same folder, every write and the final flush are checked, and only

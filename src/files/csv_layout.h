@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The comma-separated configuration table as one declaration: each of its 83 lines with
 // its fields, how each field is written and read back (tests, cuts, fallbacks, converters),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The comma-separated configuration table: 83 lines that mirror the window's Addresses,
 // Folders and Settings tabs, every field followed by a comma, lines ended with CR LF, no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Why a file could not be read or saved, as a value: the caller puts it in words (palorctl,
 // the simulator) or keeps to its own message (the window's "Load failed", "Save failed").

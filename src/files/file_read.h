@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading the files a user opens: only regular files, and without waiting, so that a name
 // that is a folder, a device or a named pipe without a writer never blocks the program.

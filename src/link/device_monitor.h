@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The device monitor: tells when a serial port (a tty device) was plugged in or pulled out,
 // from the events of udev. It is made before the port list is first filled, so that no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The frame receiver: turns a byte stream into link frames, one byte at a time. Its state
 // persists between calls, so a frame may arrive over several feeds. It does not test the

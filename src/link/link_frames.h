@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The programmer's side of the link frames: the transmit frame store with SendCommand,
 // BuildWriteBlock and SendAgain, and the receive side, FeedReceiver, which takes the

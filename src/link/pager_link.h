@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The whole pager link as the main window owns it: the serial transport with its receive
 // ring, the link frames, the pager protocol, the connection watch with its port list, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The pager protocol: the programmer's side of the conversation with the desk charger and
 // the pager in it. It notices the charger's reports that a pager was put in or taken out,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The charger adapter's serial ports as the program finds them: the tty devices of every
 // Prolific PL2303 (USB vendor 067b, product 2303) that libudev enumerates, plus the ports

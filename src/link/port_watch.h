@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The connection watch and the port list. Every 500 ms (watch_serialTimer) the watch opens
 // the charger ports of the list one at a time, probes each with a presence poll and keeps

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The receive ring: 2048 bytes, circular, filled by the receive worker and emptied by the
 // frame receiver on the user-interface thread. The two threads share only the ring bytes,

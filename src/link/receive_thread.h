@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // ReceiveThread: the receive worker of one open serial port. It waits for received bytes
 // with poll() on the port and on an eventfd that carries the stop request, moves every byte

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The serial transport: the one serial port through which the programmer talks to the desk
 // charger. It opens a port by path (exclusively: a second open, from this process or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Owners of libudev's reference-counted objects: each is released (unref'd) exactly once,
 // when its owner goes. Declared without libudev's header, so that a class of the link may

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Unit Printrp, headless: the report form TPrintReport. It holds every label of the one-page
 // customer report under its name, in the report's order (title band, then the detail band's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The report's labels as text: one "name: value" line a label, in the report's order. It is
 // what `palorctl report -` prints, and how palorctl hands a filled report to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Address rules: the address rows of the Addresses tab, the message types that open and
 // lock the Folders tab, the urgent-call display and the address advance after a write.
 #include <string>

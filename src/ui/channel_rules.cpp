@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The channel frequency's rules: only its characters are typed, and leaving it completes
 // the text and shows the frequency at the nearest synthesizer step.
 #include "config/channel_frequency.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Field checks and input filters: the key rules that admit characters while typing, the
 // fill and range rules run when a field is left, the switching rules, and the checks every
 // save and write runs first.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The File menu of the main window: opening and saving image files and CSV tables, and
 // files dropped on the window.
 #include "config/ascii_text.h"

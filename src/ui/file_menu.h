@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The File menu's dialogs: their filters, pairs of display text and patterns, all
 // separated by bars, and the extension a name without one gets.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The controls that depend on the identified pager's firmware: the internal buzzer (from
 // version 3), the message info mode (3.1), the 120 s low-cell delay (3.2) and the choice

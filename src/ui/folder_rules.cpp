@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Folder rules: the sixteen public folders share 99 message slots. Folders [1]..[8] and
 // [9]..[16] form two chains: a folder opens only after the one before it, and closing a
 // folder closes every later folder of its half.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's work on its image buffer: encoding the settings for a file or the
 // pager, and decoding a loaded image.
 #include <algorithm>

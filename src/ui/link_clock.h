@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's two link timers and its device notifier, in real time, for programs without
 // an event loop: Com_clock every 40 ms and watch_serial every 500 ms, each only while the

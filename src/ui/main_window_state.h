@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The parts of the main window that are not settings, and what start-up learns from the
 // machine it runs on.

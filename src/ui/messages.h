@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every message the programmer writes to its status log, word for word. Two messages end
 // in a blank and take a file name after it; one takes an address number. A file or port

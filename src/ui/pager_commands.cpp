@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's side of the pager link: its two timers, Read_From_Pager,
 // Write_To_Pager and Stop, and what the link reports back into the window and the log.
 #include <charconv>

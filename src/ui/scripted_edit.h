@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Scripted edits: a user's actions on the main window's fields, written as text (palorctl's
 // --type, --leave, --set, --check and --pick) and applied to the form state exactly as the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The status log at the foot of the main window: the only place the program talks to the
 // user. Each message is appended as one line and never removed; a control character in it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Unit Vendrel, headless: everything the main window owns and does, without a single
 // widget. The Qt window TForm1 shows this state and forwards the user's actions to it;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Channel frequency: text, key filter, synthesizer words for both chips, and the display of
 // the nearest synthesizer step.
 #include "config/channel_frequency.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two image checksums: what they cover, how they are stored, and the test that adopts a
 // read image only when both match.
 #include "config/image_checksums.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The image encoder and decoder on a bare settings record (no editing rules attached): the
 // byte values of the map, the encoder's side effects and the decoder's edge cases. The round
 // trip and the robustness against any image run through the whole window

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Single-value codings of the configuration image: bit reversal, tone patterns, overheat
 // voltage, backlight duty and the address records.
 #include "config/image_values.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's link through floods of line noise, end to end: the form state's own serial
 // transport opens palor-pager-sim's pseudo-terminal, and the simulator sends 10000 bytes
 // of noise, unpaced, in front of every frame: at every answer several times what the

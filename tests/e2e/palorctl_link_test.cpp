@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // palorctl reading and writing the real simulator over a pseudo-terminal, with the real
 // transport, in real time: what a user at a shell sees, and what the pager holds after.
 // Every case runs at once in its own thread, each with its own simulator, so the whole

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real window, offscreen, against the real simulator over a pseudo-terminal: it finds
 // the charger by itself, reads and writes the pager, and says goodbye when it closes.
 #include <gtest/gtest.h>

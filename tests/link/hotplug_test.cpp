@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Port discovery and hot-plug with the real libudev against a simulated device tree
 // (umockdev): PL2303 adapters and other serial ports are plugged in and pulled out, the
 // program's discovery lists the adapter's ports, its device monitor reports every port, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole link against the real palor-pager-sim: the serial transport opens the
 // simulator's pseudo-terminal and the link frames talk to the charger and pager in it.
 #include <fcntl.h>

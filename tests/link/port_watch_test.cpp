@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connection watch on ticks: real ports that open (pseudo-terminals under chosen names),
 // the simulated charger behind one of them in simulated time, and the device changes the
 // window hands over. Every expectation is counted in watch ticks, never in time.

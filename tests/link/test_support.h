@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Helpers for the link tests: a pseudo-terminal whose master side plays the far end of the
 // line, waiting with a deadline, and byte vectors from hex.

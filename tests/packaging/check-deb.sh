@@ -1,9 +1,11 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from a build tree, unpacks it into a scratch root and checks
 # what a user gets: every file where it belongs and nothing else, the library dependencies,
-# programs that run from the installed tree and report the project's version, and
-# maintainer scripts that never fail an installation, whether or not udev is usable, and
-# no lintian error.
+# the copyright file naming the licence, AppStream metainfo that appstreamcli accepts with
+# the desktop entry and icon it names, programs that run from the installed tree and report
+# the project's version and licence, maintainer scripts that never fail an installation,
+# whether or not udev is usable, and no lintian error.
 # Usage: check-deb.sh BUILD_DIR VERSION UDEV_RULES_DIR
 set -euo pipefail
 build=$1 version=$2 rules_dir=$3
@@ -52,6 +54,7 @@ usr/share/man/man1/palor-pager-sim.1.gz
 usr/share/man/man1/palor-programmer.1.gz
 usr/share/man/man1/palor-report-pdf.1.gz
 usr/share/man/man1/palorctl.1.gz
+usr/share/metainfo/org.palor.programmer.metainfo.xml
 LIST
 )
 actual=$(cd "$scratch/root" && find . ! -type d | sed 's|^\./||' | sort)
@@ -70,6 +73,25 @@ if [ -f "$entry" ]; then
     fail "the desktop entry names the icon '$icon_name', not installed"
 fi
 
+# The copyright file in Debian's machine-readable format, the whole package under the
+# GPL version 3 or later, whose text it leaves to common-licenses.
+copyright=$scratch/root/usr/share/doc/palor-programmer/copyright
+if [ -f "$copyright" ]; then
+  grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$copyright" ||
+    fail "the copyright file is not in Debian's machine-readable format"
+  [ "$(sed -n '/^Files: \*$/,/^$/s/^License: //p' "$copyright")" = "GPL-3+" ] ||
+    fail "the copyright file's Files: * paragraph is not under License: GPL-3+"
+  grep -q '/usr/share/common-licenses/GPL-3' "$copyright" ||
+    fail "the copyright file does not refer to /usr/share/common-licenses/GPL-3"
+fi
+
+# The metainfo, validated in the installed tree with the desktop entry and icon it names.
+if ! appstream_report=$(appstreamcli validate-tree --no-net --pedantic "$scratch/root" 2>&1) ||
+  grep -q '^ *[EWIP]: ' <<<"$appstream_report"; then
+  fail "appstreamcli validate-tree reports:"
+  echo "$appstream_report"
+fi
+
 # The control file: name, version, and the libraries dpkg-shlibdeps found.
 field() { sed -n "s/^$1: //p" "$scratch/control/control"; }
 [ "$(field Package)" = palor-programmer ] || fail "Package is '$(field Package)'"
@@ -83,11 +105,14 @@ for script in postinst postrm; do
   [ -x "$scratch/control/$script" ] || fail "the package has no executable $script"
 done
 
-# The installed programs run (no display needed) and report the project's version.
+# The installed programs run (no display needed) and report the project's version, then the
+# licence.
 for program in palor-programmer palorctl palor-pager-sim palor-report-pdf; do
   reported=$(env -u DISPLAY -u WAYLAND_DISPLAY "$scratch/root/usr/bin/$program" --version 2>&1) ||
     fail "$program --version failed: $reported"
-  [ "$reported" = "$program $version" ] || fail "$program --version says '$reported'"
+  [ "$(head -n1 <<<"$reported")" = "$program $version" ] &&
+    grep -q '^Licence: GPL-3.0-or-later' <<<"$reported" ||
+    fail "$program --version says '$reported'"
 done
 
 # The postinst on machines where udevadm is missing, refuses (no udev running) or works:

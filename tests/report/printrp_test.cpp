@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The customer report's labels as Preview fills them from the window's values.
 #include "report/printrp.h"
 

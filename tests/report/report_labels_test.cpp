@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report's labels as "name: value" lines, read back as palor-report-pdf reads them.
 #include "report/report_labels.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // link_soak: one long-lived window link against palor-pager-sim, written to again and
 // again, as a programming desk runs all day. One form state for the whole run, with its
 // real serial transport and its two timers ticking in real time; each cycle writes the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Running part of a test as an ordinary user. The tests run as root here, and root passes
 // every permission check that such a test wants to see refuse; the part runs in a child

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Serial ports under names of a test's choosing, in a folder of their own: each name a
 // symbolic link to a pseudo-terminal whose master side the test holds, or nothing at all

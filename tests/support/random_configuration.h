@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Random settings for the image tests: whole configurations that a user could have made
 // (values inside the ranges the editing rules keep), and the comparison of two records over

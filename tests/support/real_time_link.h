@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The link clock the programs use, for tests that drive a form's link in real time. The
 // fast one runs the window's intervals at a tenth (4 ms and 50 ms), so that a time-out

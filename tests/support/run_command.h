@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs a program as a user runs it from a shell: its standard output, standard error and
 // exit status.

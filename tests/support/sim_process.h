@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs the real palor-pager-sim for the end-to-end tests: its standard input is a pipe for
 // commands, the first line of its standard output is its device path. Its standard error

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A form state whose pager link talks to the simulated charger in simulated time: every
 // tick is 40 ms of the device's clock, the frames the programmer sends reach the device at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A folder of a test's own under the system's temporary folder, made empty and unique
 // (mkdtemp), reachable by every user so that a part of the test run as the user nobody

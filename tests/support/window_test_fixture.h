@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A real main window for each test, in the one application object a process may have.
 #include <gtest/gtest.h>

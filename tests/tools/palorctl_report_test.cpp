@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // palorctl report: the customer report's page as a PDF, read back with poppler's tools, and
 // its labels as text.
 #include <gtest/gtest.h>

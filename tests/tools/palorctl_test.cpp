@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // palorctl run as a user runs it: its output is read back and checked against the record
 // the program itself has after start-up.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The paths the simulator makes for others to find it by, the control FIFO and the link to
 // its device: made when it starts, removed when it ends, and nothing else touched.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's loop over a real pseudo-terminal, driven step by step: the test plays
 // the programmer on the terminal's device and the user on a command pipe.
 #include "simulator_loop.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Address rows: range test with its frame display, uniqueness, row switches, message
 // types and the Folders tab, address advance.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Key rules, fill rules, range rules, switching rules and the checks before storing.
 #include <string>
 #include <vector>

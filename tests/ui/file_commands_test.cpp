@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The File menu through the form state, on real files in a temporary folder: image files
 // and CSV tables saved and opened, dropped files, and saves that must fail without harm.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Folders: the two activation chains, the 99-slot total with its trimming and refusals,
 // and the length exit.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's image commands and channel-frequency rules on the headless form state.
 #include <gtest/gtest.h>
 

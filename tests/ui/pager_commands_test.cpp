@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading and writing a pager through the form state, in simulated time against the
 // simulated charger: every outcome as the status log, the window and the pager's EEPROM
 // show it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A started form state and a view of the status log lines a test step appended.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scripted edits: parsing, and each action applied as the window applies it.
 #include "ui/scripted_edit.h"
 

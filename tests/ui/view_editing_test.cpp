@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Editing in the real window, offscreen: keys typed into the widgets pass the key rules,
 // leaving a field runs its exit rule, and a conversion error shows the toolkit's error box.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Preview and Print in the real window, offscreen: the report is filled from the window and
 // its preview holds the one page; and the page's texts, each inside its own box.
 #include <gtest/gtest.h>

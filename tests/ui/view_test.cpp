@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real window, offscreen: every field has its widget, named as the field and showing
 // the record; the menu and the status log follow the form state.
 #include <gtest/gtest.h>

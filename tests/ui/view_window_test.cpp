@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window as the desktop sees it, offscreen: the standard shortcuts, a file named at
 // start, the Repair notice, the layout as measured on the live widgets, and a name for
 // every control a screen reader can reach.

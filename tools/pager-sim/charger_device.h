@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulated desk charger with a pager in it, as the programmer sees it over the link:
 // it answers presence polls, reports unasked when the pager is put in or taken out,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The commands a user or a test gives the running simulator, one per line, on standard
 // input or through the control FIFO: put the pager in, take it out, ask for its state,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The control FIFO: a named pipe through which other programs (a test, a script, a second
 // terminal) give the running simulator its commands. It is made when missing and then

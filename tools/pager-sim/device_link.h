@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A symbolic link to the simulator's device at a path of the user's choice (a stable name
 // for a pseudo-terminal whose number changes from run to run), removed again when its

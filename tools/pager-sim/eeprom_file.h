@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulated pager's EEPROM on disk: a raw 1024-byte image file, the same format as
 // the programmer's .bin and .eep files.

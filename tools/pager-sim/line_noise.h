@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Line noise, as a bad cable or a charger in trouble puts it on the line in front of a
 // frame: pseudo-random bytes with the beginnings of frames among them (lone lead pairs,

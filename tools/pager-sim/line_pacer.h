@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulator's sending side of the serial line: the bytes waiting to go to the
 // programmer, and when each of them may go.

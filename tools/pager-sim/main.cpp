@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // palor-pager-sim: a simulated desk charger with a pager in it, on a pseudo-terminal. The
 // programmer opens the printed device path as if it were the charger's serial port.
 //
@@ -46,16 +47,16 @@ struct Options {
 constexpr const char* kFooter = R"(
 The simulator prints the device path of its pseudo-terminal on the first line of its
 standard output; open that path (or the --link path) as the charger's serial port. It
-answers as the charger and the pager in it do (codes in hex):
-  presence poll 32        -> pager-present 31, or no-pager 30 when the charger is empty
-  identify request 48     -> identification 48 with the data 01 version revision
-                             (00 version revision with --bad-identification; without
-                             the revision byte with --no-revision)
-  read block request 6b   -> read block reply 6b with the 64 bytes of EEPROM block b
-  write block 7b (64 B)   -> acknowledgement 7b; after block 15 (7F) the pager writes
-                             its EEPROM and reports write-done 4A after --write-time,
-                             then verify-passed 4C after --verify-time more
-  closing command 49      -> no reply
+answers as the charger and the pager in it do, request then reply (codes in hex):
+  presence poll 32        pager-present 31, or no-pager 30 when the charger is empty
+  identify request 48     identification 48 with the data 01 version revision
+                          (00 version revision with --bad-identification; without
+                          the revision byte with --no-revision)
+  read block request 6b   read block reply 6b with the 64 bytes of EEPROM block b
+  write block 7b (64 B)   acknowledgement 7b; after block 15 (7F) the pager writes its
+                          EEPROM and reports write-done 4A after --write-time, then
+                          verify-passed 4C after --verify-time more
+  closing command 49      no reply
 While the charger is empty, every request but the presence poll and the closing command
 is answered with no-pager 30. Frames with a wrong checksum, and write blocks without 64
 data bytes, are ignored. The EEPROM (and, with --save, the image file) holds the written
@@ -112,7 +113,8 @@ const CLI::Validator kRegularFile(
 void parse(CLI::App& app, Options& o, int argc, char** argv) {
   app.description("Simulated desk charger (Dururovera) with a pager in it, on a pseudo-terminal.");
   app.footer(kFooter);
-  app.set_version_flag("--version", std::string("palor-pager-sim ") + palor::kVersion);
+  app.set_version_flag("--version", std::string("palor-pager-sim ") + palor::kVersion + "\n" +
+                                        palor::kVersionNotice);
   int version = 3, revision = 3;
   int delay = 0, writeTime = 300, verifyTime = 200;
   std::vector<unsigned> drop, corrupt;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulator's end of the serial line: a pseudo-terminal whose slave device stands in
 // for the charger's serial port. The simulator keeps a descriptor of the slave side open

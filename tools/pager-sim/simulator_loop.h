@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The running simulator: one loop that waits on the line to the programmer, on the
 // command sources and on the device's clock, and moves bytes between them.

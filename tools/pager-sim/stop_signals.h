@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The signals that end the simulator (SIGINT, SIGTERM, SIGHUP), turned into a request that
 // its loop sees, so that it returns and every owner's destructor runs: the device link and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The simulator's start-up failures: a message with the reason of the system call that
 // failed, taken from errno at once, before anything else can change it.

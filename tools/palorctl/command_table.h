@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // palorctl's commands as one table: a row for each subcommand, with its name, its line in
 // the help, what it does with field edits, and the set-up that adds its options and returns

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The commands of palorctl. Each starts from the program's own start-up state, runs the
 // same form-state code as the window, writes status-log lines to standard error and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command lines of the commands on configuration files: dump, encode, decode, convert,
 // check and diff.
 #include <iostream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command lines of the commands that talk to the charger: ports, read and write.
 #include <memory>
 #include <optional>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // palorctl's commands that talk to a pager: the window's own connection, read and write,
 // driven by the link clock, which calls the window's two timer ticks every 40 ms and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // palorctl: the programmer's command-line companion. Field edits given on the command line
 // are applied in their order, each exactly as the same user action in the window would be.
 #include <CLI/CLI.hpp>
@@ -73,7 +74,8 @@ int runCommand(std::vector<std::string> args, int& writeFailure) {
     const std::string what = e.what();
     return text.rfind(what, 0) == 0 ? palor::escapeControls(what) + text.substr(what.size()) : text;
   });
-  app.set_version_flag("--version", std::string("palorctl ") + palor::kVersion);
+  app.set_version_flag("--version",
+                       std::string("palorctl ") + palor::kVersion + "\n" + palor::kVersionNotice);
   struct Parsed {
     CLI::App* subcommand;
     const palor::ctl::Command* command;

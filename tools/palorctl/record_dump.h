@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The settings record as palorctl prints it: a readable table, or JSON with one object per
 // field in schema order.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The report's page as a PDF file. palor-report-pdf draws it with Qt, as the window draws
 // it; palorctl hands it the report's labels and loads no Qt itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // palorctl built without Qt: the report's labels print, its page cannot be drawn.
 #include <iostream>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What every palorctl command shares: a form state after start-up whose status log goes to
 // standard error, and the steps that turn the errors a command can end with into exit

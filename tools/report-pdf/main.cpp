@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // palor-report-pdf: the customer report's page as a one-page A4 PDF, drawn as the window
 // draws it. The report's labels come on standard input as `palorctl report -` prints them;
 // `palorctl report OUT.pdf` runs this program, so that palorctl itself loads no Qt.
@@ -28,7 +29,8 @@ constexpr const char* kDescription =
 
 int main(int argc, char** argv) {
   CLI::App app{kDescription, "palor-report-pdf"};
-  app.set_version_flag("--version", std::string("palor-report-pdf ") + palor::kVersion);
+  app.set_version_flag("--version", std::string("palor-report-pdf ") + palor::kVersion + "\n" +
+                                        palor::kVersionNotice);
   std::string out;
   bool quiet = false;
   app.add_option("OUT", out, "PDF file to write")->required();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The customer report's page: the labels of a TPrintReport drawn on one A4 portrait page
 // with 5 mm margins. One drawing serves the print preview, the printer and the PDF export.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The print preview of the customer report: the page of report_page.h in the toolkit's
 // preview dialog, which prints, sets the page up and prints to a file on its own. Its tool

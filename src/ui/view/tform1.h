@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TForm1: the main window. It shows the form state and forwards every user action to it:
 // typed characters to the key rules, edits to the change rules, leaving a field to its

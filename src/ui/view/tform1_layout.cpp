@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's layout: the customer strip and the four tab pages, each control placed
 // beside the labels the schema gives it.
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's customer report: Preview and Print.
 #include <QFile>
 
