@@ -2,8 +2,13 @@
 // palorctl report: the customer report's page as a PDF, read back with poppler's tools, and
 // its labels as text.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -102,6 +107,37 @@ class PalorctlReport : public ::testing::Test {
   std::filesystem::path dir = folder.path();
   TPrintReport expected;
 };
+
+// A target that is no regular file is refused with its reason and stays what it was: the
+// page never replaces a device, a named pipe or a socket with a file.
+TEST_F(PalorctlReport, TargetsThatAreNoFileAreRefusedAndKept) {
+  ASSERT_EQ(::mknod(path("device").c_str(), S_IFCHR | 0666, ::makedev(1, 3)), 0);
+  ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0666), 0);
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path("socket").c_str());
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const struct {
+    const char* name;
+    const char* reason;
+    mode_t type;
+  } cases[] = {
+      {"device", "it is a device, not a file", S_IFCHR},
+      {"pipe", "it is a named pipe, not a file", S_IFIFO},
+      {"socket", "it is a socket, not a file", S_IFSOCK},
+  };
+  for (const auto& c : cases) {
+    const auto run = runCommand(std::string(PALORCTL_PATH) + " report " + path(c.name) + " " +
+                                path("customer.bin"));
+    EXPECT_EQ(run.status, 1) << c.name;
+    EXPECT_NE(run.err.find(path(c.name) + ": " + c.reason), std::string::npos) << run.err;
+    struct stat after {};
+    ASSERT_EQ(::lstat(path(c.name).c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode & S_IFMT, c.type) << c.name;
+  }
+  ::close(listener);
+}
 
 TEST_F(PalorctlReport, OneA4PageWithEveryValueInsideTheMargins) {
 #ifndef PALORCTL_REPORT_PDF

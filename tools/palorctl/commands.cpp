@@ -140,6 +140,10 @@ int check(const std::string& file) {
 int report(const std::string& out, const std::optional<std::string>& file,
            const CommonOptions& options, const ReportPdfWriter& writePdf) {
   return guarded([&] {
+    // A target that cannot take the page is refused, with its reason, before it is drawn.
+    if (out != "-")
+      if (const FileOutcome savable = checkSaveTarget(out); !savable)
+        return refused(out, savable.error());
     Session s;
     if (const int status = prepare(s, file, options)) return status;
     TPrintReport page;
