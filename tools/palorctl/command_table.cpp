@@ -14,6 +14,10 @@ const std::vector<Command>& commands() {
        kDiffTrouble},
       {"ports", "list the charger ports the window would try, each with what opening it meets",
        false, kNoEditsHelp, setUpPorts},
+      {"doctor",
+       "check every known reason why the charger is not found: one line a check, ok or a "
+       "problem with what to do",
+       false, kNoEditsHelp, setUpDoctor},
       {"read", "read the pager in the charger and save it as OUT", false, "", setUpRead},
       {"write", "open IN (if given), edit, write to the pager", true, kEditsHelp, setUpWrite},
       {"report",

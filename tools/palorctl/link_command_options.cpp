@@ -1,8 +1,9 @@
-// The command lines of the commands that talk to the charger: ports, read and write.
+// The command lines of the commands that talk to the charger: ports, doctor, read and write.
 #include <memory>
 #include <optional>
 
 #include "command_table.h"
+#include "doctor_command.h"
 #include "link_commands.h"
 
 namespace palor::ctl {
@@ -24,6 +25,15 @@ void addLinkOptions(CLI::App& command, LinkOptions& link) {
 
 Handler setUpPorts(CLI::App&, SharedOptions&) {
   return [](const CommonOptions&) { return ports(); };
+}
+
+Handler setUpDoctor(CLI::App& command, SharedOptions& shared) {
+  auto port = std::make_shared<std::optional<std::string>>();
+  command.add_option("--port", *port,
+                     "check only this port (a simulator's pseudo-terminal, say); no USB adapter "
+                     "is expected then");
+  addJsonOption(command, shared);
+  return [port](const CommonOptions& options) { return ctl::doctor(*port, options.json); };
 }
 
 Handler setUpRead(CLI::App& command, SharedOptions&) {
