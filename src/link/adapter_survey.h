@@ -8,11 +8,11 @@
 namespace palor {
 
 struct UsbAdapter {
-  std::string sysPath;  // the USB device's folder in sysfs
-  std::string usbName;  // its kernel name, the bus and port path ("1-1.2")
-  std::string driver;   // the driver bound to its interface ("pl2303"); empty when none
-  std::string node;     // the tty device node ("/dev/ttyUSB0"); empty when there is no tty
-  std::string byPath;   // its /dev/serial/by-path name; empty when udev made none
+  std::string sysPath{};  // the USB device's folder in sysfs
+  std::string usbName{};  // its kernel name, the bus and port path ("1-1.2")
+  std::string driver{};   // the driver bound to its interface ("pl2303"); empty when none
+  std::string node{};     // the tty device node ("/dev/ttyUSB0"); empty when there is no tty
+  std::string byPath{};   // its /dev/serial/by-path name; empty when udev made none
   // What udev recorded for the tty device: the uaccess tag and ID_MM_DEVICE_IGNORE=1, both
   // given by the package's udev rule.
   bool uaccessTag = false;
