@@ -66,7 +66,10 @@ void fillFromChildren(udev* context, udev_device* usb, UsbAdapter& adapter) {
     adapter.node = node;
     adapter.byPath = byPathLink(udev_device_get_property_value(child.get(), "DEVLINKS"));
     if (adapter.byPath.empty()) adapter.byPath = byPathOnDisk(adapter.node);
-    adapter.uaccessTag = udev_device_has_tag(child.get(), "uaccess") > 0;
+    // The tag from udev's database, or from the TAGS property where only that is given.
+    const std::string tags = text(udev_device_get_property_value(child.get(), "TAGS"));
+    adapter.uaccessTag = udev_device_has_tag(child.get(), "uaccess") > 0 ||
+                         tags.find(":uaccess:") != std::string::npos;
     const char* ignore = udev_device_get_property_value(child.get(), "ID_MM_DEVICE_IGNORE");
     adapter.modemManagerIgnores = ignore && std::strcmp(ignore, "1") == 0;
   }

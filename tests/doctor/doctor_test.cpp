@@ -25,6 +25,9 @@
 #include "temp_folder.h"
 
 namespace palor::doctor {
+
+void PrintTo(const Finding& finding, std::ostream* out) { *out << formatLine(finding); }
+
 namespace {
 
 using test::TempFolder;
