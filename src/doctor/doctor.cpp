@@ -5,6 +5,7 @@
 #include "doctor/checks.h"
 #include "link/port_discovery.h"
 #include "link/serial_transport.h"
+#include "ui/vendrel.h"
 
 namespace palor::doctor {
 namespace {
@@ -41,6 +42,16 @@ Findings ownConnection(const OwnConnection& own) {
 }
 
 }  // namespace
+
+std::optional<OwnConnection> ownConnectionOf(const FormState& form) {
+  const PortWatch& watch = form.link().watch();
+  if (watch.rememberedPort().empty()) return std::nullopt;
+  OwnConnection own{watch.rememberedPort(), watch.state() != WatchState::Probing, std::nullopt};
+  // The link items are on while a pager of a supported version is identified.
+  if (own.chargerConnected && form.window().readFromPagerEnabled)
+    own.firmwareVersion = form.firmwareVersion();
+  return own;
+}
 
 Findings examine(const Request& request) {
   std::vector<UsbAdapter> adapters = usbAdapters();

@@ -11,6 +11,10 @@
 
 #include "ui/link_clock.h"
 
+namespace palor {
+class FormState;
+}
+
 namespace palor::doctor {
 
 // One line of the report.
@@ -49,9 +53,14 @@ struct OwnConnection {
   std::optional<int> firmwareVersion;  // of the pager identified on it
 };
 
+// The window's connection as its form state holds it: the port its watch has open, whether
+// the charger answered there, and the firmware of a pager identified on it. None when the
+// watch holds no port.
+std::optional<OwnConnection> ownConnectionOf(const FormState& form);
+
 struct Request {
   // Only this port (the simulator's pseudo-terminal, say): no adapter in sysfs is expected.
-  std::optional<std::string> port;
+  std::optional<std::string> port{};
   Places places{};
   ProbeTiming timing{};
   std::optional<OwnConnection> own{};

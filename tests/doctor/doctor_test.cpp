@@ -19,10 +19,12 @@
 
 #include "as_nobody.h"
 #include "doctor/checks.h"
+#include "link/port_discovery.h"
 #include "real_time_link.h"
 #include "run_command.h"
 #include "sim_process.h"
 #include "temp_folder.h"
+#include "ui/vendrel.h"
 
 namespace palor::doctor {
 
@@ -31,6 +33,7 @@ void PrintTo(const Finding& finding, std::ostream* out) { *out << formatLine(fin
 namespace {
 
 using test::TempFolder;
+using namespace std::chrono_literals;
 
 gid_t groupId(const char* name) {
   const group* entry = ::getgrnam(name);
@@ -384,6 +387,28 @@ TEST(Probe, TellsChargerPagerAndFirmwareAsTheSimulatorPlaysThem) {
       expected.push_back({line.ok, std::string(line.about) + " on " + port, line.text});
     EXPECT_EQ(probe(port, fast), expected) << ::testing::PrintToString(c.switches);
   }
+}
+
+// Inside the window, the port its own connection holds is reported from that connection:
+// probed again, it would be "in use" by the window itself.
+TEST(WindowConnection, ThePortTheWindowHoldsIsReportedFromItsOwnConnection) {
+  test::SimProcess sim({"-q"});
+  const std::string port = sim.readLine();
+  ASSERT_FALSE(port.empty());
+  ::setenv("PALOR_EXTRA_PORTS", port.c_str(), 1);
+  FormState form;
+  form.startUp({.portSource = systemPorts});
+  LinkClock clock = testing::clockFor(form, testing::kFastTicks);
+  ASSERT_TRUE(clock.runUntil([&] { return form.window().readFromPagerEnabled; }, 10s));
+  const Findings found = examine({.own = ownConnectionOf(form)});
+  ::unsetenv("PALOR_EXTRA_PORTS");
+  Findings aboutPort;
+  for (const Finding& f : found)
+    if (f.subject.find(port) != std::string::npos) aboutPort.push_back(f);
+  EXPECT_EQ(aboutPort,
+            (Findings{{true, "charger on " + port, "answers (this program's own connection)"},
+                      {true, "pager on " + port, "firmware version 3, supported"}}));
+  form.shutDown();
 }
 
 // palorctl doctor --port, as a user runs it against the simulator.

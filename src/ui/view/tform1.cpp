@@ -228,6 +228,8 @@ void TForm1::buildMenu() {
           [this] { userAction([this] { state_.Repair1Click(); }); });
   connect(add(helpMenu_, "About1", tr("&About")), &QAction::triggered, this,
           [this] { userAction([this] { state_.About1Click(); }); });
+  connect(add(helpMenu_, "CheckConnection1", tr("&Check connection...")), &QAction::triggered, this,
+          [this] { userAction([this] { CheckConnectionClick(); }); });
 }
 
 QWidget* TForm1::makeFieldWidget(FieldId f) {

@@ -38,6 +38,10 @@ class TForm1 : public QMainWindow {
   void PreviewClick();
   const TPrintReport& report() const { return report_; }
 
+  // Help / Check connection...: runs the connection doctor and shows its report in a
+  // dialog that can copy it; returns when the dialog is closed.
+  void CheckConnectionClick();
+
   // The widget that shows a field; its objectName is the field's name.
   QWidget* widgetFor(FieldId field) const { return widgets_[toIndex(field)]; }
 
