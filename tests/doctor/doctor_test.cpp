@@ -439,5 +439,36 @@ TEST(PalorctlDoctor, ExitsZeroWithThePagersFirmwareAndOneForASilentCharger) {
   }
 }
 
+// palorctl support-file: an archive that tar unpacks, each member there, the configuration's
+// password left out of its table.
+TEST(PalorctlSupportFile, HoldsEveryMemberAndNoPassword) {
+  TempFolder folder("palor-support");
+  const std::string palorctl = PALORCTL_PATH;
+  const std::string config = folder.path("cfg.bin"), archive = folder.path("out.tar.gz");
+  const std::string trace = folder.path("trace.txt");
+  writeFile(trace, "0 > 7E 7E 32 00 32 00\n");
+  ASSERT_EQ(testing::runCommand(palorctl + " convert " + config + " --set password=9731").status,
+            0);
+  const auto made = testing::runCommand(palorctl + " support-file " + archive + " " + config +
+                                        " --trace " + trace);
+  ASSERT_EQ(made.status, 0) << made.err;
+  const auto listed = testing::runCommand("tar tzf " + archive);
+  EXPECT_EQ(listed.out,
+            "README.txt\nversions.txt\ndoctor.txt\nstatus-log.txt\ntrace.txt\nconfiguration.csv\n");
+  ASSERT_EQ(testing::runCommand("tar xzf " + archive + " -C " + folder.path("")).status, 0);
+  const auto read = [&](const std::string& name) {
+    std::ifstream in(folder.path(name), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  };
+  const std::string csv = read("configuration.csv");
+  EXPECT_NE(csv.find("Password:,,"), std::string::npos) << csv;
+  EXPECT_EQ(csv.find("9731"), std::string::npos);
+  EXPECT_NE(csv.find("Hand programming:"), std::string::npos) << "the rest of the table is there";
+  EXPECT_EQ(read("trace.txt"), "0 > 7E 7E 32 00 32 00\n");
+  EXPECT_NE(read("status-log.txt").find("Loaded data from " + config), std::string::npos);
+  EXPECT_NE(read("doctor.txt").find("ModemManager: "), std::string::npos);
+  EXPECT_NE(read("versions.txt").find("program: palorctl "), std::string::npos);
+}
+
 }  // namespace
 }  // namespace palor::doctor

@@ -36,6 +36,24 @@ Handler setUpDoctor(CLI::App& command, SharedOptions& shared) {
   return [port](const CommonOptions& options) { return ctl::doctor(*port, options.json); };
 }
 
+Handler setUpSupportFile(CLI::App& command, SharedOptions& shared) {
+  struct Support {
+    std::string out;
+    std::optional<std::string> config;
+    std::optional<std::string> trace;
+  };
+  auto support = std::make_shared<Support>();
+  command.add_option("OUT", support->out, "the archive to write (.tar.gz)")->required();
+  command.add_option("CONFIG", support->config,
+                     "configuration file to include (.bin, .eep or .csv)");
+  command.add_option("--trace", support->trace,
+                     "include this trace of an earlier read or write (--trace FILE)");
+  addFirmwareOption(command, shared);
+  return [support](const CommonOptions& options) {
+    return ctl::supportFile(support->out, support->config, support->trace, options);
+  };
+}
+
 Handler setUpRead(CLI::App& command, SharedOptions&) {
   struct Read {
     std::string out;
