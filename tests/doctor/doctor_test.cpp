@@ -69,6 +69,8 @@ struct AccessCase {
   std::string verdict;  // the text after the node's owner, group and mode
 };
 
+void PrintTo(const AccessCase& c, std::ostream* out) { *out << c.name; }
+
 class NodeAccess : public ::testing::TestWithParam<AccessCase> {};
 
 TEST_P(NodeAccess, SaysWhoMayOpenTheNodeAndWhatToDo) {
