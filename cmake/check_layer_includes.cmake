@@ -6,10 +6,11 @@ set(allowed_config  config)
 set(allowed_files   config files)
 set(allowed_link    config link)
 set(allowed_ui      config files link ui)
+set(allowed_doctor  config files link ui doctor)
 set(allowed_report  config files link ui report)
 # The Qt layers and the program may use every core layer.
-set(allowed_view    config files link ui report view)
-set(allowed_app     config files link ui report view app)
+set(allowed_view    config files link ui doctor report view)
+set(allowed_app     config files link ui doctor report view app)
 
 file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp)
 set(violations "")

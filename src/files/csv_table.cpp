@@ -134,11 +134,12 @@ void readCell(const Cell& c, SettingsRecord& r, std::string_view text, char sepa
 
 }  // namespace
 
-std::string exportTable(const SettingsRecord& record) {
+std::string exportTable(const SettingsRecord& record, std::optional<FieldId> blanked) {
   std::string out;
   for (const Line& line : tableLayout()) {
     for (const Cell& cell : line.cells) {
-      out += writeCell(cell, record);
+      const bool blank = blanked && cell.kind != Cell::Kind::Fixed && cell.field == *blanked;
+      if (!blank) out += writeCell(cell, record);
       out += ',';
     }
     for (std::size_t n = line.cells.size(); n < line.width; ++n) out += ',';

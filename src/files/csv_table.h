@@ -21,8 +21,10 @@ inline constexpr int kLines = 83;  // lines 0..82
 inline constexpr int kLastAppliedLine = 82;
 
 // The whole table for the settings as they are now. The channel frequency is written with
-// a point, whatever the window's decimal separator, so that a comma never splits it.
-std::string exportTable(const SettingsRecord& record);
+// a point, whatever the window's decimal separator, so that a comma never splits it. The
+// cell of `blanked` (the password, in a support file) is left empty.
+std::string exportTable(const SettingsRecord& record,
+                        std::optional<FieldId> blanked = std::nullopt);
 
 // The first text field the table carries whose text holds a comma, in table order. The
 // table has no quoting: such a text would end its field at the comma and move every later

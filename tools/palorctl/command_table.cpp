@@ -15,6 +15,14 @@ const std::vector<Command>& commands() {
        kDiffTrouble},
       {"ports", "list the charger ports the window would try, each with what opening it meets",
        false, kNoEditsHelp, setUpPorts},
+      {"doctor",
+       "check every known reason why the charger is not found: one line a check, ok or a "
+       "problem with what to do",
+       false, kNoEditsHelp, setUpDoctor},
+      {"support-file",
+       "write OUT.tar.gz for support: versions, the doctor's report, the status log, a trace, "
+       "CONFIG as a CSV table without its password",
+       false, kNoEditsHelp, setUpSupportFile},
       {"read", "read the pager in the charger and save it as OUT", false, "", setUpRead},
       {"write", "open IN (if given), edit, write to the pager", true, kEditsHelp, setUpWrite},
       {"report",

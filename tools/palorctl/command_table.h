@@ -60,6 +60,8 @@ Handler setUpConvert(CLI::App& command, SharedOptions& shared);
 Handler setUpCheck(CLI::App& command, SharedOptions& shared);
 Handler setUpDiff(CLI::App& command, SharedOptions& shared);
 Handler setUpPorts(CLI::App& command, SharedOptions& shared);
+Handler setUpDoctor(CLI::App& command, SharedOptions& shared);
+Handler setUpSupportFile(CLI::App& command, SharedOptions& shared);
 Handler setUpRead(CLI::App& command, SharedOptions& shared);
 Handler setUpWrite(CLI::App& command, SharedOptions& shared);
 Handler setUpReport(CLI::App& command, SharedOptions& shared);

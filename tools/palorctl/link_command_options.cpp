@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The command lines of the commands that talk to the charger: ports, read and write.
+// The command lines of the commands that talk to the charger: ports, doctor, read and write.
 #include <memory>
 #include <optional>
 
 #include "command_table.h"
+#include "doctor_command.h"
 #include "link_commands.h"
 
 namespace palor::ctl {
@@ -25,6 +26,33 @@ void addLinkOptions(CLI::App& command, LinkOptions& link) {
 
 Handler setUpPorts(CLI::App&, SharedOptions&) {
   return [](const CommonOptions&) { return ports(); };
+}
+
+Handler setUpDoctor(CLI::App& command, SharedOptions& shared) {
+  auto port = std::make_shared<std::optional<std::string>>();
+  command.add_option("--port", *port,
+                     "check only this port (a simulator's pseudo-terminal, say); no USB adapter "
+                     "is expected then");
+  addJsonOption(command, shared);
+  return [port](const CommonOptions& options) { return ctl::doctor(*port, options.json); };
+}
+
+Handler setUpSupportFile(CLI::App& command, SharedOptions& shared) {
+  struct Support {
+    std::string out;
+    std::optional<std::string> config;
+    std::optional<std::string> trace;
+  };
+  auto support = std::make_shared<Support>();
+  command.add_option("OUT", support->out, "the archive to write (.tar.gz)")->required();
+  command.add_option("CONFIG", support->config,
+                     "configuration file to include (.bin, .eep or .csv)");
+  command.add_option("--trace", support->trace,
+                     "include this trace of an earlier read or write (--trace FILE)");
+  addFirmwareOption(command, shared);
+  return [support](const CommonOptions& options) {
+    return ctl::supportFile(support->out, support->config, support->trace, options);
+  };
 }
 
 Handler setUpRead(CLI::App& command, SharedOptions&) {

@@ -143,6 +143,15 @@ TForm1::TForm1(QWidget* parent, const std::string& openFile)
     return true;
   }();
   (void)namedLists;
+  // Every frame of the window's link goes into the trace ring, always.
+  traceClock_.start();
+  state_.link().setSentObserver([this](std::span<const std::uint8_t> frame) {
+    trace_.sent(std::chrono::milliseconds(traceClock_.elapsed()), frame);
+  });
+  state_.link().setReceivedObserver([this](const ReceivedFrame& frame) {
+    trace_.received(std::chrono::milliseconds(traceClock_.elapsed()),
+                    std::span<const std::uint8_t>(frame.bytes.data(), frame.count));
+  });
   // The window is laid out for a small 8 pt sans-serif face.
   QFont small = font();
   small.setPointSize(8);
@@ -322,6 +331,10 @@ void TForm1::buildMenu() {
           [this] { userAction([this] { state_.Repair1Click(); }); });
   connect(add(helpMenu_, "About1", tr("&About")), &QAction::triggered, this,
           [this] { userAction([this] { state_.About1Click(); }); });
+  connect(add(helpMenu_, "CheckConnection1", tr("&Check connection...")), &QAction::triggered, this,
+          [this] { userAction([this] { CheckConnectionClick(); }); });
+  connect(add(helpMenu_, "SaveSupportFile1", tr("&Save support file...")), &QAction::triggered,
+          this, [this] { userAction([this] { SaveSupportFileClick(); }); });
   QAction* guide = add(helpMenu_, "UserGuide", tr("&User's guide"));
   guide->setShortcut(QKeySequence::HelpContents);
   connect(guide, &QAction::triggered, this, &TForm1::showUserGuide);

@@ -5,11 +5,13 @@
 // exit rule, picks and clicks to the list and check rules. The form state decides; the
 // widgets show.
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <string>
 #include <vector>
 
 #include "report/printrp.h"
+#include "ui/trace_ring.h"
 #include "ui/vendrel.h"
 
 class QAction;
@@ -44,6 +46,18 @@ class TForm1 : public QMainWindow {
   // preview; returns when the preview is closed.
   void PreviewClick();
   const TPrintReport& report() const { return report_; }
+
+  // Help / Check connection...: runs the connection doctor and shows its report in a
+  // dialog that can copy it; returns when the dialog is closed.
+  void CheckConnectionClick();
+  // Help / Save support file...: asks for the archive's name, then saveSupportFile.
+  void SaveSupportFileClick();
+  // The support file at `path`: versions, the doctor's report, the status log, the trace
+  // ring and the configuration in the window without its password. "Saved data to " +
+  // path, or "Save failed", in the status log.
+  bool saveSupportFile(const QString& path);
+  // The last frames sent and received, with their times since the window was made.
+  const TraceRing& trace() const { return trace_; }
 
   // The widget that shows a field; its objectName is the field's name.
   QWidget* widgetFor(FieldId field) const { return widgets_[toIndex(field)]; }
@@ -96,7 +110,9 @@ class TForm1 : public QMainWindow {
   std::optional<std::string> askFileName(bool save);
 
   FormState state_;
-  TPrintReport report_;  // the report form, made with the window and living as long
+  TraceRing trace_;
+  QElapsedTimer traceClock_;  // the times of the trace, from the window's making
+  TPrintReport report_;       // the report form, made with the window and living as long
   std::vector<QWidget*> widgets_;
   std::vector<std::vector<QLabel*>> labels_;  // labels that follow a field's visibility
   QTabWidget* pages_ = nullptr;

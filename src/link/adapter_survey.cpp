@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "link/adapter_survey.h"
+
+#include <libudev.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+#include "link/port_discovery.h"
+#include "link/udev_owner.h"
+
+namespace palor {
+namespace {
+
+std::string text(const char* value) { return value ? std::string(value) : std::string(); }
+
+bool attributeIs(udev_device* device, const char* name, std::string_view wanted) {
+  const char* value = udev_device_get_sysattr_value(device, name);
+  return value && equalIgnoringCase(value, wanted);
+}
+
+// The first of `links` (udev's DEVLINKS: blank-separated) under /dev/serial/by-path/.
+std::string byPathLink(const char* links) {
+  constexpr std::string_view kByPath = "/dev/serial/by-path/";
+  std::string_view rest = links ? links : "";
+  while (!rest.empty()) {
+    const auto blank = rest.find(' ');
+    const std::string_view link = rest.substr(0, blank);
+    if (link.starts_with(kByPath)) return std::string(link);
+    if (blank == std::string_view::npos) break;
+    rest.remove_prefix(blank + 1);
+  }
+  return {};
+}
+
+// Where udev's properties are missing: the link in /dev/serial/by-path that leads to `node`.
+std::string byPathOnDisk(const std::string& node) {
+  std::error_code error;
+  const std::filesystem::path folder = "/dev/serial/by-path";
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    std::error_code ignored;
+    if (std::filesystem::equivalent(entry.path(), node, ignored)) return entry.path().string();
+  }
+  return {};
+}
+
+// The tty under the USB device `usb`, and the driver of its interface, filled in.
+void fillFromChildren(udev* context, udev_device* usb, UsbAdapter& adapter) {
+  const UdevPtr<udev_enumerate> children(udev_enumerate_new(context));
+  if (!children || udev_enumerate_add_match_parent(children.get(), usb) < 0 ||
+      udev_enumerate_scan_devices(children.get()) < 0)
+    return;
+  udev_list_entry* entry = nullptr;
+  udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(children.get())) {
+    const UdevPtr<udev_device> child(
+        udev_device_new_from_syspath(context, udev_list_entry_get_name(entry)));
+    if (!child) continue;
+    const char* subsystem = udev_device_get_subsystem(child.get());
+    const char* devtype = udev_device_get_devtype(child.get());
+    if (adapter.driver.empty() && devtype && std::strcmp(devtype, "usb_interface") == 0)
+      adapter.driver = text(udev_device_get_driver(child.get()));
+    if (!adapter.node.empty() || !subsystem || std::strcmp(subsystem, "tty") != 0) continue;
+    const char* node = udev_device_get_devnode(child.get());
+    if (!node) continue;
+    adapter.node = node;
+    adapter.byPath = byPathLink(udev_device_get_property_value(child.get(), "DEVLINKS"));
+    if (adapter.byPath.empty()) adapter.byPath = byPathOnDisk(adapter.node);
+    // The tag from udev's database, or from the TAGS property where only that is given.
+    const std::string tags = text(udev_device_get_property_value(child.get(), "TAGS"));
+    adapter.uaccessTag = udev_device_has_tag(child.get(), "uaccess") > 0 ||
+                         tags.find(":uaccess:") != std::string::npos;
+    const char* ignore = udev_device_get_property_value(child.get(), "ID_MM_DEVICE_IGNORE");
+    adapter.modemManagerIgnores = ignore && std::strcmp(ignore, "1") == 0;
+  }
+}
+
+}  // namespace
+
+std::vector<UsbAdapter> usbAdapters() {
+  std::vector<UsbAdapter> adapters;
+  const UdevPtr<udev> context(udev_new());
+  if (!context) return adapters;
+  const UdevPtr<udev_enumerate> usbs(udev_enumerate_new(context.get()));
+  if (!usbs || udev_enumerate_add_match_subsystem(usbs.get(), "usb") < 0 ||
+      udev_enumerate_scan_devices(usbs.get()) < 0)
+    return adapters;
+  udev_list_entry* entry = nullptr;
+  udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(usbs.get())) {
+    const UdevPtr<udev_device> usb(
+        udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
+    if (!usb) continue;
+    const char* devtype = udev_device_get_devtype(usb.get());
+    if (!devtype || std::strcmp(devtype, "usb_device") != 0) continue;
+    if (!attributeIs(usb.get(), "idVendor", kAdapterVendorId) ||
+        !attributeIs(usb.get(), "idProduct", kAdapterProductId))
+      continue;
+    UsbAdapter adapter;
+    adapter.sysPath = text(udev_device_get_syspath(usb.get()));
+    adapter.usbName = text(udev_device_get_sysname(usb.get()));
+    fillFromChildren(context.get(), usb.get(), adapter);
+    adapters.push_back(std::move(adapter));
+  }
+  return adapters;
+}
+
+}  // namespace palor
