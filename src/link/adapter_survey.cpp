@@ -8,6 +8,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "config/ascii_text.h"
 #include "link/port_discovery.h"
 #include "link/udev_owner.h"
 

@@ -377,7 +377,7 @@ TEST(Probe, TellsChargerPagerAndFirmwareAsTheSimulatorPlaysThem) {
          "its identification is not in the expected form: this pager is not supported by this "
          "program"}}},
   };
-  const ProbeTiming fast{testing::kFastTicks, std::chrono::milliseconds(1500),
+  const ProbeTiming fast{test::kFastTicks, std::chrono::milliseconds(1500),
                          std::chrono::milliseconds(3000)};
   for (const Case& c : cases) {
     std::vector<std::string> args{"-q"};
@@ -401,7 +401,7 @@ TEST(WindowConnection, ThePortTheWindowHoldsIsReportedFromItsOwnConnection) {
   ::setenv("PALOR_EXTRA_PORTS", port.c_str(), 1);
   FormState form;
   form.startUp({.portSource = systemPorts});
-  LinkClock clock = testing::clockFor(form, testing::kFastTicks);
+  LinkClock clock = test::clockFor(form, test::kFastTicks);
   ASSERT_TRUE(clock.runUntil([&] { return form.window().readFromPagerEnabled; }, 10s));
   const Findings found = examine({.own = ownConnectionOf(form)});
   ::unsetenv("PALOR_EXTRA_PORTS");
@@ -419,7 +419,7 @@ TEST(PalorctlDoctor, ExitsZeroWithThePagersFirmwareAndOneForASilentCharger) {
   {
     test::SimProcess sim({"-q"});
     const std::string port = sim.readLine();
-    const auto result = testing::runCommand(std::string(PALORCTL_PATH) + " doctor --port " + port);
+    const auto result = test::runCommand(std::string(PALORCTL_PATH) + " doctor --port " + port);
     EXPECT_EQ(result.status, 0) << result.out << result.err;
     EXPECT_NE(result.out.find("ok       pager on " + port +
                               ": firmware version 3 revision 3, supported\n"),
@@ -431,7 +431,7 @@ TEST(PalorctlDoctor, ExitsZeroWithThePagersFirmwareAndOneForASilentCharger) {
     test::SimProcess sim({"-q", "--delay", "600000"});
     const std::string port = sim.readLine();
     const auto result =
-        testing::runCommand(std::string(PALORCTL_PATH) + " doctor --json --port " + port);
+        test::runCommand(std::string(PALORCTL_PATH) + " doctor --json --port " + port);
     EXPECT_EQ(result.status, 1) << result.out << result.err;
     EXPECT_NE(result.out.find("\"ok\": false"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("\"subject\": \"charger on " + port +
@@ -450,15 +450,14 @@ TEST(PalorctlSupportFile, HoldsEveryMemberAndNoPassword) {
   const std::string config = folder.path("cfg.bin"), archive = folder.path("out.tar.gz");
   const std::string trace = folder.path("trace.txt");
   writeFile(trace, "0 > 7E 7E 32 00 32 00\n");
-  ASSERT_EQ(testing::runCommand(palorctl + " convert " + config + " --set password=9731").status,
-            0);
-  const auto made = testing::runCommand(palorctl + " support-file " + archive + " " + config +
-                                        " --trace " + trace);
+  ASSERT_EQ(test::runCommand(palorctl + " convert " + config + " --set password=9731").status, 0);
+  const auto made =
+      test::runCommand(palorctl + " support-file " + archive + " " + config + " --trace " + trace);
   ASSERT_EQ(made.status, 0) << made.err;
-  const auto listed = testing::runCommand("tar tzf " + archive);
+  const auto listed = test::runCommand("tar tzf " + archive);
   EXPECT_EQ(listed.out,
             "README.txt\nversions.txt\ndoctor.txt\nstatus-log.txt\ntrace.txt\nconfiguration.csv\n");
-  ASSERT_EQ(testing::runCommand("tar xzf " + archive + " -C " + folder.path("")).status, 0);
+  ASSERT_EQ(test::runCommand("tar xzf " + archive + " -C " + folder.path("")).status, 0);
   const auto read = [&](const std::string& name) {
     std::ifstream in(folder.path(name), std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -52,7 +52,7 @@ TEST_F(WindowTest, TheSupportFileHoldsTheWindowsTraceAndStatusLog) {
   test::TempFolder folder("palor-support");
   const std::string archive = folder.path("support.tar.gz");
   ASSERT_TRUE(form.saveSupportFile(QString::fromStdString(archive)));
-  ASSERT_EQ(testing::runCommand("tar xzf " + archive + " -C " + folder.path("")).status, 0);
+  ASSERT_EQ(test::runCommand("tar xzf " + archive + " -C " + folder.path("")).status, 0);
   const auto read = [&](const std::string& name) {
     std::ifstream in(folder.path(name), std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
