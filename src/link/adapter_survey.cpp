@@ -17,11 +17,6 @@ namespace {
 
 std::string text(const char* value) { return value ? std::string(value) : std::string(); }
 
-bool attributeIs(udev_device* device, const char* name, std::string_view wanted) {
-  const char* value = udev_device_get_sysattr_value(device, name);
-  return value && equalIgnoringCase(value, wanted);
-}
-
 // The first of `links` (udev's DEVLINKS: blank-separated) under /dev/serial/by-path/.
 std::string byPathLink(const char* links) {
   constexpr std::string_view kByPath = "/dev/serial/by-path/";
@@ -81,28 +76,18 @@ void fillFromChildren(udev* context, udev_device* usb, UsbAdapter& adapter) {
 
 std::vector<UsbAdapter> usbAdapters() {
   std::vector<UsbAdapter> adapters;
-  const UdevPtr<udev> context(udev_new());
-  if (!context) return adapters;
-  const UdevPtr<udev_enumerate> usbs(udev_enumerate_new(context.get()));
-  if (!usbs || udev_enumerate_add_match_subsystem(usbs.get(), "usb") < 0 ||
-      udev_enumerate_scan_devices(usbs.get()) < 0)
-    return adapters;
-  udev_list_entry* entry = nullptr;
-  udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(usbs.get())) {
-    const UdevPtr<udev_device> usb(
-        udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
-    if (!usb) continue;
-    const char* devtype = udev_device_get_devtype(usb.get());
-    if (!devtype || std::strcmp(devtype, "usb_device") != 0) continue;
-    if (!attributeIs(usb.get(), "idVendor", kAdapterVendorId) ||
-        !attributeIs(usb.get(), "idProduct", kAdapterProductId))
-      continue;
+  forEachDevice("usb", [&](udev* context, udev_device* usb) {
+    const char* devtype = udev_device_get_devtype(usb);
+    if (!devtype || std::strcmp(devtype, "usb_device") != 0) return;
+    if (!attributeIs(usb, "idVendor", kAdapterVendorId) ||
+        !attributeIs(usb, "idProduct", kAdapterProductId))
+      return;
     UsbAdapter adapter;
-    adapter.sysPath = text(udev_device_get_syspath(usb.get()));
-    adapter.usbName = text(udev_device_get_sysname(usb.get()));
-    fillFromChildren(context.get(), usb.get(), adapter);
+    adapter.sysPath = text(udev_device_get_syspath(usb));
+    adapter.usbName = text(udev_device_get_sysname(usb));
+    fillFromChildren(context, usb, adapter);
     adapters.push_back(std::move(adapter));
-  }
+  });
   return adapters;
 }
 

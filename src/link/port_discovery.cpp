@@ -12,11 +12,6 @@
 namespace palor {
 namespace {
 
-bool attributeIs(udev_device* device, const char* name, std::string_view wanted) {
-  const char* value = udev_device_get_sysattr_value(device, name);
-  return value && equalIgnoringCase(value, wanted);
-}
-
 // Whether the tty device sits on the adapter: its USB device (not the interface between
 // them) carries the adapter's vendor and product.
 bool onAdapter(udev_device* tty) {
@@ -30,19 +25,10 @@ bool onAdapter(udev_device* tty) {
 
 std::vector<std::string> adapterPorts() {
   std::vector<std::string> ports;
-  const UdevPtr<udev> context(udev_new());
-  if (!context) return ports;
-  const UdevPtr<udev_enumerate> ttys(udev_enumerate_new(context.get()));
-  if (!ttys || udev_enumerate_add_match_subsystem(ttys.get(), "tty") < 0 ||
-      udev_enumerate_scan_devices(ttys.get()) < 0)
-    return ports;
-  udev_list_entry* entry = nullptr;
-  udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(ttys.get())) {
-    const UdevPtr<udev_device> tty(
-        udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
-    if (!tty || !onAdapter(tty.get())) continue;
-    if (const char* node = udev_device_get_devnode(tty.get())) ports.emplace_back(node);
-  }
+  forEachDevice("tty", [&](udev*, udev_device* tty) {
+    if (!onAdapter(tty)) return;
+    if (const char* node = udev_device_get_devnode(tty)) ports.emplace_back(node);
+  });
   return ports;
 }
 

@@ -200,11 +200,15 @@ TEST(PalorctlLink, EveryOutcomeOfAReadOrWrite) {
     const bool isWrite = c.command.starts_with("write");
     const bool repair = c.command.find("--repair") != std::string::npos;
     if (c.status != 0) {
-      for (std::string_view success : {msg::kReadEepromOk, msg::kWriteEepromCompleted})
-        if (!isWrite || success == msg::kWriteEepromCompleted)
+      for (std::string_view success : {msg::kReadEepromOk, msg::kWriteEepromCompleted}) {
+        if (!isWrite || success == msg::kWriteEepromCompleted) {
           EXPECT_FALSE(inOrder(o.run.err, {success, "Saved data to "}));
+        }
+      }
       EXPECT_FALSE(std::filesystem::exists(o.outFile)) << "nothing saved";
-      if (!c.pagerWritten) EXPECT_EQ(o.after, o.before) << "the pager keeps what it held";
+      if (!c.pagerWritten) {
+        EXPECT_EQ(o.after, o.before) << "the pager keeps what it held";
+      }
       continue;
     }
     if (isWrite) {
