@@ -127,6 +127,12 @@ std::vector<Case> cases() {
        write + " --then-save /nonexistent-palor/x.bin",
        1,
        {"palorctl: /nonexistent-palor/x.bin: cannot be written: No such file or directory"}},
+      {"write, then-save a table that cannot hold a comma of a name",
+       {},
+       write + " --set Capcode1Name=Smith,John --then-save /tmp/palor-never-saved.csv",
+       1,
+       {"palorctl: /tmp/palor-never-saved.csv: Capcode1Name: a comma cannot be saved in a CSV "
+        "file"}},
       {"read into a missing folder",
        {},
        "read /nonexistent-palor/x.bin",

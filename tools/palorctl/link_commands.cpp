@@ -16,6 +16,7 @@
 
 #include "config/ascii_text.h"
 #include "files/atomic_file.h"
+#include "files/csv_table.h"
 #include "link/port_discovery.h"
 #include "link/serial_transport.h"
 #include "session.h"
@@ -379,6 +380,10 @@ int write(const std::optional<std::string>& in, bool repair,
     LinkRun run(link, environmentFor(link));
     const auto steps = [&] {
       if (const int status = prepare(run.session(), in, options)) return status;
+      // A table cannot carry a text with a comma: known before the pager is written.
+      if (thenSave && lowerCaseExtension(*thenSave) == ".csv")
+        if (const auto field = csv::textWithComma(run.form().record()))
+          return refused(*thenSave + ": " + msg::commaInCsv(fieldSchema(*field).name));
       if (repair && !run.form().window().repairChecked) run.form().Repair1Click();
       // The steps are in no file: a batch that opens its saved file again starts from 0.
       if (thenSave && !run.form().AnyAddressAdvances())
