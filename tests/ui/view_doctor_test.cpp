@@ -6,9 +6,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDeadlineTimer>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <fstream>
 #include <iterator>
@@ -30,7 +32,9 @@ TEST_F(WindowTest, CheckConnectionShowsTheDoctorsReportAndCopiesIt) {
 
   QApplication::clipboard()->clear();
   QString shown, copied;
-  QTimer::singleShot(0, [&] {
+  // The doctor runs in the background: the window stays in use, the dialog comes later.
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
     QWidget* dialog = QApplication::activeModalWidget();
     if (!dialog || dialog->objectName() != "CheckConnection") return;
     shown = dialog->findChild<QPlainTextEdit*>("DoctorReport")->toPlainText();
@@ -38,7 +42,13 @@ TEST_F(WindowTest, CheckConnectionShowsTheDoctorsReportAndCopiesIt) {
     copied = QApplication::clipboard()->text();
     dialog->close();
   });
+  watch.start(20);
   form.findChild<QAction*>("CheckConnection1")->trigger();
+  EXPECT_TRUE(form.examining());
+  form.findChild<QAction*>("CheckConnection1")->trigger();  // a second run is not started
+  QDeadlineTimer limit(30000);
+  while (form.examining() && !limit.hasExpired()) QTest::qWait(20);
+  ASSERT_FALSE(form.examining());
   EXPECT_TRUE(shown.contains("adapters: ")) << shown.toStdString();
   EXPECT_TRUE(shown.contains("ModemManager: ")) << shown.toStdString();
   EXPECT_EQ(copied, shown);

@@ -7,9 +7,12 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "doctor/doctor.h"
 #include "report/printrp.h"
 #include "ui/trace_ring.h"
 #include "ui/vendrel.h"
@@ -47,15 +50,18 @@ class TForm1 : public QMainWindow {
   void PreviewClick();
   const TPrintReport& report() const { return report_; }
 
-  // Help / Check connection...: runs the connection doctor and shows its report in a
-  // dialog that can copy it; returns when the dialog is closed.
+  // Help / Check connection...: runs the connection doctor in the background, the window
+  // staying in use, then shows its report in a dialog that can copy it.
   void CheckConnectionClick();
-  // Help / Save support file...: asks for the archive's name, then saveSupportFile.
+  // Help / Save support file...: asks for the archive's name, runs the doctor in the
+  // background, then saves the support file.
   void SaveSupportFileClick();
   // The support file at `path`: versions, the doctor's report, the status log, the trace
   // ring and the configuration in the window without its password. "Saved data to " +
   // path, or "Save failed", in the status log.
   bool saveSupportFile(const QString& path);
+  // Whether the doctor runs in the background now.
+  bool examining() const { return examining_; }
   // The last frames sent and received, with their times since the window was made.
   const TraceRing& trace() const { return trace_; }
 
@@ -99,6 +105,12 @@ class TForm1 : public QMainWindow {
   void saveLog();
   // Help / "User's guide" (F1): the guide in a window of its own.
   void showUserGuide();
+  // Runs the doctor on a worker thread (the window's own port is reported from its own
+  // connection, not probed again), then `show` with its findings on the window's thread.
+  // One run at a time: while one runs, another request is ignored.
+  void examineThen(std::function<void(const doctor::Findings&)> show);
+  void showDoctorReport(const doctor::Findings& findings);
+  bool saveSupportFile(const QString& path, const doctor::Findings& findings);
   // The screen-reader names of the controls, the labels' buddies and the pages' tab order.
   void nameControls();
   // Runs a user action on the form state: a conversion error ends it with the toolkit's
@@ -134,6 +146,10 @@ class TForm1 : public QMainWindow {
   QTimer* comClock_ = nullptr;     // Com_clock, 40 ms: the protocol tick
   QTimer* watchSerial_ = nullptr;  // watch_serial, 500 ms: the connection watch
   bool leaving_ = false;           // an exit rule is running: focus changes it makes are not exits
+  bool examining_ = false;         // the doctor's worker runs
+  // The doctor's checks and probes, off the window's thread; its end is handed to the
+  // window's thread. Joined before the rest of the window goes.
+  std::jthread doctorWorker_;
 };
 
 // Texts cross between the record (bytes) and the widgets (Unicode) as Latin-1, which is

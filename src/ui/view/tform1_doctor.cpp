@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <ctime>
@@ -22,11 +23,32 @@
 
 namespace palor {
 
+void TForm1::examineThen(std::function<void(const doctor::Findings&)> show) {
+  if (examining_) return;
+  examining_ = true;
+  if (doctorWorker_.joinable()) doctorWorker_.join();  // the last run, already ended
+  const doctor::Request request{.own = doctor::ownConnectionOf(state_)};
+  QApplication::setOverrideCursor(Qt::BusyCursor);
+  const QPointer<TForm1> self(this);
+  doctorWorker_ = std::jthread([self, request, show = std::move(show)] {
+    doctor::Findings findings = doctor::examine(request);
+    QMetaObject::invokeMethod(
+        qApp,
+        [self, show, findings = std::move(findings)] {
+          QApplication::restoreOverrideCursor();
+          if (!self) return;
+          self->examining_ = false;
+          show(findings);
+        },
+        Qt::QueuedConnection);
+  });
+}
+
 void TForm1::CheckConnectionClick() {
-  // The probes take a few seconds; the window's own port is not probed again.
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  const doctor::Findings findings = doctor::examine({.own = doctor::ownConnectionOf(state_)});
-  QApplication::restoreOverrideCursor();
+  examineThen([this](const doctor::Findings& findings) { showDoctorReport(findings); });
+}
+
+void TForm1::showDoctorReport(const doctor::Findings& findings) {
   const QString report = QString::fromStdString(doctor::formatReport(findings));
 
   QDialog dialog(this);
@@ -53,13 +75,18 @@ void TForm1::CheckConnectionClick() {
 void TForm1::SaveSupportFileClick() {
   const QString path = QFileDialog::getSaveFileName(
       this, tr("Save support file"), "palor-support.tar.gz", tr("Support file (*.tar.gz)"));
-  if (!path.isEmpty()) saveSupportFile(path);
+  if (path.isEmpty()) return;
+  examineThen([this, path](const doctor::Findings& findings) { saveSupportFile(path, findings); });
 }
 
 bool TForm1::saveSupportFile(const QString& path) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const doctor::Findings report = doctor::examine({.own = doctor::ownConnectionOf(state_)});
+  const doctor::Findings findings = doctor::examine({.own = doctor::ownConnectionOf(state_)});
   QApplication::restoreOverrideCursor();
+  return saveSupportFile(path, findings);
+}
+
+bool TForm1::saveSupportFile(const QString& path, const doctor::Findings& report) {
   doctor::SupportContents contents;
   contents.program = std::string("palor-programmer ") + kVersion;
   contents.toolkit = std::string("Qt ") + qVersion();
