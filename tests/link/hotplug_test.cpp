@@ -7,7 +7,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <umockdev.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -18,6 +17,7 @@
 #include "link/device_monitor.h"
 #include "link/port_discovery.h"
 #include "real_time_link.h"
+#include "simulated_devices.h"
 #include "simulator_loop.h"
 #include "ui/messages.h"
 #include "ui/vendrel.h"
@@ -28,70 +28,8 @@ namespace {
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
 using Names = std::vector<std::string>;
-
-// The simulated /sys and /dev: USB serial adapters with their tty device under them, as the
-// kernel lays them out (usb_device / usb_interface / usb-serial port / tty).
-class SimulatedDevices {
- public:
-  SimulatedDevices() : testbed_(umockdev_testbed_new()) {}
-  ~SimulatedDevices() { g_object_unref(testbed_); }
-  SimulatedDevices(const SimulatedDevices&) = delete;
-  SimulatedDevices& operator=(const SimulatedDevices&) = delete;
-
-  // Plugs in a USB serial adapter: its tty device `tty` appears with the node /dev/`tty`,
-  // a pseudo-terminal. Returns the adapter's sysfs path.
-  std::string plugAdapter(const std::string& usb, const char* vendor, const char* product,
-                          const std::string& tty) {
-    const std::string device = take(umockdev_testbed_add_device(
-        testbed_, "usb", usb.c_str(), nullptr, "idVendor", vendor, "idProduct", product, nullptr,
-        "DEVTYPE", "usb_device", nullptr));
-    const std::string interface = take(umockdev_testbed_add_device(
-        testbed_, "usb", (usb + ":1.0").c_str(), device.c_str(), "bInterfaceNumber", "00", nullptr,
-        "DEVTYPE", "usb_interface", nullptr));
-    const std::string port = take(umockdev_testbed_add_device(testbed_, "usb-serial", tty.c_str(),
-                                                              interface.c_str(), nullptr, nullptr));
-    addTty(port.substr(std::string_view("/sys").size()) + "/tty/" + tty, tty);
-    return device;
-  }
-  // A serial port that is no USB device (a UART on the main board).
-  void plugBoardPort(const std::string& tty) {
-    addTty("/devices/platform/serial8250/tty/" + tty, tty);
-  }
-
-  // Pulls out the adapter at `device`: udev reports its tty's removal, then it is gone.
-  void pull(const std::string& device, const std::string& tty) {
-    std::string ttyPath;
-    for (const auto& [path, name] : ttys_)
-      if (name == tty) ttyPath = path;
-    umockdev_testbed_uevent(testbed_, ttyPath.c_str(), "remove");
-    umockdev_testbed_remove_device(testbed_, device.c_str());
-  }
-  // The far side of /dev/`tty`: what the program writes to the port comes out here.
-  int lineOf(const std::string& tty) {
-    return umockdev_testbed_get_dev_fd(testbed_, ("/dev/" + tty).c_str());
-  }
-
- private:
-  static std::string take(gchar* text) {
-    std::string s = text ? text : "";
-    g_free(text);
-    return s;
-  }
-  void addTty(const std::string& devicePath, const std::string& tty) {
-    const std::string record = "P: " + devicePath + "\nN: " + tty + "\nE: DEVNAME=/dev/" + tty +
-                               "\nE: SUBSYSTEM=tty\nA: dev=188:" + std::to_string(ttys_.size()) +
-                               "\n";
-    GError* error = nullptr;
-    if (!umockdev_testbed_add_from_string(testbed_, record.c_str(), &error)) {
-      ADD_FAILURE() << "cannot add " << tty << ": " << (error ? error->message : "");
-      if (error) g_error_free(error);
-    }
-    ttys_.emplace_back("/sys" + devicePath, tty);
-  }
-
-  UMockdevTestbed* testbed_;
-  std::vector<std::pair<std::string, std::string>> ttys_;  // (sysfs path, name)
-};
+using test::SimulatedDevices;
+using test::underUmockdev;
 
 // The simulator's loop serving the far side of a port, on a thread of its own: the charger
 // and pager of palor-pager-sim behind the adapter. Like palor-pager-sim it holds a
@@ -141,13 +79,6 @@ std::vector<DeviceNotice> noticesFrom(DeviceMonitor& monitor, std::size_t count)
     for (DeviceNotice n : monitor.drain()) notices.push_back(n);
   }
   return notices;
-}
-
-// Whether umockdev's preload library diverts /sys, /dev and udev's events into the testbed
-// (umockdev-wrapper puts it there).
-bool underUmockdev() {
-  const char* preload = std::getenv("LD_PRELOAD");
-  return preload && std::string_view(preload).find("libumockdev-preload") != std::string_view::npos;
 }
 
 class HotPlug : public ::testing::Test {
