@@ -407,6 +407,8 @@ StoreResult<std::unique_ptr<RecordStore>> RecordStore::open(const RecordsLocatio
         break;
       case RecordsLocation::Kind::Server:
         session->sql.open(*soci::factory_postgresql(), withConnectTimeout(location.target));
+        // The server's notices ("already exists, skipping") would go to standard error.
+        session->sql << "SET client_min_messages TO WARNING";
         break;
     }
     session->version = migrate(*session, upToVersion);
