@@ -67,6 +67,27 @@ TEST_F(RecordStorePgTest, HistoryFiltersAndPages) {
   test::checkHistoryFilters(*store);
 }
 
+// A server takes only UTF-8: a status line or a host name in another encoding is taken as
+// Latin-1 rather than refused (a refused record would wait for delivery for ever).
+TEST_F(RecordStorePgTest, TextsThatAreNotUtf8AreStoredAsLatin1) {
+  auto store = openStore(freshDatabase());
+  ASSERT_TRUE(store);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"Caf\xE9", "Caf\xC3\xA9"},
+      {"cut \xC3", "cut \xC3\x83"},
+      {"surrogate \xED\xA0\x80", "surrogate \xC3\xAD\xC2\xA0\xC2\x80"},
+      {"caf\xC3\xA9 \xE2\x82\xAC", "caf\xC3\xA9 \xE2\x82\xAC"},  // UTF-8 stays
+  };
+  int n = 0;
+  for (const auto& [line, stored] : cases) {
+    ProgrammingRecord r = sampleRecord(Operation::Write, Outcome::Failed, ++n);
+    r.lastLine = line;
+    auto id = store->add(r);
+    ASSERT_TRUE(id) << id.error().what;
+    EXPECT_EQ(store->find(id.value()).value()->lastLine, stored) << line;
+  }
+}
+
 // Two desks writing into one new database at the same moment, some of their records the
 // same (a record delivered by both): none lost, none stored twice.
 TEST_F(RecordStorePgTest, TwoProcessesWritingAtOnceLoseAndDoubleNothing) {

@@ -121,8 +121,9 @@ TEST(RecordStoreTest, AnOlderSchemaIsMigratedWithItsRecordsIntact) {
 
 TEST(RecordStoreTest, TheFileIsPrivateAndWriteAheadLogged) {
   test::TempFolder folder("palor-records");
+  // A user's folder may hold spaces and '=', which are no options to SQLite here.
   const RecordsLocation location{RecordsLocation::Kind::File,
-                                 folder.path("data/palor-programmer/records.sqlite")};
+                                 folder.path("my data/palor-programmer/x=1 records.sqlite")};
   {
     auto store = openStore(location);
     ASSERT_TRUE(store);
@@ -131,9 +132,9 @@ TEST(RecordStoreTest, TheFileIsPrivateAndWriteAheadLogged) {
   struct stat info {};
   ASSERT_EQ(::stat(location.target.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
-  ASSERT_EQ(::stat(folder.path("data").c_str(), &info), 0);
+  ASSERT_EQ(::stat(folder.path("my data").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0700u);
-  ASSERT_EQ(::stat(folder.path("data/palor-programmer").c_str(), &info), 0);
+  ASSERT_EQ(::stat(folder.path("my data/palor-programmer").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0700u);
   EXPECT_EQ(sqlite(location.target, "PRAGMA journal_mode"), "wal");
 
