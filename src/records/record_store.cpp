@@ -394,6 +394,23 @@ void prepareFile(const std::string& path) {
   ::close(fd);
 }
 
+// Turns the file to write-ahead logging (once: the mode stays with the file). SQLite does
+// not wait with its busy time-out when another program opening a new file at the same
+// moment holds the lock the change needs, so this waits itself, as long as that time-out.
+void useWriteAheadLog(soci::session& sql) {
+  for (int waited = 0;; waited += 10) {
+    try {
+      std::string mode;
+      sql << "PRAGMA journal_mode = WAL", soci::into(mode);
+      if (mode != "wal") throw std::runtime_error("no write-ahead log (journal mode " + mode + ")");
+      return;
+    } catch (const soci::soci_error& error) {
+      if (waited >= 5000 || !std::strstr(error.what(), "locked")) throw;
+      ::usleep(10000);
+    }
+  }
+}
+
 std::string withConnectTimeout(const std::string& uri) {
   if (uri.find("connect_timeout=") != std::string::npos) return uri;
   return uri + (uri.find('?') == std::string::npos ? "?" : "&") + "connect_timeout=3";
@@ -420,12 +437,7 @@ StoreResult<std::unique_ptr<RecordStore>> RecordStore::open(const RecordsLocatio
         session->sql.open(*soci::factory_sqlite3(), location.target);
         // The time-out first: the other pragmas may already wait for another writer.
         session->sql << "PRAGMA busy_timeout = 5000";
-        {
-          std::string mode;
-          session->sql << "PRAGMA journal_mode = WAL", soci::into(mode);
-          if (mode != "wal")
-            throw std::runtime_error("no write-ahead log (journal mode " + mode + ")");
-        }
+        useWriteAheadLog(session->sql);
         session->sql << "PRAGMA synchronous = NORMAL";
         session->sql << "PRAGMA foreign_keys = ON";
         break;

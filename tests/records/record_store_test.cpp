@@ -173,7 +173,10 @@ TEST(RecordStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
     if (child == 0) {
       // Each opens the new file itself: the schema is made once however they meet.
       auto opened = RecordStore::open(location);
-      if (!opened) ::_exit(2);
+      if (!opened) {
+        std::fprintf(stderr, "%s\n", opened.error().what.c_str());
+        ::_exit(2);
+      }
       for (int n = 0; n < kEach; ++n) {
         ProgrammingRecord r = sampleRecord(Operation::Write, Outcome::Completed, n);
         r.uid = "p" + std::to_string(p) + "-" + std::to_string(n);
