@@ -450,6 +450,8 @@ StoreResult<std::unique_ptr<RecordStore>> RecordStore::open(const RecordsLocatio
     session->version = migrate(*session, upToVersion);
   } catch (const std::exception& error) {
     return failure(location, session->secret, error.what());
+  } catch (...) {
+    return failure(location, session->secret, "an unknown failure of the database");
   }
   return std::unique_ptr<RecordStore>(new RecordStore(std::move(session)));
 }
