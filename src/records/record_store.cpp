@@ -234,8 +234,11 @@ void filterWhere(const StoreSession& s, Query& query, const HistoryFilter& filte
     }
     // A capcode, as its seven digits, can only hold digits.
     if (digits && filter.text.size() <= 7) {
-      // Seven digits, leading zeros included, the same way on both back ends.
-      const std::string capcode = "substr(CAST(10000000 + address AS TEXT), 2)";
+      // Seven digits, leading zeros included; a text that does not start with a zero cannot
+      // reach into them, and the plain number is quicker to make.
+      const std::string capcode = filter.text.front() == '0'
+                                      ? "substr(CAST(10000000 + address AS TEXT), 2)"
+                                      : "CAST(address AS TEXT)";
       query.text += " OR r.id IN (SELECT record_id FROM addresses WHERE " + capcode + " LIKE ";
       query.bind(pattern);
       query.text += ")";
