@@ -416,9 +416,7 @@ int restore(std::int64_t id, bool force, const LinkOptions& link, const CommonOp
     std::unique_ptr<records::RecordKeeper> keeper = recordKeeper(options);
     if (keeper->off()) return refused("records are off (PALOR_RECORDS=off)");
     const records::StoreResult<records::RecordStore*> store = keeper->store();
-    if (!store)
-      return refused("records at " + records::describe(keeper->location()) + ": " +
-                     store.error().what);
+    if (!store) return refused(store.error().what);
     const auto found = store.value()->find(id);
     if (!found) return refused("records: " + found.error().what);
     if (!found.value()) return refused("no record " + std::to_string(id));

@@ -25,7 +25,7 @@ records::RecordStore* openStore(records::RecordKeeper& keeper) {
   }
   const records::StoreResult<records::RecordStore*> store = keeper.store();
   if (!store) {
-    diagnose("records at " + records::describe(keeper.location()) + ": " + store.error().what);
+    diagnose(store.error().what);  // which names the records
     return nullptr;
   }
   return store.value();
@@ -166,9 +166,7 @@ int historySync(const CommonOptions& options) {
   const auto keeper = recordKeeper(options);
   if (keeper->off()) return refused("records are off (PALOR_RECORDS=off)");
   const records::StoreResult<int> delivered = keeper->sync();
-  if (!delivered)
-    return refused("records at " + records::describe(keeper->location()) + ": " +
-                   delivered.error().what);
+  if (!delivered) return refused(delivered.error().what);
   std::cout << delivered.value() << " records delivered to "
             << escapeControls(records::describe(keeper->location())) << '\n';
   return kDone;
