@@ -27,19 +27,34 @@ namespace {
 
 // ---- texts -------------------------------------------------------------------------------
 
+// Whether `text` is UTF-8 as a server takes it: no stray, overlong or cut sequences, no
+// surrogates, nothing above U+10FFFF.
 bool isUtf8(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
+  for (std::size_t i = 0; i < text.size();) {
     const auto lead = static_cast<unsigned char>(text[i]);
-    const int more = lead < 0x80             ? 0
-                     : (lead & 0xE0) == 0xC0 ? 1
-                     : (lead & 0xF0) == 0xE0 ? 2
-                     : (lead & 0xF8) == 0xF0 ? 3
-                                             : -1;
-    if (more < 0 || (more == 1 && lead < 0xC2) || i + more >= text.size() + (more ? 0 : 1))
+    int more = 0;
+    unsigned low = 0x80, high = 0xBF;  // the range of the byte after the lead
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      more = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      more = 2;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      more = 3;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    } else {
       return false;
-    for (int k = 1; k <= more; ++k)
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    }
+    if (i + more >= text.size()) return false;  // cut short
+    for (int k = 1; k <= more; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return false;
+    }
     i += more + 1;
   }
   return true;
@@ -329,25 +344,34 @@ void filterWhere(const StoreSession& s, Query& query, const HistoryFilter& filte
   if (!filter.text.empty()) {
     // Anywhere in the texts, letters of either case, '%' and '_' taken as they are.
     std::string pattern = "%";
+    bool digits = true;
     for (char c : systemText(filter.text)) {
       if (c == '%' || c == '_' || c == '\\') pattern += '\\';
-      pattern += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      pattern += c;
+      digits = digits && std::isdigit(static_cast<unsigned char>(c));
     }
     pattern += "%";
-    const std::string capcode =
-        s.postgres ? "lpad(CAST(a.address AS TEXT), 7, '0')" : "printf('%07d', a.address)";
+    // SQLite's LIKE ignores the case of ASCII letters; PostgreSQL's ILIKE ignores it always.
+    const std::string like = s.postgres ? " ILIKE " : " LIKE ";
     query.text += " AND (";
     const char* columns[] = {"r.serial", "r.pager_number", "r.desk",     "r.operator",
                              "r.port",   "r.port_path",    "r.last_line"};
+    bool first = true;
     for (const char* column : columns) {
-      query.text += std::string("lower(") + column + ") LIKE ";
+      query.text += std::string(first ? "" : " OR ") + column + like;
       query.bind(pattern);
-      query.text += " ESCAPE '\\' OR ";
+      query.text += " ESCAPE '\\'";
+      first = false;
     }
-    query.text +=
-        "EXISTS (SELECT 1 FROM addresses a WHERE a.record_id = r.id AND " + capcode + " LIKE ";
-    query.bind(pattern);
-    query.text += " ESCAPE '\\'))";
+    // A capcode, as its seven digits, can only hold digits.
+    if (digits && filter.text.size() <= 7) {
+      // Seven digits, leading zeros included, the same way on both back ends.
+      const std::string capcode = "substr(CAST(10000000 + address AS TEXT), 2)";
+      query.text += " OR r.id IN (SELECT record_id FROM addresses WHERE " + capcode + " LIKE ";
+      query.bind(pattern);
+      query.text += ")";
+    }
+    query.text += ")";
   }
 }
 
@@ -368,6 +392,23 @@ void prepareFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) throw std::runtime_error(std::strerror(errno));
   ::close(fd);
+}
+
+// Turns the file to write-ahead logging (once: the mode stays with the file). SQLite does
+// not wait with its busy time-out when another program opening a new file at the same
+// moment holds the lock the change needs, so this waits itself, as long as that time-out.
+void useWriteAheadLog(soci::session& sql) {
+  for (int waited = 0;; waited += 10) {
+    try {
+      std::string mode;
+      sql << "PRAGMA journal_mode = WAL", soci::into(mode);
+      if (mode != "wal") throw std::runtime_error("no write-ahead log (journal mode " + mode + ")");
+      return;
+    } catch (const soci::soci_error& error) {
+      if (waited >= 5000 || !std::strstr(error.what(), "locked")) throw;
+      ::usleep(10000);
+    }
+  }
 }
 
 std::string withConnectTimeout(const std::string& uri) {
@@ -396,17 +437,14 @@ StoreResult<std::unique_ptr<RecordStore>> RecordStore::open(const RecordsLocatio
         session->sql.open(*soci::factory_sqlite3(), location.target);
         // The time-out first: the other pragmas may already wait for another writer.
         session->sql << "PRAGMA busy_timeout = 5000";
-        {
-          std::string mode;
-          session->sql << "PRAGMA journal_mode = WAL", soci::into(mode);
-          if (mode != "wal")
-            throw std::runtime_error("no write-ahead log (journal mode " + mode + ")");
-        }
+        useWriteAheadLog(session->sql);
         session->sql << "PRAGMA synchronous = NORMAL";
         session->sql << "PRAGMA foreign_keys = ON";
         break;
       case RecordsLocation::Kind::Server:
         session->sql.open(*soci::factory_postgresql(), withConnectTimeout(location.target));
+        // The server's notices ("already exists, skipping") would go to standard error.
+        session->sql << "SET client_min_messages TO WARNING";
         break;
     }
     session->version = migrate(*session, upToVersion);
