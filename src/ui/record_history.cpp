@@ -155,7 +155,18 @@ RecordComparison compareWithWindow(const records::ProgrammingRecord& record, Rec
     const auto& lines = opened.log().lines();
     return {{}, lines.size() > logged ? lines.back() : std::string(msg::kLoadFailed)};
   }
-  return {differingFields(opened.record(), window.record()), std::nullopt};
+  // The image holds list indexes; opened into the window they read as the window's items,
+  // which follow the firmware of the pager it met (the low-cell delay's "16 sec" or
+  // "120 sec").
+  SettingsRecord& settings = opened.record();
+  for (std::size_t i = 0; i < SettingsRecord::size(); ++i) {
+    const auto f = static_cast<FieldId>(i);
+    if (SettingsRecord::schema(f).kind != FieldKind::Item) continue;
+    const std::vector<std::string>& items = window.record().items(f);
+    for (std::size_t k = 0; k < items.size() && k < settings.items(f).size(); ++k)
+      settings.setItemText(f, static_cast<int>(k), items[k]);
+  }
+  return {differingFields(settings, window.record()), std::nullopt};
 }
 
 bool saveRecordImage(const records::ProgrammingRecord& record, RecordImage which,

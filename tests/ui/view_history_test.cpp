@@ -19,6 +19,7 @@
 
 #include "records/record_keeper.h"
 #include "temp_folder.h"
+#include "ui/firmware_options.h"
 #include "ui/view/history_dialog.h"
 #include "window_test_fixture.h"
 
@@ -140,8 +141,11 @@ TEST_F(ViewHistoryTest, OpenBeforePutsTheImageIntoTheWindowAndCompareListsTheDif
   auto* list = dialog->findChild<QListWidget*>("historyDifferences");
   ASSERT_EQ(list->count(), 1);
   EXPECT_EQ(list->item(0)->text(), "hellomsg1: \"WRITTEN 1     \" | \"BEFORE 1      \"");
+  // A pager of firmware 3.2 in the charger names the window's low-cell items otherwise; the
+  // image, which holds only their indexes, reads with the window's names.
+  ApplyFirmwareOptions(form.state().record(), 3, 2);
   click("historyCompareBefore");
-  EXPECT_EQ(list->count(), 0);
+  EXPECT_EQ(list->count(), 0) << list->item(0)->text().toStdString();
   EXPECT_TRUE(dialog->findChild<QLabel*>("historyDifferencesTitle")->text().contains("no field"));
 }
 

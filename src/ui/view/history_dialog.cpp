@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -17,6 +18,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace palor {
 namespace {
@@ -43,7 +45,7 @@ int HistoryModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant HistoryModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || role != Qt::DisplayRole) return {};
+  if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
   return text(historyCell(history_.row(static_cast<std::size_t>(index.row())),
                           static_cast<HistoryColumn>(index.column())));
 }
@@ -110,12 +112,21 @@ HistoryDialog::HistoryDialog(FormState& state, UserAction run, QWidget* parent, 
   table_->setAlternatingRowColors(true);
   table_->setWordWrap(false);
   table_->verticalHeader()->hide();
-  table_->horizontalHeader()->setStretchLastSection(true);
-  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  // Each column as wide as its longest text or its heading; the addresses take the rest,
+  // and a cell too narrow for its text shows it whole in its tooltip.
+  QHeaderView* header = table_->horizontalHeader();
   const QFontMetrics metrics = table_->fontMetrics();
-  const int digit = metrics.horizontalAdvance(QLatin1Char('0'));
-  const int widths[kHistoryColumns] = {20, 13, 10, 12, 10, 26, 12};
-  for (int c = 0; c < kHistoryColumns; ++c) table_->setColumnWidth(c, digit * widths[c] + 12);
+  const QFontMetrics headerMetrics = header->fontMetrics();
+  const char* widest[kHistoryColumns] = {
+      "2026-12-01 10:22:05", "repair-write", "timed-out", "00000000", "00000000", "", "desk-name"};
+  for (int c = 0; c < kHistoryColumns; ++c) {
+    const QString heading = model_->headerData(c, Qt::Horizontal).toString();
+    table_->setColumnWidth(c, std::max(metrics.horizontalAdvance(QLatin1String(widest[c])),
+                                       headerMetrics.horizontalAdvance(heading)) +
+                                  24);
+  }
+  header->setSectionResizeMode(QHeaderView::Interactive);
+  header->setSectionResizeMode(static_cast<int>(HistoryColumn::Addresses), QHeaderView::Stretch);
 
   problem_ = new QLabel(this);
   problem_->setObjectName("historyProblem");
@@ -284,10 +295,12 @@ void HistoryDialog::compare(RecordImage which) {
   }
   const auto n = static_cast<int>(comparison.differences.size());
   differencesTitle_->setText(
-      n == 0 ? tr("Record %1, %2: no field differs from the window.").arg(record->id).arg(image)
-             : tr("Record %1, %2: %n field(s) differ (record | window):", nullptr, n)
-                   .arg(record->id)
-                   .arg(image));
+      n == 0   ? tr("Record %1, %2: no field differs from the window.").arg(record->id).arg(image)
+      : n == 1 ? tr("Record %1, %2: 1 field differs (record | window):").arg(record->id).arg(image)
+               : tr("Record %1, %2: %3 fields differ (record | window):")
+                     .arg(record->id)
+                     .arg(image)
+                     .arg(n));
   for (const FieldDifference& difference : comparison.differences) {
     const std::string line = differenceLine(difference);
     differences_->addItem(QString::fromLatin1(line.data(), static_cast<qsizetype>(line.size())));
