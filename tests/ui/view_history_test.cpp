@@ -134,6 +134,11 @@ TEST_F(ViewHistoryTest, OpenBeforePutsTheImageIntoTheWindowAndCompareListsTheDif
   keepRecords(2);
   dialog = form.HistoryClick();
   select(1);  // pager 1
+  // While a read or write runs the window is locked: nothing is opened into it.
+  form.state().SetFileHelp(false);
+  EXPECT_FALSE(dialog->findChild<QPushButton*>("historyOpenBefore")->isEnabled());
+  EXPECT_TRUE(dialog->findChild<QPushButton*>("historyCompareBefore")->isEnabled());
+  form.state().SetFileHelp(true);
   click("historyOpenBefore");
   EXPECT_EQ(form.state().record().text(hello()).substr(0, 8), "BEFORE 1");
 

@@ -212,7 +212,12 @@ HistoryDialog::HistoryDialog(FormState& state, UserAction run, QWidget* parent, 
 }
 
 void HistoryDialog::reload() {
+  // The selected record stays selected when it is still among the rows loaded.
+  const records::HistoryEntry* entry = selectedEntry();
+  const std::int64_t selected = entry ? entry->record.id : 0;
   model_->reload();
+  for (std::size_t row = 0; selected != 0 && row < history_.rows(); ++row)
+    if (history_.row(row).record.id == selected) table_->selectRow(static_cast<int>(row));
   showCount();
   updateActions();
 }
