@@ -243,6 +243,7 @@ TForm1::TForm1(QWidget* parent, const std::string& openFile)
 }
 
 TForm1::~TForm1() {
+  delete history_;  // it shows the form state, which goes before the window's children
   state_.record().setObserver({});
   state_.log().setObserver({});
   state_.setWindowObserver({});
