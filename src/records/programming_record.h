@@ -29,8 +29,8 @@ constexpr bool writesPager(Operation operation) { return operation != Operation:
 
 // One of the pager's eight addresses as the record keeps it.
 struct AddressEntry {
-  int row = 1;          // 1..8
-  int address = 0;      // the capcode, a number of up to 7 digits
+  int row = 1;      // 1..8
+  int address = 0;  // the capcode, a number of up to 7 digits
   bool enabled = false;
   std::string msgtype;  // the message type's item text ("Alpha")
   friend bool operator==(const AddressEntry&, const AddressEntry&) = default;
@@ -45,9 +45,9 @@ struct ProgrammingRecord {
   std::string finished;  // UTC, same form
   Operation operation = Operation::Read;
   Outcome outcome = Outcome::Failed;
-  std::string lastLine;  // the status log's last line when the operation ended
-  int blocks = 0;        // blocks acknowledged (write) or received (read), 0..16
-  std::string desk;      // host name
+  std::string lastLine;      // the status log's last line when the operation ended
+  int blocks = 0;            // blocks acknowledged (write) or received (read), 0..16
+  std::string desk;          // host name
   std::string operatorName;  // login name
   std::string port;          // the charger's device node ("/dev/ttyUSB0")
   std::string portPath;      // its /dev/serial/by-path name; empty when there is none

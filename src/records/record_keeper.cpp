@@ -43,7 +43,8 @@ StoreResult<int> RecordKeeper::sync() {
   auto server = store();
   if (!server) return server.error();
   // No local file: nothing waits, and none is made for nothing.
-  if (!local_ && !std::filesystem::exists(localFile_)) return 0;
+  std::error_code unknown;
+  if (!local_ && !std::filesystem::exists(localFile_, unknown) && !unknown) return 0;
   auto local = localStore();
   if (!local) return local.error();
   // The mark names the server without its password, which stays out of the local file.

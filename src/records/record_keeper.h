@@ -14,9 +14,9 @@ namespace palor::records {
 
 // What became of a record given to keep().
 struct Kept {
-  std::optional<std::int64_t> id;  // its id where it was stored; none when it was lost
-  bool keptLocally = false;        // the server could not take it: it waits in the local file
-  std::optional<StoreError> error; // why the server, or the file, could not take it
+  std::optional<std::int64_t> id;   // its id where it was stored; none when it was lost
+  bool keptLocally = false;         // the server could not take it: it waits in the local file
+  std::optional<StoreError> error;  // why the server, or the file, could not take it
 };
 
 class RecordKeeper {

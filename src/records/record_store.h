@@ -31,8 +31,8 @@ struct StoreError {
 template <typename T>
 class [[nodiscard]] StoreResult {
  public:
-  StoreResult(T value) : outcome_(std::move(value)) {}             // NOLINT: a value converts
-  StoreResult(StoreError error) : outcome_(std::move(error)) {}    // NOLINT: a failure converts
+  StoreResult(T value) : outcome_(std::move(value)) {}           // NOLINT: a value converts
+  StoreResult(StoreError error) : outcome_(std::move(error)) {}  // NOLINT: a failure converts
   explicit operator bool() const { return outcome_.index() == 0; }
   // Only on success.
   T& value() { return std::get<0>(outcome_); }
@@ -47,10 +47,10 @@ using StoreDone = StoreResult<std::monostate>;
 
 // Which records a history asks for; every given part must match. Newest first.
 struct HistoryFilter {
-  std::optional<int> capcode;             // one of its addresses, switched on or not
-  std::optional<std::string> serial;      // exactly
-  std::optional<std::string> pagerNumber; // exactly
-  std::optional<std::string> since;       // "YYYY-MM-DD": started on that day (UTC) or later
+  std::optional<int> capcode;              // one of its addresses, switched on or not
+  std::optional<std::string> serial;       // exactly
+  std::optional<std::string> pagerNumber;  // exactly
+  std::optional<std::string> since;        // "YYYY-MM-DD": started on that day (UTC) or later
   // The window's filter box: the text anywhere in an address, the serial, the pager
   // number, the desk, the operator, the port or the last status line. Empty: any.
   std::string text;

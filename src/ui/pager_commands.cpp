@@ -51,7 +51,8 @@ void FormState::ReadFromPagerClick() {
 void FormState::WriteToPagerClick() {
   if (!PreStoreChecks()) {
     // A write whose preliminary read is done ends here, refused.
-    endRecord(records::Outcome::Refused);
+    if (recording_.open() && recording_.current().operation == records::Operation::Write)
+      endRecord(records::Outcome::Refused);
     return;
   }
   PagerProtocol& protocol = link_.protocol();
@@ -173,6 +174,8 @@ void FormState::LinkReports::setProgressPosition(int position) {
 }
 
 void FormState::LinkReports::pagerIdentified(std::uint8_t version, std::uint8_t revision) {
+  // What an earlier pager held is no before-image of this one.
+  form_.pagerBefore_.reset();
   ApplyFirmwareOptions(form_.record_, version, revision);
   form_.Method28aClick();
 }

@@ -104,7 +104,9 @@ void FormState::RestoreToPagerClick(const records::ProgrammingRecord& record, bo
     return;
   }
   restore_ = Restore{record.id, *record.before, record.image, record.pagerNumber, force};
-  // The pager in the charger is read first: it must be the one the record wrote.
+  // The pager in the charger is read first: it must be the one the record wrote. A write
+  // that was to follow an earlier read no longer does: the restore replaces what it found.
+  link_.protocol().setReadBeforeWrite(false);
   link_.protocol().read();
 }
 

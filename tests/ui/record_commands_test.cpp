@@ -238,5 +238,104 @@ TEST_F(RecordCommands, CapcodeOnAnotherPager) {
   }
 }
 
+// What became of each record is said in the status log: kept on this desk for a server
+// that cannot be reached (once a session), or not kept at all, and why.
+TEST_F(RecordCommands, WhatBecameOfARecordIsSaid) {
+  struct Case {
+    const char* what;
+    records::RecordsLocation location;
+    std::string localFile;
+    int notices;      // "kept on this desk" lines after two reads
+    int notRecorded;  // "not recorded" lines after two reads
+  };
+  using Kind = records::RecordsLocation::Kind;
+  const Case cases[] = {
+      {"a server that cannot be reached",
+       {Kind::Server, "postgresql:///records?host=/nonexistent-palor-socket&user=palor"},
+       folder.path("desk.sqlite"),
+       1,
+       0},
+      {"nowhere to keep it",
+       {Kind::File, "/proc/nonexistent-palor/records.sqlite"},
+       "/proc/nonexistent-palor/desk.sqlite",
+       0,
+       2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FormState f;
+    f.startUp();
+    f.setRecords(std::make_unique<records::RecordKeeper>(c.location, c.localFile));
+    SimulatedPager pager(f);
+    pager.connect();
+    for (int read = 0; read < 2; ++read) {
+      f.ReadFromPagerClick();
+      ASSERT_TRUE(pager.tickUntil([&] { return !pager.busy(); }, 20 * kPeriod));
+    }
+    const auto& log = f.log().lines();
+    EXPECT_EQ(std::count(log.begin(), log.end(), msg::kRecordsKeptOnDesk), c.notices);
+    EXPECT_EQ(std::count_if(
+                  log.begin(), log.end(),
+                  [](const std::string& line) { return line.starts_with(msg::recordNotKept("")); }),
+              c.notRecorded);
+    EXPECT_EQ(f.lastRecordId().has_value(), c.notRecorded == 0);
+  }
+}
+
+// A record's image opens into the window decoded with the record's firmware version, not
+// the version of the pager in hand; as an exported file it carries that version in byte 0
+// and opens the same. A record without the image, or with one that fails its checksum
+// test, changes nothing.
+TEST_F(RecordCommands, ARecordsImageOpensAsThePagerHeldIt) {
+  FormState v2;
+  v2.startUp();
+  v2.setFirmwareVersion(2);
+  v2.record().setText("rangetime", "123");
+  v2.record().setText("hellomsg1", "OLD PAGER     ");
+  ASSERT_TRUE(v2.encodeWriteImage());
+  ConfigImage held = v2.images().writeImage;  // byte 0 as the pager holds it: 0
+  fillChecksums(held);
+  records::ProgrammingRecord record = test::sampleRecord(Operation::Write, Outcome::Completed);
+  record.id = 7;
+  record.firmware = 2;
+  record.before = held;
+  ConfigImage broken = held;
+  broken[100] ^= 0x55;
+  record.image = broken;
+
+  struct Case {
+    const char* what;
+    RecordImage which;
+    bool opened;
+    std::string line;
+  };
+  const Case cases[] = {
+      {"before", RecordImage::Before, true, msg::loadedDataFrom(msg::recordImageName(7, true))},
+      {"written, failing its checksum test", RecordImage::Written, false,
+       msg::recordImageCorrupted(7)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FormState f;
+    f.startUp();
+    EXPECT_EQ(f.OpenRecordImage(record, c.which), c.opened);
+    EXPECT_EQ(f.log().lines().back(), c.line);
+    EXPECT_EQ(f.record().text("rangetime"), c.opened ? "123" : "240");
+    EXPECT_EQ(f.record().text("hellomsg1") == "OLD PAGER     ", c.opened);
+  }
+  records::ProgrammingRecord bare = record;
+  bare.before.reset();
+  EXPECT_FALSE(form.OpenRecordImage(bare, RecordImage::Before));
+  EXPECT_EQ(form.log().lines().back(), msg::recordHoldsNoImage(7, true));
+
+  const auto file = recordImageFile(record, RecordImage::Before);
+  ASSERT_TRUE(file);
+  EXPECT_EQ((*file)[image::kFirmwareVersion], 2);
+  FormState reopened;
+  reopened.startUp();
+  ASSERT_TRUE(reopened.loadImageFile(*file, "exported.bin"));
+  EXPECT_EQ(reopened.record().text("rangetime"), "123");
+}
+
 }  // namespace
 }  // namespace palor

@@ -71,7 +71,9 @@ std::optional<std::string> takeRecords(std::vector<std::string>& args) {
 std::string description() {
   return std::string(
              "palorctl: dump, encode, decode, convert, check, compare and report pager\n"
-             "configurations, and read and write the pager in the charger.\n"
+             "configurations, and read, write and restore the pager in the charger.\n"
+             "Every read, write and restore is recorded (PALOR_RECORDS or --records);\n"
+             "history lists the records.\n"
              "Files are .bin or .eep images and .csv tables.\n") +
          std::string(palor::ctl::kEditsHelp) +
          "\nStatus-log lines go to standard error. Exit status: 0 done, 1 refused, 2 usage "

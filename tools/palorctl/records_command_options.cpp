@@ -46,11 +46,11 @@ Handler setUpHistory(CLI::App& command, SharedOptions& shared) {
       ->type_name("YYYY-MM-DD");
   command.add_option("--limit", h->limit, "at most this many records (newest first)")
       ->check(CLI::NonNegativeNumber);
-  addJsonOption(command, shared);
+  command.add_flag("--json", shared.common.json, "print one JSON array, an object per record");
 
   h->show = command.add_subcommand("show", "print one record");
   h->show->add_option("ID", h->id, "the record's id")->required();
-  h->show->add_flag("--json", shared.common.json, "print JSON");
+  h->show->add_flag("--json", shared.common.json, "print the record as one JSON object");
 
   h->exportImage = command.add_subcommand(
       "export", "save a record's image as an image file (its firmware version in byte 0)");
