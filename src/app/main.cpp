@@ -5,8 +5,10 @@
 #include <QApplication>
 #include <cstring>
 #include <iostream>
+#include <memory>
 
 #include "palor_version.h"
+#include "records/record_keeper.h"
 #include "ui/view/tform1.h"
 
 namespace {
@@ -26,6 +28,10 @@ Options:
   --version      print the version and exit
 
 Environment:
+  PALOR_RECORDS      where every read and write is recorded: a file (SQLite),
+                     a postgresql:// URI (a database several desks share) or
+                     "off"; unset, the file records.sqlite in
+                     $XDG_DATA_HOME/palor-programmer (File / History... shows them)
   PALOR_EXTRA_PORTS  serial devices to try as well as the adapter's own ports,
                      separated by colons (for example the device that
                      palor-pager-sim prints)
@@ -58,6 +64,10 @@ int main(int argc, char* argv[]) {
     return 2;
   }
   palor::TForm1 form(nullptr, argc == 2 ? std::string(argv[1]) : std::string());
+  // Every read and write is recorded where PALOR_RECORDS says; "off" records nothing.
+  const palor::records::RecordsLocation records = palor::records::recordsLocationFromEnvironment();
+  if (records.kind != palor::records::RecordsLocation::Kind::Off)
+    form.state().setRecords(std::make_unique<palor::records::RecordKeeper>(records));
   form.show();
   return QApplication::exec();
 }

@@ -16,6 +16,7 @@
 #include "record_dump.h"
 #include "report/report_labels.h"
 #include "session.h"
+#include "ui/record_diff.h"
 #include "ui/vendrel.h"
 
 namespace palor::ctl {
@@ -161,18 +162,11 @@ int diff(const std::string& a, const std::string& b) {
     Session first;
     Session second;
     if (openInto(first, a) || openInto(second, b)) return kDiffTrouble;
-    const SettingsRecord& ra = first.form.record();
-    const SettingsRecord& rb = second.form.record();
-    bool differ = false;
-    for (std::size_t i = 0; i < SettingsRecord::size(); ++i) {
-      const auto f = static_cast<FieldId>(i);
-      const std::string va = describeValue(ra, f);
-      const std::string vb = describeValue(rb, f);
-      if (va == vb) continue;
-      std::cout << SettingsRecord::schema(f).name << ": " << va << " | " << vb << '\n';
-      differ = true;
-    }
-    return differ ? kRefused : kDone;
+    const std::vector<FieldDifference> differences =
+        differingFields(first.form.record(), second.form.record());
+    for (const FieldDifference& difference : differences)
+      std::cout << differenceLine(difference) << '\n';
+    return differences.empty() ? kDone : kRefused;
   } catch (const ConversionError& e) {
     diagnose(e.what());
     return kDiffTrouble;

@@ -4,40 +4,9 @@
 #include <ostream>
 
 #include "config/ascii_text.h"
+#include "ui/record_diff.h"
 
 namespace palor::ctl {
-
-namespace {
-
-std::string quotedBytes(std::string_view bytes) {
-  std::string out = "\"";
-  for (char ch : bytes) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += ch;
-    } else if (c >= 0x20 && c < 0x7F) {
-      out += ch;
-    } else {
-      out += hexEscape(c);
-    }
-  }
-  return out + '"';
-}
-
-}  // namespace
-
-std::string describeValue(const SettingsRecord& record, FieldId f) {
-  switch (SettingsRecord::schema(f).kind) {
-    case FieldKind::Text: return quotedBytes(record.text(f));
-    case FieldKind::Item: {
-      const auto item = record.itemText(f);
-      return std::to_string(record.index(f)) + (item ? " " + quotedBytes(*item) : std::string());
-    }
-    case FieldKind::Check: return record.checked(f) ? "yes" : "no";
-  }
-  return {};
-}
 
 void printRecordTable(std::ostream& out, const SettingsRecord& record) {
   for (std::size_t i = 0; i < SettingsRecord::size(); ++i) {

@@ -11,11 +11,6 @@
 
 namespace palor::ctl {
 
-// A field's value as one short text: a text field's bytes in double quotes (bytes outside
-// printable ASCII as \xNN), a list field's index with its item text, a check field's
-// yes or no.
-std::string describeValue(const SettingsRecord& record, FieldId field);
-
 void printRecordTable(std::ostream& out, const SettingsRecord& record);
 
 // [{"name", "kind", "value", "item", "enabled", "visible"}, ...]; texts are their bytes

@@ -51,6 +51,7 @@
 #include "files/atomic_file.h"
 #include "link/port_discovery.h"
 #include "ui/file_menu.h"
+#include "ui/view/history_dialog.h"
 
 namespace palor {
 
@@ -242,6 +243,7 @@ TForm1::TForm1(QWidget* parent, const std::string& openFile)
 }
 
 TForm1::~TForm1() {
+  delete history_;  // it shows the form state, which goes before the window's children
   state_.record().setObserver({});
   state_.log().setObserver({});
   state_.setWindowObserver({});
@@ -310,6 +312,9 @@ void TForm1::buildMenu() {
   exit->setShortcuts(quit.isEmpty() ? QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Q)}
                                     : quit);
   connect(exit, &QAction::triggered, this, [this] { userAction([this] { state_.Exit1Click(); }); });
+  fileMenu_->addSeparator()->setObjectName("N2");
+  connect(add(fileMenu_, "History1", tr("&History...")), &QAction::triggered, this,
+          [this] { userAction([this] { HistoryClick(); }); });
 
   connectPager_ = add(menuBar(), "ConnectPager", tr("&Connect"));
   connectPager_->setStatusTip(tr("Connect to Pager"));
@@ -462,6 +467,21 @@ void TForm1::appendLogLine(const QString& line) {
   log_->verticalScrollBar()->setValue(log_->verticalScrollBar()->maximum());
 }
 
+HistoryDialog* TForm1::HistoryClick(int pageRows) {
+  if (history_ && history_->isVisible()) {
+    history_->reload();
+  } else {
+    delete history_;
+    history_ = new HistoryDialog(
+        state_, [this](const std::function<void()>& action) { userAction(action); }, this,
+        pageRows);
+  }
+  history_->show();
+  history_->raise();
+  history_->activateWindow();
+  return history_;
+}
+
 void TForm1::showWindowState() {
   const MainWindowState& w = state_.window();
   setWindowTitle(fromBytes(w.title));
@@ -490,6 +510,7 @@ void TForm1::showWindowState() {
       w.watchSerialRunning ? watchSerial_->start() : watchSerial_->stop();
   }
   setAcceptDrops(w.acceptsDroppedFiles);
+  if (history_) history_->showWindowState();
   if (w.closeRequested) QTimer::singleShot(0, this, &QWidget::close);
 }
 

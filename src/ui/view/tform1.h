@@ -14,6 +14,7 @@
 
 #include "doctor/doctor.h"
 #include "report/printrp.h"
+#include "ui/record_history.h"
 #include "ui/trace_ring.h"
 #include "ui/vendrel.h"
 
@@ -33,6 +34,8 @@ class QTextBrowser;
 class QTimer;
 
 namespace palor {
+
+class HistoryDialog;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -60,6 +63,10 @@ class TForm1 : public QMainWindow {
   // ring and the configuration in the window without its password. "Saved data to " +
   // path, or "Save failed", in the status log.
   bool saveSupportFile(const QString& path);
+  // File / History...: the programming records in a dialog of their own (one at a time:
+  // opened again, it reads the records again), `pageRows` records at a time.
+  HistoryDialog* HistoryClick(int pageRows = RecordHistory::kPageRows);
+
   // Whether the doctor runs in the background now.
   bool examining() const { return examining_; }
   // The last frames sent and received, with their times since the window was made.
@@ -134,6 +141,7 @@ class TForm1 : public QMainWindow {
   std::vector<QDateTime> logTimes_;  // when each line of the status log arrived
   QLabel* repairNotice_ = nullptr;
   QWidget* userGuide_ = nullptr;
+  HistoryDialog* history_ = nullptr;
   QProgressBar* progress_ = nullptr;
   QPushButton* stop_ = nullptr;
   QLabel* infoRWPager_ = nullptr;
