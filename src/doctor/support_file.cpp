@@ -6,6 +6,8 @@
 #include <fstream>
 
 #include "files/csv_table.h"
+#include "records/record_keeper.h"
+#include "records/record_text.h"
 #include "ui/vendrel.h"
 
 namespace palor::doctor {
@@ -49,14 +51,30 @@ std::string readme(const SupportContents& contents) {
                            "its time in\n                   milliseconds, in hex\n"
                          : "(no trace.txt)     " + contents.traceAbsent + "\n";
   text +=
+      "records.txt        the last 20 programming records, newest first, without their\n"
+      "                   images: id, start, operation, outcome, pager number, serial,\n"
+      "                   addresses, desk, operator, last status line\n"
       "configuration.csv  the configuration as a CSV table, as File / Save writes one; the\n"
-      "                   password is left out\n"
-      "\n"
-      "The programming records are not part of this file.\n";
+      "                   password is left out\n";
   return text;
 }
 
 }  // namespace
+
+std::string recentRecords(records::RecordKeeper* keeper) {
+  if (!keeper || keeper->off()) return "records are off\n";
+  const records::StoreResult<records::RecordStore*> store = keeper->store();
+  if (!store) return "the records cannot be read: " + store.error().what + "\n";
+  records::HistoryFilter latest;
+  latest.limit = 20;
+  const auto entries = store.value()->history(latest);
+  if (!entries) return "the records cannot be read: " + entries.error().what + "\n";
+  if (entries.value().empty()) return "no records yet\n";
+  std::string text;
+  for (const records::HistoryEntry& e : entries.value())
+    text += records::historyLine(e.record) + '\n';
+  return text;
+}
 
 std::vector<ArchiveMember> supportMembers(const FormState& form, const Findings& report,
                                           const SupportContents& contents) {
@@ -67,6 +85,7 @@ std::vector<ArchiveMember> supportMembers(const FormState& form, const Findings&
       {"status-log.txt", contents.statusLog},
   };
   if (contents.trace) members.push_back({"trace.txt", *contents.trace});
+  members.push_back({"records.txt", contents.records});
   members.push_back(
       {"configuration.csv", csv::exportTable(form.record(), SettingsRecord::id("password"))});
   return members;

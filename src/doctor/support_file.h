@@ -2,8 +2,8 @@
 #pragma once
 // The support file: one archive, written offline and sent nowhere, that holds what support
 // needs to see why a charger is not found or a pager not programmed: the versions, the
-// doctor's report, the status log, the trace of the frames, and the configuration as a CSV
-// table with its password left out.
+// doctor's report, the status log, the trace of the frames, the last programming records
+// without their images, and the configuration as a CSV table with its password left out.
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,7 +14,10 @@
 
 namespace palor {
 class FormState;
+namespace records {
+class RecordKeeper;
 }
+}  // namespace palor
 
 namespace palor::doctor {
 
@@ -24,11 +27,17 @@ struct SupportContents {
   std::string statusLog;             // the status log of the session, one line a line
   std::optional<std::string> trace;  // the frames, one line each; none when none were kept
   std::string traceAbsent;           // why there is no trace, for the README
+  std::string records;               // recentRecords()
 };
 
+// The last 20 records of `keeper`, newest first, one line each as `palorctl history` prints
+// them (no images); or one line saying why there are none: records off, or the store not
+// readable.
+std::string recentRecords(records::RecordKeeper* keeper);
+
 // The archive's members: README.txt, versions.txt, doctor.txt, status-log.txt, trace.txt
-// (when there is a trace) and configuration.csv (the settings of `form`, its password cell
-// empty).
+// (when there is a trace), records.txt and configuration.csv (the settings of `form`, its password
+// cell empty).
 std::vector<ArchiveMember> supportMembers(const FormState& form, const Findings& report,
                                           const SupportContents& contents);
 

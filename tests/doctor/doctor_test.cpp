@@ -14,6 +14,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -21,7 +22,9 @@
 #include "as_nobody.h"
 #include "doctor/checks.h"
 #include "link/port_discovery.h"
+#include "programming_records.h"
 #include "real_time_link.h"
+#include "records/record_keeper.h"
 #include "run_command.h"
 #include "sim_process.h"
 #include "temp_folder.h"
@@ -443,20 +446,28 @@ TEST(PalorctlDoctor, ExitsZeroWithThePagersFirmwareAndOneForASilentCharger) {
 }
 
 // palorctl support-file: an archive that tar unpacks, each member there, the configuration's
-// password left out of its table.
+// password left out of its table, the records without their images.
 TEST(PalorctlSupportFile, HoldsEveryMemberAndNoPassword) {
   TempFolder folder("palor-support");
   const std::string palorctl = PALORCTL_PATH;
   const std::string config = folder.path("cfg.bin"), archive = folder.path("out.tar.gz");
-  const std::string trace = folder.path("trace.txt");
+  const std::string trace = folder.path("trace.txt"), records = folder.path("records.sqlite");
   writeFile(trace, "0 > 7E 7E 32 00 32 00\n");
+  {
+    records::RecordKeeper keeper({records::RecordsLocation::Kind::File, records});
+    for (int n = 1; n <= 21; ++n)
+      ASSERT_TRUE(
+          keeper.keep(test::sampleRecord(records::Operation::Write, records::Outcome::Completed, n))
+              .id);
+  }
   ASSERT_EQ(test::runCommand(palorctl + " convert " + config + " --set password=9731").status, 0);
-  const auto made =
-      test::runCommand(palorctl + " support-file " + archive + " " + config + " --trace " + trace);
+  const auto made = test::runCommand(palorctl + " --records " + records + " support-file " +
+                                     archive + " " + config + " --trace " + trace);
   ASSERT_EQ(made.status, 0) << made.err;
   const auto listed = test::runCommand("tar tzf " + archive);
   EXPECT_EQ(listed.out,
-            "README.txt\nversions.txt\ndoctor.txt\nstatus-log.txt\ntrace.txt\nconfiguration.csv\n");
+            "README.txt\nversions.txt\ndoctor.txt\nstatus-log.txt\ntrace.txt\nrecords.txt\n"
+            "configuration.csv\n");
   ASSERT_EQ(test::runCommand("tar xzf " + archive + " -C " + folder.path("")).status, 0);
   const auto read = [&](const std::string& name) {
     std::ifstream in(folder.path(name), std::ios::binary);
@@ -470,6 +481,11 @@ TEST(PalorctlSupportFile, HoldsEveryMemberAndNoPassword) {
   EXPECT_NE(read("status-log.txt").find("Loaded data from " + config), std::string::npos);
   EXPECT_NE(read("doctor.txt").find("ModemManager: "), std::string::npos);
   EXPECT_NE(read("versions.txt").find("program: palorctl "), std::string::npos);
+  // The last 20 of the 21 records, newest first, a line each.
+  const std::string kept = read("records.txt");
+  EXPECT_EQ(std::count(kept.begin(), kept.end(), '\n'), 20) << kept;
+  EXPECT_TRUE(kept.starts_with("21\t")) << kept;
+  EXPECT_EQ(kept.find("\n1\t"), std::string::npos) << "the oldest record is left out";
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "doctor/doctor.h"
 #include "doctor/support_file.h"
 #include "palor_version.h"
+#include "records_commands.h"
 #include "session.h"
 #include "ui/messages.h"
 
@@ -53,6 +54,7 @@ int supportFile(const std::string& out, const std::optional<std::string>& config
     if (const int status = prepare(s, config, options)) return status;
     const doctor::Findings report = doctor::examine({});
     for (const std::string& line : s.form.log().lines()) contents.statusLog += line + '\n';
+    contents.records = doctor::recentRecords(recordKeeper(options).get());
     const auto members = doctor::supportMembers(s.form, report, contents);
     if (const FileOutcome saved = saveTarGz(out, members, std::time(nullptr)); !saved)
       return refused(out, saved.error());

@@ -8,6 +8,7 @@
 #include "config/escaped_text.h"
 #include "config/latin1_text.h"
 #include "files/atomic_file.h"
+#include "records/record_text.h"
 #include "session.h"
 #include "ui/messages.h"
 #include "ui/operation_record.h"
@@ -62,16 +63,6 @@ std::string dumpJson(const Json& json) {
   return json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-// The switched-on addresses, comma-separated.
-std::string switchedOn(const records::ProgrammingRecord& r) {
-  std::string text;
-  for (const records::AddressEntry& a : r.addresses)
-    if (a.enabled) text += (text.empty() ? "" : ",") + std::to_string(a.address);
-  return text.empty() ? "-" : text;
-}
-
-std::string orDash(const std::string& text) { return text.empty() ? "-" : escapeControls(text); }
-
 }  // namespace
 
 std::unique_ptr<records::RecordKeeper> recordKeeper(const CommonOptions& options) {
@@ -106,13 +97,8 @@ int history(const records::HistoryFilter& filter, const CommonOptions& options) 
     std::cout << dumpJson(all) << '\n';
     return kDone;
   }
-  for (const records::HistoryEntry& e : entries.value()) {
-    const records::ProgrammingRecord& r = e.record;
-    std::cout << r.id << '\t' << r.started << '\t' << records::operationName(r.operation) << '\t'
-              << records::outcomeName(r.outcome) << '\t' << orDash(r.pagerNumber) << '\t'
-              << orDash(r.serial) << '\t' << switchedOn(r) << '\t' << orDash(r.desk) << '\t'
-              << orDash(r.operatorName) << '\t' << orDash(r.lastLine) << '\n';
-  }
+  for (const records::HistoryEntry& e : entries.value())
+    std::cout << records::historyLine(e.record) << '\n';
   return kDone;
 }
 

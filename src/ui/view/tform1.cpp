@@ -305,6 +305,9 @@ void TForm1::buildMenu() {
   connect(save, &QAction::triggered, this, [this] {
     userAction([this] { state_.Save1Click([this] { return askFileName(true); }); });
   });
+  // The records' item comes after the items that open and save, before Exit.
+  connect(add(fileMenu_, "History1", tr("&History...")), &QAction::triggered, this,
+          [this] { userAction([this] { HistoryClick(); }); });
   fileMenu_->addSeparator()->setObjectName("N1");
   QAction* exit = add(fileMenu_, "Exit1", tr("E&xit"));
   // Not every desktop's key scheme has a key to quit: Ctrl+Q then.
@@ -312,9 +315,6 @@ void TForm1::buildMenu() {
   exit->setShortcuts(quit.isEmpty() ? QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Q)}
                                     : quit);
   connect(exit, &QAction::triggered, this, [this] { userAction([this] { state_.Exit1Click(); }); });
-  fileMenu_->addSeparator()->setObjectName("N2");
-  connect(add(fileMenu_, "History1", tr("&History...")), &QAction::triggered, this,
-          [this] { userAction([this] { HistoryClick(); }); });
 
   connectPager_ = add(menuBar(), "ConnectPager", tr("&Connect"));
   connectPager_->setStatusTip(tr("Connect to Pager"));

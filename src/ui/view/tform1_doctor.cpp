@@ -92,6 +92,7 @@ bool TForm1::saveSupportFile(const QString& path, const doctor::Findings& report
   contents.toolkit = std::string("Qt ") + qVersion();
   for (const std::string& line : state_.log().lines()) contents.statusLog += line + '\n';
   contents.trace = trace_.text();
+  contents.records = doctor::recentRecords(state_.records());
   const std::string file = QFile::encodeName(path).toStdString();
   const bool saved = static_cast<bool>(
       saveTarGz(file, doctor::supportMembers(state_, report, contents), std::time(nullptr)));
