@@ -218,14 +218,15 @@ void BatchJob::startNextRow(int index) {
     (void)form.link().protocol().takeNewPager();
     const std::size_t mark = form.log().lines().size();
     c.arrived = c.removed = false;
-    c.row = *row;
-    c.state = ChargerState::Writing;
-    rowStates_[*row].state = RowState::InHand;
-    observer_.rowStarted(index, rows_[*row]);
     form.WriteToPagerClick();
-    if (form.link().protocol().busy()) return;
+    if (form.link().protocol().busy()) {
+      c.row = *row;
+      c.state = ChargerState::Writing;
+      rowStates_[*row].state = RowState::InHand;
+      observer_.rowStarted(index, rows_[*row]);
+      return;
+    }
     // Refused before anything was sent: the same pager takes the next row.
-    c.state = ChargerState::WaitingForPager;
     c.arrived = true;
     refuse(*row, index, refusalSince(form, mark));
   }

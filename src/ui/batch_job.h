@@ -67,6 +67,8 @@ class BatchJob {
   class Observer {
    public:
     virtual ~Observer() = default;
+    // The charger's write of `row` has begun: its settings are the row's, checked, and
+    // not yet advanced for the next pager.
     virtual void rowStarted(int charger, const BatchRow& row) = 0;
     virtual void pagerEnded(const PagerEnd& end) = 0;
     // Every status-log line of every charger, and any change of a charger's window.
