@@ -31,17 +31,6 @@ std::string byPathLink(const char* links) {
   return {};
 }
 
-// Where udev's properties are missing: the link in /dev/serial/by-path that leads to `node`.
-std::string byPathOnDisk(const std::string& node) {
-  std::error_code error;
-  const std::filesystem::path folder = "/dev/serial/by-path";
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    std::error_code ignored;
-    if (std::filesystem::equivalent(entry.path(), node, ignored)) return entry.path().string();
-  }
-  return {};
-}
-
 // The tty under the USB device `usb`, and the driver of its interface, filled in.
 void fillFromChildren(udev* context, udev_device* usb, UsbAdapter& adapter) {
   const UdevPtr<udev_enumerate> children(udev_enumerate_new(context));
@@ -73,6 +62,16 @@ void fillFromChildren(udev* context, udev_device* usb, UsbAdapter& adapter) {
 }
 
 }  // namespace
+
+std::string byPathOnDisk(const std::string& node) {
+  std::error_code error;
+  const std::filesystem::path folder = "/dev/serial/by-path";
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    std::error_code ignored;
+    if (std::filesystem::equivalent(entry.path(), node, ignored)) return entry.path().string();
+  }
+  return {};
+}
 
 std::vector<UsbAdapter> usbAdapters() {
   std::vector<UsbAdapter> adapters;

@@ -20,6 +20,11 @@ struct UsbAdapter {
   bool modemManagerIgnores = false;
 };
 
+// The link in /dev/serial/by-path that leads to the device node `node` (the port's stable
+// name, which stays when the adapter is plugged in again); empty when there is none. Read
+// from the disk, for where udev's properties are missing.
+std::string byPathOnDisk(const std::string& node);
+
 // The adapters in sysfs order of their USB devices; empty when there is no udev.
 std::vector<UsbAdapter> usbAdapters();
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -95,6 +96,9 @@ class RecordStore {
   // uid the store already holds is not stored again: the id it has is returned. With
   // `pendingFor`, the record waits in this store to be delivered to that server.
   StoreResult<std::int64_t> add(const ProgrammingRecord& record, std::string_view pendingFor = {});
+  // Stores several records as add() does, all in one transaction: their ids, in order.
+  StoreResult<std::vector<std::int64_t>> addAll(std::span<const ProgrammingRecord> records,
+                                                std::string_view pendingFor = {});
   // One record, with its images; none when there is no record of that id.
   StoreResult<std::optional<ProgrammingRecord>> find(std::int64_t id);
   StoreResult<std::vector<HistoryEntry>> history(const HistoryFilter& filter);

@@ -164,7 +164,7 @@ void BatchJob::checkRows() {
 
 void BatchJob::refuse(std::size_t row, int charger, std::string why) {
   rowStates_[row].state = RowState::Refused;
-  observer_.pagerEnded({charger, rows_[row].number, Outcome::Refused, {}, std::move(why)});
+  observer_.pagerEnded({charger, rows_[row].number, Outcome::Refused, {}, std::move(why), {}});
 }
 
 std::optional<std::size_t> BatchJob::nextRow() const {
@@ -258,8 +258,8 @@ void BatchJob::endWrite(int index) {
       outcome == Outcome::Refused || (outcome != Outcome::Completed && c.arrived);
   c.state = nextPagerIn ? ChargerState::WaitingForPager : ChargerState::WaitingForRemoval;
   if (outcome == Outcome::Refused) c.arrived = true;
-  observer_.pagerEnded(
-      {index, rows_[c.row].number, outcome, form.record().text("TxtPagerNumber"), c.lastLine});
+  observer_.pagerEnded({index, rows_[c.row].number, outcome, form.record().text("TxtPagerNumber"),
+                        c.lastLine, form.lastRecordId()});
 }
 
 void BatchJob::stopNow() {

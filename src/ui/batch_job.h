@@ -62,6 +62,7 @@ class BatchJob {
     Outcome outcome;
     std::string pagerNumber;  // TxtPagerNumber as written
     std::string lastLine;     // the charger's last status-log line, or why the row was refused
+    std::optional<std::int64_t> record;  // the pager's programming record, when one was kept
   };
 
   class Observer {

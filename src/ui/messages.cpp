@@ -22,6 +22,43 @@ std::string portRefused(std::string_view port, const PortOpenError& error) {
   return std::string(kCannotOpen) + escapeControls(port) + ": " + describe(error);
 }
 
+std::string recordNotKept(std::string_view why) {
+  return "Records: this operation was not recorded: " + escapeControls(why);
+}
+
+std::string addressOnOtherPager(std::string_view address, std::string_view pagerNumber,
+                                std::string_view written, std::string_view desk) {
+  return "Address " + std::string(address) + " is already on pager " + escapeControls(pagerNumber) +
+         " (written " + escapeControls(written) + " at " + escapeControls(desk) + ").";
+}
+
+std::string restoreNoBefore(std::int64_t record) {
+  return "Restore refused: record " + std::to_string(record) +
+         " holds no image of the pager before it was written.";
+}
+
+std::string restoreOtherPager(std::int64_t record) {
+  return "Restore refused: the pager in the charger does not hold what record " +
+         std::to_string(record) + " wrote.";
+}
+
+std::string restoring(std::int64_t record) {
+  return "Restore the pager as record " + std::to_string(record) + " found it...";
+}
+
+std::string recordImageName(std::int64_t record, bool before) {
+  return "record " + std::to_string(record) + (before ? " (before)" : " (written)");
+}
+
+std::string recordHoldsNoImage(std::int64_t record, bool before) {
+  return "Record " + std::to_string(record) +
+         (before ? " holds no image of the pager before." : " holds no image written or read.");
+}
+
+std::string recordImageCorrupted(std::int64_t record) {
+  return "Record " + std::to_string(record) + ": the image fails its checksum test.";
+}
+
 std::string_view linkMessage(LinkMessage message) {
   switch (message) {
     case LinkMessage::DururoveraConnected: return kDururoveraConnected;

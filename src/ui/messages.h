@@ -4,6 +4,7 @@
 // in a blank and take a file name after it; one takes an address number. A file or port
 // name in a message shows its control characters as escapes ("\n", "\x1b"), so that no
 // name can end the line or forge another.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -74,6 +75,25 @@ inline constexpr std::string_view kNumberKeysOnly = "Number keys and backspace o
 inline constexpr std::string_view kHexKeysOnly = "0-9, A-F and backspace only";
 inline constexpr std::string_view kSerialKeysOnly = "0-9, A-Z, a-z and backspace only";
 inline constexpr std::string_view kEnterValidNumber = "Please enter a valid number!";
+
+// Programming records.
+inline constexpr std::string_view kRecordsKeptOnDesk =
+    "Records: the server cannot be reached; kept on this desk.";
+// The record of an operation could not be kept anywhere, and why.
+std::string recordNotKept(std::string_view why);
+// "Address 1234560 is already on pager 00000102 (written 2026-12-01 10:22 at DESK)."
+std::string addressOnOtherPager(std::string_view address, std::string_view pagerNumber,
+                                std::string_view written, std::string_view desk);
+inline constexpr std::string_view kWriteRefusedCapcodes =
+    "Write refused: capcodes must be unique, and an address is already on another pager.";
+// A restore that did not start or did not write, and why.
+std::string restoreNoBefore(std::int64_t record);
+std::string restoreOtherPager(std::int64_t record);
+std::string restoring(std::int64_t record);
+// A record's image that cannot be opened into the window.
+std::string recordHoldsNoImage(std::int64_t record, bool before);
+std::string recordImageCorrupted(std::int64_t record);
+std::string recordImageName(std::int64_t record, bool before);
 
 // The text of a message of the pager link.
 std::string_view linkMessage(LinkMessage message);

@@ -43,24 +43,67 @@ void FormState::showLinkTimers() {
   });
 }
 
-void FormState::ReadFromPagerClick() { link_.protocol().read(); }
+void FormState::ReadFromPagerClick() {
+  beginRecord(records::Operation::Read);
+  link_.protocol().read();
+}
 
 void FormState::WriteToPagerClick() {
-  if (!PreStoreChecks()) return;
+  if (!PreStoreChecks()) {
+    // A write whose preliminary read is done ends here, refused.
+    endRecord(records::Outcome::Refused);
+    return;
+  }
   PagerProtocol& protocol = link_.protocol();
   if (protocol.takeNewPager()) advancePagerNumber();
   if (!window_.repairChecked && !protocol.readBeforeWrite()) {
-    // The pager is read first; the read continues this write when it completes.
+    // The pager is read first; the read continues this write when it completes. The
+    // write's record starts with the read.
+    beginRecord(records::Operation::Write);
+    pagerBefore_.reset();
     protocol.setReadBeforeWrite(true);
     protocol.read();
     return;
   }
   protocol.setReadBeforeWrite(false);
+  writeNow();
+}
+
+void FormState::writeNow() {
+  // The record of a write that read first goes on; a repair write, or a write after a read
+  // whose checksum test failed, starts its own.
+  if (!recording_.open() || recording_.current().operation != records::Operation::Write)
+    beginRecord(window_.repairChecked ? records::Operation::RepairWrite
+                                      : records::Operation::Write);
+  if (recording_.open()) {
+    records::ProgrammingRecord& r = recording_.current();
+    if (r.operation == records::Operation::Write && pagerBefore_) {
+      r.before = pagerBefore_->image;
+      r.beforeChecksumOk = pagerBefore_->checksumOk;
+    }
+  }
+  pagerBefore_.reset();
   log_.append(msg::kWriteToPager);
-  if (!encodeWriteImage()) return;
+  bool encoded = false;
+  try {
+    encoded = encodeWriteImage();
+  } catch (const ConversionError&) {
+    endRecord(records::Outcome::Refused);
+    throw;
+  }
+  if (!encoded) {
+    endRecord(records::Outcome::Refused);
+    return;
+  }
+  if (recording_.open()) takeSettings(recording_.current(), record_);
+  if (!capcodesAllowWrite()) {
+    endRecord(records::Outcome::Refused);
+    return;
+  }
   // The version byte stays 0 in what the pager gets.
   fillChecksums(images_.writeImage);
-  protocol.write();
+  if (recording_.open()) recording_.current().image = images_.writeImage;
+  link_.protocol().write();
   AdvanceAddresses();
 }
 
@@ -134,17 +177,48 @@ void FormState::LinkReports::pagerIdentified(std::uint8_t version, std::uint8_t 
   form_.Method28aClick();
 }
 
-void FormState::LinkReports::operationEnded(LinkEnd end) {
-  if (end.operation != BusyInfo::Reading || !end.completed()) return;
-  if (!end.beforeWrite) {
-    form_.decodeImageFromPager();
+void FormState::LinkReports::operationEnded(LinkEnd end) { form_.linkEnded(end); }
+
+void FormState::linkEnded(const LinkEnd& end) {
+  if (restore_) {
+    restoreLinkEnd(end);
     return;
   }
+  const int blocks = link_.protocol().progressPosition();
+  const bool allBlocks = blocks == PagerProtocol::kProgressMaximum;
+  const records::Outcome outcome = recordOutcome(end.outcome);
+  if (end.operation == BusyInfo::Writing) {
+    if (recording_.open()) recording_.current().blocks = blocks;
+    endRecord(outcome);
+    return;
+  }
+  // What a write's preliminary read found stays for the write, even when its checksum
+  // test failed: the next write then writes at once, over it.
+  if (end.beforeWrite && allBlocks) pagerBefore_ = PagerBefore{images_.readImage, end.completed()};
+  if (!end.beforeWrite && end.completed()) decodeImageFromPager();
+  if (recording_.open()) {
+    records::ProgrammingRecord& r = recording_.current();
+    if (r.operation != records::Operation::Write) {
+      // A read: the image read, and the pager's own settings when they were decoded.
+      r.blocks = blocks;
+      if (allBlocks) r.image = images_.readImage;
+      if (!end.beforeWrite && end.completed()) takeSettings(r, record_);
+      endRecord(outcome);
+    } else if (!end.completed()) {
+      // A write whose preliminary read did not complete ends with it: nothing was written.
+      if (pagerBefore_) {
+        r.before = pagerBefore_->image;
+        r.beforeChecksumOk = pagerBefore_->checksumOk;
+      }
+      takeSettings(r, record_);
+      endRecord(outcome);
+    }
+  }
+  if (!end.beforeWrite || !end.completed()) return;
   // A write's preliminary read: the pager keeps its own hardware values, then the write
   // goes on (the set mark makes it skip the read).
-  refreshHardware(form_.record_, form_.images_.writeImage,
-                  {form_.firmwareVersion(), form_.decimalSeparator_});
-  form_.WriteToPagerClick();
+  refreshHardware(record_, images_.writeImage, {firmwareVersion(), decimalSeparator_});
+  WriteToPagerClick();
 }
 
 }  // namespace palor

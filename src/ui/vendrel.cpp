@@ -2,6 +2,7 @@
 #include "ui/vendrel.h"
 
 #include "config/channel_frequency.h"
+#include "records/record_keeper.h"
 #include "ui/messages.h"
 
 namespace palor {

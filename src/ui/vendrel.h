@@ -5,6 +5,7 @@
 // palorctl and the tests drive it directly.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -16,9 +17,15 @@
 #include "files/file_error.h"
 #include "link/pager_link.h"
 #include "ui/main_window_state.h"
+#include "ui/operation_record.h"
 #include "ui/status_log.h"
 
 namespace palor {
+
+namespace records {
+class RecordKeeper;
+struct ProgrammingRecord;
+}  // namespace records
 
 // The address range test: 8..2007663, 2007672..2045055 and 2045064..2097143 are valid.
 bool isValidAddress(int value);
@@ -35,6 +42,7 @@ struct FileCommandOutcome {
 class FormState {
  public:
   FormState();
+  ~FormState();
   FormState(const FormState&) = delete;
   FormState& operator=(const FormState&) = delete;
 
@@ -212,6 +220,26 @@ class FormState {
   // firmware version, then channelfreqExit and the loaders' rules.
   void decodeImageFromPager();
 
+  // Programming records. Every read and write (and restore) is recorded in `keeper`, one
+  // record when it ends; none: nothing is recorded.
+  void setRecords(std::unique_ptr<records::RecordKeeper> keeper);
+  records::RecordKeeper* records();
+  // With `refuse`, a write whose switched-on address the records hold on another pager is
+  // refused (nothing written, recorded as "refused") instead of only reported.
+  void setUniqueCapcodes(bool refuse) { uniqueCapcodes_ = refuse; }
+  // The id of the record of the last read, write or restore; none before the first, or when
+  // nothing was recorded.
+  std::optional<std::int64_t> lastRecordId() const { return recording_.lastId(); }
+  // A record's image opened into the window as File / Open opens an image file, decoded with
+  // the record's firmware version; false (with the status line saying why) when the record
+  // holds no such image or it fails its checksum test.
+  bool OpenRecordImage(const records::ProgrammingRecord& record, RecordImage which);
+  // Restore: reads the pager in the charger first; when it holds the record's written image
+  // (or `force`), writes the record's before-image back whole, hardware included, as it is:
+  // no encoder, no auto-increment, no new pager number. Recorded as operation "restore".
+  // Refused (the status line says why) when the record has no before-image.
+  void RestoreToPagerClick(const records::ProgrammingRecord& record, bool force);
+
  private:
   void attachRules();
   void attachAddressRules();
@@ -234,6 +262,20 @@ class FormState {
    private:
     FormState& form_;
   };
+  // The record of the operation in hand: begun with the port and the pager, ended with
+  // how the link ended it (or a refusal) and the status log's last line, then kept.
+  void beginRecord(records::Operation operation);
+  void endRecord(records::Outcome outcome);
+  // The write proper, once the preliminary read (if any) is done.
+  void writeNow();
+  // The switched-on addresses that the records hold on another pager, each said in the
+  // status log; false when the write must be refused for them.
+  bool capcodesAllowWrite();
+  // How the link ended a read or a write: the record, then what the window does next.
+  void linkEnded(const LinkEnd& end);
+  // The end of a restore's read (the before-image goes out, or the restore ends) or of
+  // its write.
+  void restoreLinkEnd(const LinkEnd& end);
   // The link's timers as its watch has left them.
   void showLinkTimers();
   // TxtPagerNumber advanced by one for a new pager.
@@ -257,6 +299,25 @@ class FormState {
   std::function<void()> windowObserver_;
   char decimalSeparator_ = '.';
   bool loadedPagerDump_ = false;
+  // Programming records: the keeper, the record of the operation in hand, what the last
+  // preliminary read found on the pager (for the write that follows it), and the restore
+  // in hand.
+  std::unique_ptr<records::RecordKeeper> keeper_;
+  OperationRecord recording_;
+  bool uniqueCapcodes_ = false;
+  struct PagerBefore {
+    ConfigImage image;
+    bool checksumOk;
+  };
+  std::optional<PagerBefore> pagerBefore_;
+  struct Restore {
+    std::int64_t recordId;
+    ConfigImage before;
+    std::optional<ConfigImage> written;
+    std::string pagerNumber;
+    bool force;
+  };
+  std::optional<Restore> restore_;
   LinkReports linkReports_{*this};
   PagerLink link_{images_, linkReports_};
 };

@@ -207,14 +207,17 @@ TEST(BatchJob, RefusedAndCompletedRowsAreNotWritten) {
   values[1].first = "2004008";  // the template's address2: equal addresses
   values[3].first = "2007665";  // in a gap of the address range
   std::vector<BatchRow> rows = listRows(values);
-  rows.push_back({6, 9, {{ScriptedEdit::Action::Set, "Capcode1Name", std::string(40, 'X')}}, {}});
+  BatchRow tooLong;
+  tooLong.number = 6;
+  tooLong.line = 9;
+  tooLong.edits = {{ScriptedEdit::Action::Set, "Capcode1Name", std::string(40, 'X')}};
+  rows.push_back(tooLong);
   desk.run(std::move(rows), {5});
   ASSERT_TRUE(desk.tickUntilFinished());
   EXPECT_EQ(desk.endedRows(Outcome::Completed), (std::vector<int>{1, 3}));
   EXPECT_EQ(desk.endedRows(Outcome::Refused), (std::vector<int>{2, 4, 6}));
-  for (const auto& e : desk.ended) {
-    if (e.row == 2) EXPECT_EQ(e.lastLine, msg::kAddressAlreadyUsed);
-  }
+  for (const auto& e : desk.ended)
+    EXPECT_TRUE(e.row != 2 || e.lastLine == msg::kAddressAlreadyUsed) << e.lastLine;
   EXPECT_EQ(desk.written.size(), 2u);
 }
 

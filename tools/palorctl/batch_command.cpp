@@ -19,6 +19,7 @@
 #include "files/pager_list.h"
 #include "link/adapter_survey.h"
 #include "link/port_discovery.h"
+#include "records_commands.h"
 #include "report/printrp.h"
 #include "session.h"
 #include "stop_signals.h"
@@ -210,6 +211,8 @@ class BatchRun : public BatchJob::Observer {
   // Opens the template into every charger's form; an exit status when that fails.
   int prepareTemplate(const CommonOptions& options) {
     for (std::size_t i = 0; i < sessions_.size(); ++i) {
+      sessions_[i]->form.setRecords(recordKeeper(options));
+      sessions_[i]->form.setUniqueCapcodes(options_.uniqueCapcodes);
       // The template's own lines are said once, not once per charger.
       if (i > 0) sessions_[i]->form.log().setObserver({});
       if (const int status = prepare(*sessions_[i], options_.templateFile, options)) return status;
@@ -286,7 +289,7 @@ class BatchRun : public BatchJob::Observer {
     entry["pager_number"] = end.pagerNumber.empty() ? nlohmann::ordered_json()
                                                     : nlohmann::ordered_json(end.pagerNumber);
     entry["outcome"] = outcomeName(end.outcome);
-    entry["record"] = nullptr;
+    entry["record"] = end.record ? nlohmann::ordered_json(*end.record) : nlohmann::ordered_json();
     entry["seconds"] = std::round(seconds * 10) / 10;
     entry["last_line"] = end.lastLine;
     if (!log_.append(entry) && !logFailed_) {

@@ -32,6 +32,12 @@ const std::vector<Command>& commands() {
        "write the customer report as a PDF page, or print its labels as \"name: value\" lines "
        "(OUT -)",
        true, kEditsHelp, setUpReport},
+      {"history", "list the programming records, newest first; show, export, sync or prune them",
+       false, kNoEditsHelp, setUpHistory},
+      {"restore",
+       "write a record's before-image back to the pager in the charger, when it is the pager "
+       "the record wrote",
+       false, kNoEditsHelp, setUpRestore},
   };
   return table;
 }

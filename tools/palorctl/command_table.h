@@ -77,5 +77,7 @@ Handler setUpRead(CLI::App& command, SharedOptions& shared);
 Handler setUpWrite(CLI::App& command, SharedOptions& shared);
 Handler setUpReport(CLI::App& command, SharedOptions& shared);
 Handler setUpBatch(CLI::App& command, SharedOptions& shared);
+Handler setUpHistory(CLI::App& command, SharedOptions& shared);
+Handler setUpRestore(CLI::App& command, SharedOptions& shared);
 
 }  // namespace palor::ctl

@@ -25,6 +25,8 @@ struct CommonOptions {
   std::vector<ScriptedEdit> edits;       // applied in order, after any file is opened
   std::optional<std::uint8_t> firmware;  // as if a pager of this version had reported
   bool json = false;
+  // --records: where the records are, instead of PALOR_RECORDS.
+  std::optional<std::string> records;
 };
 
 // The record after start-up, FILE (if any) opened as File / Open opens it, and the edits.

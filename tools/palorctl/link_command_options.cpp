@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The command lines of the commands that talk to the charger: ports, doctor, read and write.
+// The command lines of the commands that talk to the charger: ports, doctor, read, write and
+// restore.
 #include <memory>
 #include <optional>
 
@@ -76,6 +77,7 @@ Handler setUpWrite(CLI::App& command, SharedOptions&) {
   struct Write {
     std::optional<std::string> in;
     bool repair = false;
+    bool uniqueCapcodes = false;
     std::optional<std::string> thenSave;
     LinkOptions link;
   };
@@ -83,11 +85,32 @@ Handler setUpWrite(CLI::App& command, SharedOptions&) {
   command.add_option("IN", write->in, "file to open first");
   command.add_flag("--repair", write->repair,
                    "check Help / Repair: write the window's hardware values");
+  command.add_flag("--unique-capcodes", write->uniqueCapcodes,
+                   "refuse the write (exit 1, nothing written) when the records hold one of its "
+                   "switched-on addresses on another pager");
   command.add_option("--then-save", write->thenSave,
                      "after a completed write, save the configuration (addresses advanced)");
   addLinkOptions(command, write->link);
   return [write](const CommonOptions& options) {
-    return ctl::write(write->in, write->repair, write->thenSave, write->link, options);
+    return ctl::write(write->in, write->repair, write->uniqueCapcodes, write->thenSave, write->link,
+                      options);
+  };
+}
+
+Handler setUpRestore(CLI::App& command, SharedOptions&) {
+  struct Restore {
+    std::int64_t id = 0;
+    bool force = false;
+    LinkOptions link;
+  };
+  auto restore = std::make_shared<Restore>();
+  command.add_option("ID", restore->id, "the record whose before-image is written back")
+      ->required();
+  command.add_flag("--force", restore->force,
+                   "write even when the pager in the charger does not hold what the record wrote");
+  addLinkOptions(command, restore->link);
+  return [restore](const CommonOptions& options) {
+    return ctl::restore(restore->id, restore->force, restore->link, options);
   };
 }
 
@@ -105,6 +128,9 @@ Handler setUpBatch(CLI::App& command, SharedOptions& shared) {
   command.add_option("--log", batch->log,
                      "the job log (JSON lines); run again with the same log, the job goes on "
                      "where it stopped");
+  command.add_flag("--unique-capcodes", batch->uniqueCapcodes,
+                   "refuse a row when the records hold one of its switched-on addresses on "
+                   "another pager");
   command.add_option("--reports", batch->reports,
                      "save each pager's customer report as DIR/<pager number>.pdf");
   command.add_option("--timeout", batch->timeoutSeconds,

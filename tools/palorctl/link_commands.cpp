@@ -19,6 +19,7 @@
 #include "files/csv_table.h"
 #include "link/port_discovery.h"
 #include "link/serial_transport.h"
+#include "records_commands.h"
 #include "session.h"
 #include "stop_signals.h"
 #include "ui/link_clock.h"
@@ -301,6 +302,7 @@ int read(const std::string& out, bool raw, const LinkOptions& link, const Common
   if (const auto problem = usageProblem(link, {out})) return usageError(*problem);
   return guarded([&] {
     LinkRun run(link, environmentFor(link));
+    run.form().setRecords(recordKeeper(options));
     const auto steps = [&] {
       if (options.firmware) run.form().setFirmwareVersion(*options.firmware);
       if (!run.connect()) return kRefused;
@@ -320,7 +322,7 @@ int read(const std::string& out, bool raw, const LinkOptions& link, const Common
   });
 }
 
-int write(const std::optional<std::string>& in, bool repair,
+int write(const std::optional<std::string>& in, bool repair, bool uniqueCapcodes,
           const std::optional<std::string>& thenSave, const LinkOptions& link,
           const CommonOptions& options) {
   std::vector<std::string> files;
@@ -332,6 +334,8 @@ int write(const std::optional<std::string>& in, bool repair,
     if (const FileOutcome savable = thenSave ? checkSaveTarget(*thenSave) : FileOutcome{}; !savable)
       return refused(*thenSave, savable.error());
     LinkRun run(link, environmentFor(link));
+    run.form().setRecords(recordKeeper(options));
+    run.form().setUniqueCapcodes(uniqueCapcodes);
     const auto steps = [&] {
       if (const int status = prepare(run.session(), in, options)) return status;
       // A table cannot carry a text with a comma: known before the pager is written.
@@ -354,6 +358,34 @@ int write(const std::optional<std::string>& in, bool repair,
       if (!written) return kRefused;
       if (thenSave && !saveAsFileSaveDoes(run.form(), *thenSave)) return kRefused;
       return kDone;
+    };
+    return run.finish(steps());
+  });
+}
+
+int restore(std::int64_t id, bool force, const LinkOptions& link, const CommonOptions& options) {
+  if (const auto problem = usageProblem(link, {})) return usageError(*problem);
+  return guarded([&] {
+    // The record is found before the charger is opened.
+    std::unique_ptr<records::RecordKeeper> keeper = recordKeeper(options);
+    if (keeper->off()) return refused("records are off (PALOR_RECORDS=off)");
+    const records::StoreResult<records::RecordStore*> store = keeper->store();
+    if (!store)
+      return refused("records at " + records::describe(keeper->location()) + ": " +
+                     store.error().what);
+    const auto found = store.value()->find(id);
+    if (!found) return refused("records: " + found.error().what);
+    if (!found.value()) return refused("no record " + std::to_string(id));
+    const records::ProgrammingRecord record = *found.value();
+    if (!record.before) return refused(msg::restoreNoBefore(id));
+    LinkRun run(link, environmentFor(link));
+    run.form().setRecords(std::move(keeper));
+    const auto steps = [&] {
+      if (options.firmware) run.form().setFirmwareVersion(*options.firmware);
+      if (!run.connect()) return kRefused;
+      const bool restored =
+          run.operate([&] { run.form().RestoreToPagerClick(record, force); }, BusyInfo::Writing);
+      return restored ? kDone : kRefused;
     };
     return run.finish(steps());
   });

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// palorctl's commands that talk to a pager: the window's own connection, read and write,
+// palorctl's commands that talk to a pager: the window's own connection, read, write and
+// restore, each recorded in the programming records,
 // driven by the link clock, which calls the window's two timer ticks every 40 ms and
 // 500 ms, sleeping in between.
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -33,8 +35,13 @@ int ports();
 int read(const std::string& out, bool raw, const LinkOptions& link, const CommonOptions& options);
 // IN opened, the edits applied, connect, Write_To_Pager (Help / Repair checked first when
 // `repair`); after a completed write `thenSave` gets the configuration the window now holds.
-int write(const std::optional<std::string>& in, bool repair,
+// With `uniqueCapcodes`, a write that would give an address the records hold on another
+// pager is refused before anything is written.
+int write(const std::optional<std::string>& in, bool repair, bool uniqueCapcodes,
           const std::optional<std::string>& thenSave, const LinkOptions& link,
           const CommonOptions& options);
+// Record `id`'s before-image written back to the pager in the charger, when that pager holds
+// the image the record wrote (or with `force`).
+int restore(std::int64_t id, bool force, const LinkOptions& link, const CommonOptions& options);
 
 }  // namespace palor::ctl

@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "command_table.h"
@@ -45,6 +46,28 @@ std::vector<palor::ScriptedEdit> takeEdits(std::vector<std::string>& args) {
   return edits;
 }
 
+// Takes --records VALUE (or --records=VALUE) out of the arguments, wherever it stands:
+// before the command's name or after it. The last one given counts.
+std::optional<std::string> takeRecords(std::vector<std::string>& args) {
+  constexpr std::string_view kOption = "--records";
+  std::optional<std::string> records;
+  std::vector<std::string> rest;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == kOption) {
+      if (i + 1 >= args.size()) throw palor::EditError("--records needs an argument");
+      records = args[++i];
+    } else if (arg.starts_with(kOption) && arg.size() > kOption.size() &&
+               arg[kOption.size()] == '=') {
+      records = arg.substr(kOption.size() + 1);
+    } else {
+      rest.push_back(arg);
+    }
+  }
+  args = std::move(rest);
+  return records;
+}
+
 std::string description() {
   return std::string(
              "palorctl: dump, encode, decode, convert, check, compare and report pager\n"
@@ -61,6 +84,7 @@ int runCommand(std::vector<std::string> args, int& writeFailure) {
   palor::ctl::SharedOptions shared;
   try {
     shared.common.edits = takeEdits(args);
+    shared.common.records = takeRecords(args);
   } catch (const palor::EditError& e) {
     std::cerr << "palorctl: " << palor::escapeControls(e.what()) << '\n';
     return kUsageError;
@@ -74,6 +98,12 @@ int runCommand(std::vector<std::string> args, int& writeFailure) {
     const std::string what = e.what();
     return text.rfind(what, 0) == 0 ? palor::escapeControls(what) + text.substr(what.size()) : text;
   });
+  // Taken out of the arguments before the parse; here for the help.
+  std::string recordsHelp;
+  app.add_option("--records", recordsHelp,
+                 "where read, write, restore and history keep the programming records, "
+                 "instead of PALOR_RECORDS: a file, a postgresql:// URI or off")
+      ->type_name("VALUE");
   app.set_version_flag("--version",
                        std::string("palorctl ") + palor::kVersion + "\n" + palor::kVersionNotice);
   struct Parsed {
