@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
 #include <memory>
 #include <set>
 
 #include "simulated_pager.h"
+#include "temp_folder.h"
 #include "ui/messages.h"
 
 namespace palor {
@@ -219,6 +221,49 @@ TEST(BatchJob, RefusedAndCompletedRowsAreNotWritten) {
   for (const auto& e : desk.ended)
     EXPECT_TRUE(e.row != 2 || e.lastLine == msg::kAddressAlreadyUsed) << e.lastLine;
   EXPECT_EQ(desk.written.size(), 2u);
+}
+
+// File / "Pager list..." in the window: each write types the next row in first; a
+// completed write moves on, a failed one keeps its row; a list-numbered pager keeps the
+// list's number.
+TEST(WindowPagerList, EachWriteTakesTheNextRowAndAFailedOneKeepsIt) {
+  const std::string path = test::scratchPath("window-list.csv");
+  std::ofstream(path) << "TxtPagerNumber,address1,Capcode1Name\n"
+                         "00000101,1000000,\"Smith, John\"\n"
+                         "00000102,1000008,WARD B\n";
+  sim::DeviceOptions pulled;
+  pulled.pullAtBlock = 6;  // the first write is cut short
+  Desk desk({pulled});
+  FormState& form = *desk.forms[0];
+  SimulatedPager& pager = *desk.pagers[0];
+  const auto write = [&] {
+    form.WriteToPagerClick();
+    ASSERT_TRUE(pager.tickUntil([&] { return !pager.busy(); }));
+  };
+  ASSERT_TRUE(form.LoadPagerList(path));
+  EXPECT_EQ(form.window().pagerListText, "Row 1 of 2: pager 00000101");
+
+  write();
+  EXPECT_TRUE(desk.written.empty());
+  EXPECT_EQ(form.window().pagerListText, "Row 1 of 2: pager 00000101") << "a failed write";
+  pager.device.putPagerIn({});
+  ASSERT_TRUE(pager.tickUntil([&] { return form.window().writeToPagerEnabled; }));
+  write();
+  EXPECT_EQ(form.window().pagerListText, "Row 2 of 2: pager 00000102");
+  pager.device.takePagerOut({});
+  pager.tick();
+  pager.device.putPagerIn({});
+  ASSERT_TRUE(pager.tickUntil([&] { return form.window().writeToPagerEnabled; }));
+  write();
+  EXPECT_EQ(form.window().pagerListText, "All 2 rows of the list written");
+  ASSERT_EQ(desk.written.size(), 2u);
+  EXPECT_EQ(desk.written[0].address1, "1000000");
+  EXPECT_EQ(desk.written[0].name1.substr(0, 11), "Smith, John");
+  EXPECT_EQ(desk.written[1].address1, "1000008");
+  EXPECT_EQ(form.record().text("TxtPagerNumber"), "00000102") << "the list's own number";
+
+  form.UnloadPagerList();
+  EXPECT_EQ(form.window().pagerListText, "");
 }
 
 }  // namespace
