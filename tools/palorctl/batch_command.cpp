@@ -264,7 +264,8 @@ class BatchRun : public BatchJob::Observer {
   // BatchJob::Observer
   void rowStarted(int charger, const BatchRow& row) override {
     const auto c = static_cast<std::size_t>(charger);
-    startedAt_[c] = lastActivity_ = Clock::now();
+    lastActivity_ = Clock::now();
+    startedAt_[c] = lastActivity_;
     if (options_.reports) {
       reports_[c] = std::make_unique<TPrintReport>();
       reports_[c]->fill(sessions_[c]->form.record());
@@ -282,7 +283,10 @@ class BatchRun : public BatchJob::Observer {
     if (end.charger >= 0) {
       const auto c = static_cast<std::size_t>(end.charger);
       lastActivity_ = Clock::now();
-      seconds = std::chrono::duration<double>(lastActivity_ - startedAt_[c]).count();
+      // A row the charger refused before writing took no time of its own.
+      if (startedAt_[c])
+        seconds = std::chrono::duration<double>(lastActivity_ - *startedAt_[c]).count();
+      startedAt_[c].reset();
       entry["port"] = ports_[c];
       showCharger(c);
     }
@@ -405,7 +409,7 @@ class BatchRun : public BatchJob::Observer {
   JobLog log_;
   BatchDisplay display_;
   std::unique_ptr<BatchJob> job_;
-  std::vector<Clock::time_point> startedAt_;
+  std::vector<std::optional<Clock::time_point>> startedAt_;  // of the write in hand
   std::vector<std::unique_ptr<TPrintReport>> reports_;
   Clock::time_point start_, lastActivity_;
   bool stoppedNow_ = false;
