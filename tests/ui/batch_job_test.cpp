@@ -223,6 +223,31 @@ TEST(BatchJob, RefusedAndCompletedRowsAreNotWritten) {
   EXPECT_EQ(desk.written.size(), 2u);
 }
 
+// The first Ctrl+C lets the writes in hand finish and takes no new pager; the second
+// stops the writes in hand, whose rows stay not done.
+TEST(BatchJob, StoppingTakesNoNewPagerAndStopEndsTheWritesInHand) {
+  for (const bool stopNow : {false, true}) {
+    SCOPED_TRACE(stopNow ? "stopped" : "stopping");
+    Desk desk({swapping(), swapping()});
+    desk.run(listRows(wardRows(4)));
+    ASSERT_TRUE(desk.pagers[0]->tickUntil([&] {
+      desk.job->step();
+      return desk.job->rowInHand(0) && desk.job->rowInHand(1);
+    }));
+    desk.job->stopTaking();
+    if (stopNow) desk.job->stopNow();
+    ASSERT_TRUE(desk.tickUntilFinished());
+    for (int extra = 0; extra < 500; ++extra) desk.tick();  // fresh pagers come, none is taken
+    EXPECT_EQ(desk.started.size(), 2u);
+    EXPECT_EQ(desk.written.size(), stopNow ? 0u : 2u);
+    EXPECT_EQ(desk.endedRows(stopNow ? Outcome::Cancelled : Outcome::Completed),
+              (std::vector<int>{1, 2}));
+    for (std::size_t row = 0; row < 4; ++row)
+      EXPECT_EQ(desk.job->rowState(row),
+                !stopNow && row < 2 ? BatchJob::RowState::Completed : BatchJob::RowState::NotDone);
+  }
+}
+
 // File / "Pager list..." in the window: each write types the next row in first; a
 // completed write moves on, a failed one keeps its row; a list-numbered pager keeps the
 // list's number.
