@@ -19,6 +19,7 @@
 #include "files/pager_list.h"
 #include "link/adapter_survey.h"
 #include "link/port_discovery.h"
+#include "link/serial_transport.h"
 #include "records_commands.h"
 #include "report/printrp.h"
 #include "session.h"
@@ -460,6 +461,11 @@ int batch(const BatchOptions& o, const CommonOptions& options, const ReportPdfWr
     const std::vector<std::string> ports = o.ports.empty() ? portList(systemPorts()) : o.ports;
     if (ports.empty())
       return refused("no charger port to try (plug the chargers in, or give --port PATH)");
+    for (const std::string& port : o.ports) {
+      const PortOpenOutcome opened = checkPort(port);
+      if (!opened && opened.error().kind == PortOpenError::Kind::NotATerminal)
+        return refused(port + ": not a serial port");
+    }
     BatchRun run(o, ports, writePdf);
     if (const int status = run.prepareTemplate(options)) return status;
     if (const auto problem = run.openLog())
