@@ -433,7 +433,19 @@ std::optional<std::string> usageProblem(const BatchOptions& o) {
     if (!std::isfinite(s) || s <= 0 || s > kLongestWaitSeconds)
       return "--timeout: give seconds above 0, at most 86400 (one day)";
   }
-  if (o.log && o.log->empty()) return "--log: the file name is empty";
+  if (o.log) {
+    if (o.log->empty()) return "--log: the file name is empty";
+    // A log that is no file would block or be lost; one that is an input would be spoilt.
+    struct stat st {};
+    if (::stat(o.log->c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+      return "--log " + *o.log + ": not a regular file";
+    for (const std::optional<std::string>& input : {std::optional(o.templateFile), o.list}) {
+      struct stat in {};
+      if (input && ::stat(input->c_str(), &in) == 0 && ::stat(o.log->c_str(), &st) == 0 &&
+          in.st_dev == st.st_dev && in.st_ino == st.st_ino)
+        return "--log " + *o.log + ": it is an input of this command";
+    }
+  }
   if (o.reports) {
     struct stat st {};
     if (::stat(o.reports->c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
