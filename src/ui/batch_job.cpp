@@ -116,16 +116,26 @@ void BatchJob::watchForm(int index) {
 }
 
 void BatchJob::applyRow(FormState& form, const SettingsRecord::Values& templateValues,
-                        const BatchRow& row) const {
+                        AdvancedTemplate& advanced, const BatchRow& row) const {
   SettingsRecord& record = form.record();
-  record.restore(templateValues);
+  // A counted row: the addresses a window would hold after the writes of the pagers before
+  // this one, advanced on from the last counted row where that one came before.
+  const int wanted = row.counted ? row.number - 1 : 0;
+  int advances = 0;
+  if (row.counted && advanced.advances >= 0 && advanced.advances <= wanted) {
+    record.restore(advanced.values);
+    advances = advanced.advances;
+  } else {
+    record.restore(templateValues);
+  }
+  if (row.counted) {
+    for (; advances < wanted; ++advances) form.AdvanceAddresses();
+    advanced = {record.values(), wanted};
+  }
   // What the pager's identification did to the settings, done again for this pager.
   ApplyFirmwareOptions(record, form.firmwareVersion(), form.link().protocol().firmwareRevision());
   form.Method28aClick();
   if (!row.problem.empty()) throw EditError(row.problem);
-  // The addresses a window would hold after the writes of the pagers before this one.
-  if (row.counted)
-    for (int i = 1; i < row.number; ++i) form.AdvanceAddresses();
   bool numbered = false;
   for (const ScriptedEdit& edit : row.edits) {
     const FieldSchema& schema = fieldSchema(record.id(edit.field));
@@ -147,11 +157,12 @@ void BatchJob::checkRows() {
   if (chargers_.empty()) return;
   FormState scratch;
   scratch.setFirmwareVersion(chargers_.front().form->firmwareVersion());
+  AdvancedTemplate advanced;
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     if (rowStates_[i].state != RowState::NotDone) continue;
     const std::size_t mark = scratch.log().lines().size();
     try {
-      applyRow(scratch, chargers_.front().templateValues, rows_[i]);
+      applyRow(scratch, chargers_.front().templateValues, advanced, rows_[i]);
       if (!scratch.PreStoreChecks() || !scratch.encodeWriteImage())
         refuse(i, -1, refusalSince(scratch, mark));
     } catch (const EditError& e) {
@@ -206,7 +217,7 @@ void BatchJob::startNextRow(int index) {
   FormState& form = *c.form;
   while (const auto row = nextRow()) {
     try {
-      applyRow(form, c.templateValues, rows_[*row]);
+      applyRow(form, c.templateValues, c.advanced, rows_[*row]);
     } catch (const EditError& e) {
       refuse(*row, index, e.what());
       continue;

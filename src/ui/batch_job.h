@@ -111,9 +111,16 @@ class BatchJob {
   RowState rowState(std::size_t index) const { return rowStates_[index].state; }
 
  private:
+  // The template with its addresses advanced for the last counted row applied, so that
+  // the next counted row advances once more rather than from the start.
+  struct AdvancedTemplate {
+    SettingsRecord::Values values;
+    int advances = -1;  // none kept yet
+  };
   struct Charger {
     FormState* form;
     SettingsRecord::Values templateValues;
+    AdvancedTemplate advanced;
     ChargerState state = ChargerState::WaitingForPager;
     std::size_t row = 0;   // index of the row in hand
     bool arrived = false;  // a pager was identified since it was last looked at
@@ -130,7 +137,7 @@ class BatchJob {
   void endWrite(int index);
   // The template with the row's edits on `form`; throws EditError or ConversionError.
   void applyRow(FormState& form, const SettingsRecord::Values& templateValues,
-                const BatchRow& row) const;
+                AdvancedTemplate& advanced, const BatchRow& row) const;
   std::optional<std::size_t> nextRow() const;
   void refuse(std::size_t row, int charger, std::string why);
   void watchForm(int index);
