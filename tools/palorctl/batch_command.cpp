@@ -221,6 +221,8 @@ class BatchRun : public BatchJob::Observer {
     return kDone;
   }
 
+  bool anyAddressAdvances() const { return sessions_.front()->form.AnyAddressAdvances(); }
+
   std::optional<std::string> openLog() {
     if (!options_.log) return std::nullopt;
     return log_.open(*options_.log);
@@ -372,19 +374,25 @@ class BatchRun : public BatchJob::Observer {
   int summary() {
     int done = 0, failed = 0, refused = 0, skipped = 0, notDone = 0;
     std::string failedRows, refusedRows, notDoneRows;
-    const auto add = [](std::string& list, const BatchRow& row) {
+    // The rows named, the first 20 of each kind; the log names every one.
+    constexpr int kNamed = 20;
+    const auto add = [](std::string& list, int count, const BatchRow& row) {
+      if (count > kNamed) return;
       list += (list.empty() ? "" : ", ") + std::to_string(row.number) +
               (row.line > 0 ? " (line " + std::to_string(row.line) + ")" : "");
+    };
+    const auto more = [](int count) {
+      return count > kNamed ? " and " + std::to_string(count - kNamed) + " more" : std::string();
     };
     const auto& rows = job_->rows();
     for (std::size_t i = 0; i < rows.size(); ++i) {
       switch (job_->rowState(i)) {
         case RowState::Completed: ++done; break;
         case RowState::Skipped: ++skipped; break;
-        case RowState::Failed: ++failed, add(failedRows, rows[i]); break;
-        case RowState::Refused: ++refused, add(refusedRows, rows[i]); break;
+        case RowState::Failed: add(failedRows, ++failed, rows[i]); break;
+        case RowState::Refused: add(refusedRows, ++refused, rows[i]); break;
         case RowState::NotDone:
-        case RowState::InHand: ++notDone, add(notDoneRows, rows[i]); break;
+        case RowState::InHand: add(notDoneRows, ++notDone, rows[i]); break;
       }
     }
     const double hours = std::chrono::duration<double>(Clock::now() - start_).count() / 3600;
@@ -394,9 +402,11 @@ class BatchRun : public BatchJob::Observer {
                        " not done; " + oneDecimal(hours > 0 ? done / hours : 0) +
                        " pagers per hour";
     std::cerr << text << '\n';
-    if (!failedRows.empty()) std::cerr << "palorctl: failed rows: " << failedRows << '\n';
-    if (!refusedRows.empty()) std::cerr << "palorctl: refused rows: " << refusedRows << '\n';
-    if (!notDoneRows.empty()) std::cerr << "palorctl: rows not done: " << notDoneRows << '\n';
+    if (failed > 0) std::cerr << "palorctl: failed rows: " << failedRows << more(failed) << '\n';
+    if (refused > 0)
+      std::cerr << "palorctl: refused rows: " << refusedRows << more(refused) << '\n';
+    if (notDone > 0)
+      std::cerr << "palorctl: rows not done: " << notDoneRows << more(notDone) << '\n';
     return failed + refused + notDone == 0 ? kDone : kRefused;
   }
 
@@ -480,6 +490,9 @@ int batch(const BatchOptions& o, const CommonOptions& options, const ReportPdfWr
     }
     BatchRun run(o, ports, writePdf);
     if (const int status = run.prepareTemplate(options)) return status;
+    // Counted pagers differ only by their addresses' steps.
+    if (o.count && !run.anyAddressAdvances())
+      diagnose("no address advances: every auto-increment step is 0");
     if (const auto problem = run.openLog())
       return refused(*o.log + ": the job log cannot be opened: " + *problem);
     return run.run(std::move(rows), done);
