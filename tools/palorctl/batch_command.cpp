@@ -197,7 +197,7 @@ class BatchRun : public BatchJob::Observer {
     for (const std::string& port : ports_) {
       StartUpEnvironment environment;
       environment.ports = {port};
-      sessions_.push_back(std::make_unique<Session>(environment));
+      sessions_.push_back(std::make_unique<Session>(environment, sessions_.empty()));
     }
   }
 
