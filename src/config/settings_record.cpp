@@ -54,6 +54,29 @@ const SettingsRecord::Field& SettingsRecord::at(FieldId f, FieldKind kind) const
   return fields_[toIndex(f)];
 }
 
+SettingsRecord::Values SettingsRecord::values() const {
+  Values values;
+  values.fields_.reserve(fields_.size());
+  for (const Field& f : fields_)
+    values.fields_.push_back({f.text, f.index, f.checked, f.enabled, f.visible, f.items});
+  return values;
+}
+
+void SettingsRecord::restore(const Values& values) {
+  if (values.fields_.size() != fields_.size()) throw std::logic_error("values of another schema");
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    Field& field = fields_[i];
+    const Values::Value& value = values.fields_[i];
+    field.text = value.text;
+    field.index = value.index;
+    field.checked = value.checked;
+    field.enabled = value.enabled;
+    field.visible = value.visible;
+    field.items = value.items;
+  }
+  for (std::size_t i = 0; i < fields_.size(); ++i) notify(static_cast<FieldId>(i));
+}
+
 void SettingsRecord::notify(FieldId f) const {
   if (observer_) observer_(f);
 }

@@ -113,6 +113,23 @@ class SettingsRecord {
 
   void setObserver(Observer observer) { observer_ = std::move(observer); }
 
+  // Every field's value, flags and item texts, without the rules: what `restore` puts back
+  // exactly, running no rule (the observer is told of each field), so that a batch can
+  // start each pager from the same settings.
+  class Values {
+   private:
+    friend class SettingsRecord;
+    struct Value {
+      std::string text;
+      int index;
+      bool checked, enabled, visible;
+      std::vector<std::string> items;
+    };
+    std::vector<Value> fields_;
+  };
+  Values values() const;
+  void restore(const Values& values);
+
   // By name, for rules and tests that read better with names.
   const std::string& text(std::string_view name) const { return text(id(name)); }
   void setText(std::string_view name, std::string_view t) { setText(id(name), t); }

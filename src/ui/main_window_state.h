@@ -43,6 +43,9 @@ struct MainWindowState {
   bool watchSerialRunning = false;  // the 500 ms port watch
   bool acceptsDroppedFiles = false;
   bool closeRequested = false;
+  // The strip at the top while a pager list is loaded ("Row 3 of 20: pager 00000102");
+  // empty, and the strip hidden, otherwise.
+  std::string pagerListText;
 };
 
 // What start-up learns from the machine it runs on.

@@ -49,6 +49,8 @@ void FormState::ReadFromPagerClick() {
 }
 
 void FormState::WriteToPagerClick() {
+  // The list's row goes in once, before the write's preliminary read.
+  if (pagerList_ && !link_.protocol().readBeforeWrite() && !applyNextListRow()) return;
   if (!PreStoreChecks()) {
     // A write whose preliminary read is done ends here, refused.
     if (recording_.open() && recording_.current().operation == records::Operation::Write)
@@ -193,6 +195,10 @@ void FormState::linkEnded(const LinkEnd& end) {
   if (end.operation == BusyInfo::Writing) {
     if (recording_.open()) recording_.current().blocks = blocks;
     endRecord(outcome);
+    if (pagerList_ && end.completed()) {
+      ++pagerList_->next;
+      showPagerList();
+    }
     return;
   }
   // What a write's preliminary read found stays for the write, even when its checksum

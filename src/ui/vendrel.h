@@ -16,6 +16,7 @@
 #include "config/settings_record.h"
 #include "files/file_error.h"
 #include "link/pager_link.h"
+#include "ui/batch_job.h"
 #include "ui/main_window_state.h"
 #include "ui/operation_record.h"
 #include "ui/status_log.h"
@@ -240,7 +241,26 @@ class FormState {
   // Refused (the status line says why) when the record has no before-image.
   void RestoreToPagerClick(const records::ProgrammingRecord& record, bool force);
 
+  // File / "Pager list...": a list of pagers (the batch's list file) loaded into the window.
+  // While it is loaded, each Write_To_Pager first types the next row into the window, as a
+  // user would (every rule runs), then writes; a completed write moves on to the next row,
+  // a failed one keeps it. The strip at the top says where the list stands
+  // (window().pagerListText). False, with the reason in the status log, when the file is no
+  // list of pagers.
+  bool LoadPagerList(const std::string& path);
+  // Back to the ordinary window.
+  void UnloadPagerList();
+  bool pagerListLoaded() const { return pagerList_.has_value(); }
+
  private:
+  struct LoadedPagerList {
+    std::vector<BatchRow> rows;
+    std::size_t next = 0;  // the row the next write gets
+  };
+  // The next row typed into the window; false (with the reason logged) when there is none
+  // or a field refuses it.
+  bool applyNextListRow();
+  void showPagerList();
   void attachRules();
   void attachAddressRules();
   void attachFolderRules();
@@ -304,6 +324,7 @@ class FormState {
   // in hand.
   std::unique_ptr<records::RecordKeeper> keeper_;
   OperationRecord recording_;
+  std::optional<LoadedPagerList> pagerList_;
   bool uniqueCapcodes_ = false;
   struct PagerBefore {
     ConfigImage image;

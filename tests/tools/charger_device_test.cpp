@@ -284,5 +284,42 @@ TEST(ChargerDevice, PagerTakenOutDuringAWriteForgetsItsBlocks) {
   EXPECT_EQ(p.device.eeprom(), expected);
 }
 
+// --swap-after: the written pager goes out MS after its verify report and a fresh one
+// comes in MS later, the fresh EEPROMs in turn; a failed write keeps its pager in.
+TEST(ChargerDevice, SwapsAWrittenPagerForAFreshOne) {
+  ConfigImage second{}, third{}, written{};
+  second.fill(0x22);
+  third.fill(0x33);
+  written.fill(0x77);
+  for (const bool failVerify : {false, true}) {
+    SCOPED_TRACE(failVerify ? "verify failed" : "verify passed");
+    DeviceOptions o;
+    o.writeTime = 300ms;
+    o.verifyTime = 200ms;
+    o.swapAfter = 1000ms;
+    o.failVerify = failVerify;
+    o.freshPagers = {patterned(), second, third};
+    Programmer p(o);
+    p.writeAll(written);
+    EXPECT_EQ(p.replies(500ms).size(), 2u) << "write-done and the verify report";
+    EXPECT_TRUE(p.replies(999ms).empty());
+    if (failVerify) {
+      EXPECT_TRUE(p.replies(10s).empty());
+      EXPECT_EQ(p.device.pagerOrdinal(), 1u);
+      continue;
+    }
+    EXPECT_EQ(p.replies(1ms), std::vector<Reply>{ok(0x30)});
+    EXPECT_TRUE(p.replies(999ms).empty());
+    EXPECT_EQ(p.replies(1ms), std::vector<Reply>{ok(0x31)});
+    EXPECT_EQ(p.device.pagerOrdinal(), 2u);
+    EXPECT_EQ(p.device.eeprom(), second);
+    // Another write, and the swaps that come due together in one late look.
+    p.writeAll(written);
+    EXPECT_EQ(p.replies(10s), (std::vector<Reply>{ok(0x4A), ok(0x4C), ok(0x30), ok(0x31)}));
+    EXPECT_EQ(p.device.eeprom(), third);
+    EXPECT_EQ(p.device.pagerOrdinal(), 3u);
+  }
+}
+
 }  // namespace
 }  // namespace palor::sim

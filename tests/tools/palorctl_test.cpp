@@ -93,6 +93,33 @@ TEST(Palorctl, UsageErrorsExitWithTwo) {
     EXPECT_EQ(runPalorctl(arguments).status, 2) << arguments;
 }
 
+// A batch whose arguments cannot be used is refused before any charger is opened or any
+// log written: a log that is a named pipe would hang the job, one that is its list would
+// spoil it, a list column that names no field would be a job of wrong pagers.
+TEST(PalorctlBatch, UnusableArgumentsAreUsageErrors) {
+  const test::TempFolder folder("palor-batch-usage");
+  const std::string list = folder.path("list.csv"), fifo = folder.path("fifo");
+  std::ofstream(list) << "address1,Adress2\n1000000,1000008\n";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string batch = "batch " + list + " --port /dev/palor-no-such-port ";
+  const std::pair<std::string, std::string> cases[] = {
+      {"--count 2 --list " + list, "either --list"},
+      {"", "either --list"},
+      {"--count 0", "give at least 1"},
+      {"--count 1 --log " + fifo, "not a regular file"},
+      {"--count 1 --log " + list, "an input of this command"},
+      {"--list " + list, "no field named 'Adress2' (column 2)"},
+      {"--count 1 --timeout 0", "--timeout"},
+  };
+  for (const auto& [arguments, said] : cases) {
+    SCOPED_TRACE(arguments);
+    const RunResult run =
+        test::runCommand("timeout 10 " + std::string(PALORCTL_PATH) + " " + batch + arguments);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_NE(run.err.find(said), std::string::npos) << run.err;
+  }
+}
+
 // Each command's help names the program and lists the field edits it takes.
 TEST(Palorctl, HelpNamesTheProgramAndTheEdits) {
   EXPECT_NE(runPalorctl("--help").out.find("Usage: palorctl [OPTIONS] SUBCOMMAND"),

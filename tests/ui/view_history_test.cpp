@@ -89,7 +89,8 @@ class ViewHistoryTest : public WindowTest {
 TEST_F(ViewHistoryTest, FileMenuHoldsHistoryBeforeExitAndTheFilterNarrowsTheRows) {
   QStringList items;
   for (QAction* a : form.findChild<QMenu*>("File1")->actions()) items << a->objectName();
-  EXPECT_EQ(items, (QStringList{"Open1", "Save1", "History1", "N1", "Exit1"}));
+  EXPECT_EQ(items, (QStringList{"Open1", "Save1", "History1", "PagerList1", "UnloadPagerList1",
+                                "N1", "Exit1"}));
 
   keepRecords(3);
   form.findChild<QAction*>("History1")->trigger();

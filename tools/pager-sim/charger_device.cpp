@@ -9,7 +9,8 @@ ChargerDevice::ChargerDevice(DeviceOptions options, const ConfigImage& eeprom)
     : options_(std::move(options)),
       eeprom_(eeprom),
       pending_(eeprom),
-      pagerPresent_(options_.pagerPresent) {}
+      pagerPresent_(options_.pagerPresent),
+      startImage_(eeprom) {}
 
 void ChargerDevice::receive(std::span<const std::uint8_t> bytes, Clock::time_point now) {
   for (std::uint8_t b : bytes)
@@ -17,6 +18,7 @@ void ChargerDevice::receive(std::span<const std::uint8_t> bytes, Clock::time_poi
 }
 
 void ChargerDevice::putPagerIn(Clock::time_point now) {
+  swapIn_.reset();  // the user was quicker than the swap
   if (pagerPresent_) return;
   pagerPresent_ = true;
   log("pager put in");
@@ -24,6 +26,7 @@ void ChargerDevice::putPagerIn(Clock::time_point now) {
 }
 
 void ChargerDevice::takePagerOut(Clock::time_point now) {
+  swapOut_.reset();
   if (!pagerPresent_) return;
   pagerPresent_ = false;
   log("pager taken out");
@@ -33,20 +36,49 @@ void ChargerDevice::takePagerOut(Clock::time_point now) {
   send(now, code::kNoPager, {}, false);
 }
 
+// The pager is taken out after the frames due before it or with it (the verify report
+// among them), and a fresh one is put in after the frames due before that.
+bool ChargerDevice::swapDue(Clock::time_point now) {
+  const auto frameFirst = [&](Clock::time_point at) {
+    return !queue_.empty() && queue_.front().due <= at;
+  };
+  if (swapOut_ && *swapOut_ <= now && !frameFirst(*swapOut_)) {
+    const Clock::time_point out = *swapOut_;
+    takePagerOut(out);
+    swapIn_ = out + *options_.swapAfter;
+    return true;
+  }
+  if (swapIn_ && *swapIn_ <= now && !frameFirst(*swapIn_ - Clock::duration(1))) {
+    const Clock::time_point in = *swapIn_;
+    ++pagerOrdinal_;
+    const auto& fresh = options_.freshPagers;
+    eeprom_ = fresh.empty() ? startImage_ : fresh[(pagerOrdinal_ - 1) % fresh.size()];
+    pending_ = eeprom_;
+    log("fresh pager " + std::to_string(pagerOrdinal_));
+    putPagerIn(in);
+    return true;
+  }
+  return false;
+}
+
 std::vector<std::uint8_t> ChargerDevice::takeDue(Clock::time_point now) {
   std::vector<std::uint8_t> bytes;
-  while (!queue_.empty() && queue_.front().due <= now) {
+  for (;;) {
+    if (swapDue(now)) continue;
+    if (queue_.empty() || queue_.front().due > now) return bytes;
     noise_.append(options_.garbageBytes, bytes);
     const auto view = queue_.front().frame.view();
     bytes.insert(bytes.end(), view.begin(), view.end());
     queue_.pop_front();
   }
-  return bytes;
 }
 
 std::optional<Clock::time_point> ChargerDevice::nextDue() const {
-  if (queue_.empty()) return std::nullopt;
-  return queue_.front().due;
+  std::optional<Clock::time_point> next;
+  for (const auto& due :
+       {swapOut_, swapIn_, queue_.empty() ? std::nullopt : std::optional(queue_.front().due)})
+    if (due && (!next || *due < *next)) next = due;
+  return next;
 }
 
 void ChargerDevice::handle(const ReceivedFrame& frame, Clock::time_point now) {
@@ -129,6 +161,8 @@ void ChargerDevice::finishWrite(Clock::time_point now) {
   log(options_.failVerify ? "verify failed" : "verify passed");
   send(written + options_.verifyTime,
        options_.failVerify ? code::kVerifyFailed : code::kVerifyPassed, {}, true);
+  if (options_.swapAfter && !options_.failVerify)
+    swapOut_ = written + options_.verifyTime + *options_.swapAfter;
 }
 
 bool ChargerDevice::pullsAt(std::size_t block, Clock::time_point now) {

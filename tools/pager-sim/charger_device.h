@@ -47,6 +47,13 @@ struct DeviceOptions {
   // would; nothing is written.
   std::optional<unsigned> verifyAfterBlock;
   std::size_t garbageBytes = 0;  // line noise sent in front of every frame
+  // A completed write (verify passed) is followed this long after by the pager taken out,
+  // and as long again after that by a fresh pager put in, as a user working through a
+  // batch does.
+  std::optional<std::chrono::milliseconds> swapAfter;
+  // The EEPROMs of the fresh pagers, taken in turn (the first again after the last); none:
+  // each fresh pager holds the EEPROM the device started with.
+  std::vector<ConfigImage> freshPagers;
 };
 
 class ChargerDevice {
@@ -68,6 +75,9 @@ class ChargerDevice {
   std::optional<Clock::time_point> nextDue() const;
 
   bool pagerPresent() const { return pagerPresent_; }
+  // Which pager is in the charger (or was last): 1 for the one the device started with,
+  // counting up with each fresh pager a swap puts in.
+  unsigned pagerOrdinal() const { return pagerOrdinal_; }
   const ConfigImage& eeprom() const { return eeprom_; }
   unsigned framesSent() const { return framesSent_; }
 
@@ -85,6 +95,8 @@ class ChargerDevice {
   void readBlock(std::size_t block, Clock::time_point now);
   void writeBlock(std::size_t block, std::span<const std::uint8_t> data, Clock::time_point now);
   void finishWrite(Clock::time_point now);
+  // The next swap due by now, when one is: the written pager out, or a fresh one in.
+  bool swapDue(Clock::time_point now);
   bool pullsAt(std::size_t block, Clock::time_point now);
   std::size_t answeredBlock(std::size_t block) const;
   void send(Clock::time_point due, std::uint8_t code, std::span<const std::uint8_t> data,
@@ -98,6 +110,9 @@ class ChargerDevice {
   FrameReceiver receiver_{isProgrammerCode};
   std::deque<Scheduled> queue_;
   unsigned framesSent_ = 0;
+  unsigned pagerOrdinal_ = 1;
+  ConfigImage startImage_;
+  std::optional<Clock::time_point> swapOut_, swapIn_;
   LineNoise noise_;
   EepromWritten eepromWritten_;
   EventLog eventLog_;

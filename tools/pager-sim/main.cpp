@@ -36,8 +36,9 @@ constexpr int kUsageError = 2;
 
 struct Options {
   DeviceOptions device;
-  std::string imagePath;
+  std::vector<std::string> imagePaths;
   bool save = false;
+  std::string saveFolder;
   std::string linkPath;
   std::string controlPath;
   bool pace = true;
@@ -81,6 +82,15 @@ The end of standard input does not end the simulator. It ends on quit and on SIG
 SIGTERM or SIGHUP; however it ends, it removes the --link link and a --control FIFO
 that it made (a FIFO that was there before is left).
 
+Batches: with --swap-after MS, MS milliseconds after the verify-passed report of a
+completed write the pager is taken out (reported with 30), and MS milliseconds later a
+fresh pager is put in (reported with 31) holding the EEPROM the simulator started with
+or, with several --image files, the next of them in turn (the first after the last), each
+as the file was when the simulator started. The pager in the charger at start is pager 1, the next
+pager 2, and so on; --save-to DIR keeps each pager's EEPROM after its write as
+DIR/pager-N.bin, and --save writes it back to the --image file it came from. A failed
+write swaps nothing: the pager stays in until "out".
+
 Fault switches: frame numbers for --drop-frame and --corrupt-frame count every frame
 the simulator sends, from 1, unasked reports and dropped frames included. --wrong-block
 and --pull-at-block name a block by its number 0..15 (request code 60 + B, write block
@@ -120,14 +130,28 @@ void parse(CLI::App& app, Options& o, int argc, char** argv) {
   std::vector<unsigned> drop, corrupt;
   std::optional<unsigned> wrongBlock, pullAt, verifyAfter;
   bool noPager = false, badIdentification = false, noRevision = false, noPace = false;
-  app.add_option("--image", o.imagePath,
+  app.add_option("--image", o.imagePaths,
                  "EEPROM image file (exactly 1024 bytes); without it the EEPROM holds "
-                 "the programmer's start-up settings")
+                 "the programmer's start-up settings. Repeated: the images of the pagers "
+                 "put in one after another by --swap-after, in turn")
       ->type_name("FILE")
       ->check(kRegularFile);
   app.add_flag("--save", o.save,
-               "write the EEPROM back to the --image file after each write (atomically)")
+               "write the EEPROM back to the pager's --image file after each write "
+               "(atomically)")
       ->needs("--image");
+  app.add_option("--save-to", o.saveFolder,
+                 "after each write, save the pager's EEPROM as DIR/pager-N.bin, N counting "
+                 "the pagers from 1 (atomically)")
+      ->type_name("DIR")
+      ->check(CLI::ExistingDirectory);
+  int swapAfter = -1;
+  app.add_option("--swap-after", swapAfter,
+                 "MS milliseconds after a completed write take the pager out, and MS "
+                 "milliseconds later put a fresh pager in (the start-up EEPROM, or the next "
+                 "--image)")
+      ->type_name("MS")
+      ->check(CLI::Range(0, 600000));
   app.add_option("--link", o.linkPath,
                  "also make a symbolic link at this path to the device (an existing "
                  "symbolic link is replaced, anything else is refused)")
@@ -207,28 +231,40 @@ void parse(CLI::App& app, Options& o, int argc, char** argv) {
   o.device.pullAtBlock = pullAt;
   o.device.verifyAfterBlock = verifyAfter;
   o.pace = !noPace;
+  if (swapAfter >= 0) o.device.swapAfter = milliseconds(swapAfter);
 }
 
 int simulate(const Options& options) {
   // First, so that a stop signal during start-up is kept until the loop can end cleanly.
   StopSignals stop;
-  const ConfigImage image =
-      options.imagePath.empty() ? defaultPagerImage() : loadEeprom(options.imagePath);
+  std::vector<ConfigImage> images;
+  for (const std::string& path : options.imagePaths) images.push_back(loadEeprom(path));
+  const ConfigImage image = images.empty() ? defaultPagerImage() : images.front();
+  DeviceOptions deviceOptions = options.device;
+  deviceOptions.freshPagers = images;
   PseudoTerminal pty;
   std::optional<DeviceLink> link;
   if (!options.linkPath.empty()) link.emplace(options.linkPath, pty.devicePath());
   std::optional<ControlFifo> control;
   if (!options.controlPath.empty()) control.emplace(options.controlPath);
 
-  ChargerDevice device(options.device, image);
+  ChargerDevice device(deviceOptions, image);
   if (!options.quiet)
     device.onEvent([](const std::string& e) { std::cerr << "palor-pager-sim: " << e << '\n'; });
-  if (options.save) {
-    device.onEepromWritten([&options](const ConfigImage& eeprom) {
-      try {
-        saveEeprom(options.imagePath, eeprom);
-      } catch (const std::exception& e) {
-        std::cerr << "palor-pager-sim: " << e.what() << '\n';
+  if (options.save || !options.saveFolder.empty()) {
+    device.onEepromWritten([&options, &device](const ConfigImage& eeprom) {
+      const unsigned pager = device.pagerOrdinal();
+      std::vector<std::string> paths;
+      if (options.save)
+        paths.push_back(options.imagePaths[(pager - 1) % options.imagePaths.size()]);
+      if (!options.saveFolder.empty())
+        paths.push_back(options.saveFolder + "/pager-" + std::to_string(pager) + ".bin");
+      for (const std::string& path : paths) {
+        try {
+          saveEeprom(path, eeprom);
+        } catch (const std::exception& e) {
+          std::cerr << "palor-pager-sim: " << e.what() << '\n';
+        }
       }
     });
   }

@@ -25,6 +25,9 @@ const std::vector<Command>& commands() {
        false, kNoEditsHelp, setUpSupportFile},
       {"read", "read the pager in the charger and save it as OUT", false, "", setUpRead},
       {"write", "open IN (if given), edit, write to the pager", true, kEditsHelp, setUpWrite},
+      {"batch",
+       "write TEMPLATE with each row of a list (or N counted pagers) on every charger at once",
+       true, kBatchHelp, setUpBatch},
       {"report",
        "write the customer report as a PDF page, or print its labels as \"name: value\" lines "
        "(OUT -)",

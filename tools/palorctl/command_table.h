@@ -46,6 +46,17 @@ inline constexpr std::string_view kEditsHelp =
     "  --set FIELD=TEXT      set FIELD's text as a program step\n"
     "  --check FIELD=yes|no  click a check box into that state\n"
     "  --pick FIELD=ITEM     pick an item by its text, or by its index";
+inline constexpr std::string_view kBatchHelp =
+    "Field edits, as for write, make the template from TEMPLATE. Each row of the list is\n"
+    "applied to a fresh copy of it, its values in column order as --set FIELD=VALUE (a\n"
+    "check field as --check, a list field as --pick), then the pre-store checks; a row they\n"
+    "refuse is reported with its line and skipped. Every charger writes at once; each pager\n"
+    "put in gets the next row not done, and a written pager is never written again: the\n"
+    "charger waits until it is taken out and another put in.\n"
+    "The job log gets one JSON object per pager: row, port, pager_number, outcome, record,\n"
+    "seconds, last_line. Interrupt once: the writes in hand finish and no new pager is\n"
+    "taken; twice: they are stopped. Exit status: 0 every row done, 1 a row failed, was\n"
+    "refused or is not done, 2 usage error.";
 inline constexpr std::string_view kNoEditsHelp = "This command takes no field edits.";
 
 // The options several commands share.
@@ -65,6 +76,7 @@ Handler setUpSupportFile(CLI::App& command, SharedOptions& shared);
 Handler setUpRead(CLI::App& command, SharedOptions& shared);
 Handler setUpWrite(CLI::App& command, SharedOptions& shared);
 Handler setUpReport(CLI::App& command, SharedOptions& shared);
+Handler setUpBatch(CLI::App& command, SharedOptions& shared);
 Handler setUpHistory(CLI::App& command, SharedOptions& shared);
 Handler setUpRestore(CLI::App& command, SharedOptions& shared);
 

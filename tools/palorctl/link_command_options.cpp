@@ -4,9 +4,11 @@
 #include <memory>
 #include <optional>
 
+#include "batch_command.h"
 #include "command_table.h"
 #include "doctor_command.h"
 #include "link_commands.h"
+#include "report_pdf.h"
 
 namespace palor::ctl {
 namespace {
@@ -109,6 +111,34 @@ Handler setUpRestore(CLI::App& command, SharedOptions&) {
   addLinkOptions(command, restore->link);
   return [restore](const CommonOptions& options) {
     return ctl::restore(restore->id, restore->force, restore->link, options);
+  };
+}
+
+Handler setUpBatch(CLI::App& command, SharedOptions& shared) {
+  auto batch = std::make_shared<BatchOptions>();
+  command.add_option("TEMPLATE", batch->templateFile, "configuration file every pager starts from")
+      ->required();
+  command.add_option("--list", batch->list,
+                     "the pagers: a comma-separated file whose first line names fields, then "
+                     "one line a pager");
+  command.add_option("--count", batch->count,
+                     "N pagers from the template, the addresses advancing by their steps");
+  command.add_option("--port", batch->ports,
+                     "a charger port (repeatable); without it every charger port found");
+  command.add_option("--log", batch->log,
+                     "the job log (JSON lines); run again with the same log, the job goes on "
+                     "where it stopped");
+  command.add_flag("--unique-capcodes", batch->uniqueCapcodes,
+                   "refuse a row when the records hold one of its switched-on addresses on "
+                   "another pager");
+  command.add_option("--reports", batch->reports,
+                     "save each pager's customer report as DIR/<pager number>.pdf");
+  command.add_option("--timeout", batch->timeoutSeconds,
+                     "end the job when no write has been in hand for this many seconds "
+                     "(default: wait until every row is done)");
+  addFirmwareOption(command, shared);
+  return [batch](const CommonOptions& options) {
+    return ctl::batch(*batch, options, writeReportPdfFile);
   };
 }
 

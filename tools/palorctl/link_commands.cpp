@@ -21,6 +21,7 @@
 #include "link/serial_transport.h"
 #include "records_commands.h"
 #include "session.h"
+#include "stop_signals.h"
 #include "ui/link_clock.h"
 #include "ui/messages.h"
 
@@ -51,53 +52,6 @@ Clock::duration toDuration(double seconds) {
   return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
 
-// The write end of the stop signals' pipe, for the handler.
-volatile std::sig_atomic_t stopPipe = -1;
-extern "C" void onStopSignal(int) {
-  const int saved = errno;
-  const char byte = 1;
-  (void)!::write(stopPipe, &byte, 1);
-  errno = saved;
-}
-
-// SIGINT, SIGTERM and SIGHUP (a closed terminal, a dropped ssh session) as a descriptor the
-// link clock wakes on: the handler only writes a byte to a pipe, whichever thread takes the
-// signal, and the run ends at once, as an interrupted window closes, with the closing
-// command.
-class StopSignals {
- public:
-  StopSignals() {
-    if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) fds_[0] = fds_[1] = -1;
-    stopPipe = fds_[1];
-    struct sigaction stop {};
-    stop.sa_handler = onStopSignal;
-    sigemptyset(&stop.sa_mask);
-    for (std::size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &stop, &old_[i]);
-  }
-  ~StopSignals() {
-    for (std::size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &old_[i], nullptr);
-    stopPipe = -1;
-    for (const int fd : fds_)
-      if (fd >= 0) ::close(fd);
-  }
-  StopSignals(const StopSignals&) = delete;
-  StopSignals& operator=(const StopSignals&) = delete;
-
-  int fd() const { return fds_[0]; }
-  // Takes what the handler wrote; true when a signal came.
-  bool take() {
-    char bytes[16];
-    bool came = false;
-    while (::read(fds_[0], bytes, sizeof bytes) > 0) came = true;
-    return came;
-  }
-
- private:
-  static constexpr std::array<int, 3> kSignals{SIGINT, SIGTERM, SIGHUP};
-  int fds_[2] = {-1, -1};
-  std::array<struct sigaction, 3> old_{};
-};
-
 // The window's link, run in real time on the link clock: the two timers tick as the
 // window's would, the status log goes to standard error and every frame, when asked, to a
 // trace that is saved when the run ends.
@@ -118,7 +72,7 @@ class LinkRun {
     form.setWindowObserver([this] { drawProgress(); });
     clock_.add(form);
     if (stop_.fd() >= 0)
-      clock_.watch(stop_.fd(), [this] { interrupted_ = stop_.take() || interrupted_; });
+      clock_.watch(stop_.fd(), [this] { interrupted_ = stop_.take() > 0 || interrupted_; });
   }
 
   ~LinkRun() { shutDown(); }

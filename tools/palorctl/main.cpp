@@ -103,7 +103,7 @@ int runCommand(std::vector<std::string> args, int& writeFailure) {
   // Taken out of the arguments before the parse; here for the help.
   std::string recordsHelp;
   app.add_option("--records", recordsHelp,
-                 "where read, write, restore and history keep the programming records, "
+                 "where read, write, restore, batch and history keep the programming records, "
                  "instead of PALOR_RECORDS: a file, a postgresql:// URI or off")
       ->type_name("VALUE");
   app.set_version_flag("--version",

@@ -15,9 +15,13 @@
 namespace palor::ctl {
 
 struct Session {
-  explicit Session(const StartUpEnvironment& environment = {}) {
-    form.log().setObserver([](const std::string& line) { std::cerr << line << '\n'; });
+  // `sayStartUp`: the status log's start-up lines go to standard error too (a batch says
+  // them for its first charger only).
+  explicit Session(const StartUpEnvironment& environment = {}, bool sayStartUp = true) {
+    const auto say = [](const std::string& line) { std::cerr << line << '\n'; };
+    if (sayStartUp) form.log().setObserver(say);
     form.startUp(environment);
+    form.log().setObserver(say);
   }
   FormState form;
 };

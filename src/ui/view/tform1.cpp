@@ -305,9 +305,21 @@ void TForm1::buildMenu() {
   connect(save, &QAction::triggered, this, [this] {
     userAction([this] { state_.Save1Click([this] { return askFileName(true); }); });
   });
-  // The records' item comes after the items that open and save, before Exit.
+  // The records' and the pager list's items come after the items that open and save,
+  // before Exit.
   connect(add(fileMenu_, "History1", tr("&History...")), &QAction::triggered, this,
           [this] { userAction([this] { HistoryClick(); }); });
+  QAction* pagerList = add(fileMenu_, "PagerList1", tr("Pager &list..."));
+  connect(pagerList, &QAction::triggered, this, [this] {
+    const QString name = QFileDialog::getOpenFileName(this, tr("Pager list"), {},
+                                                      tr("CSV (comma delimited) (*.csv)"));
+    if (name.isEmpty()) return;
+    userAction([&] { state_.LoadPagerList(QFile::encodeName(name).toStdString()); });
+  });
+  unloadPagerList_ = add(fileMenu_, "UnloadPagerList1", tr("&Unload pager list"));
+  unloadPagerList_->setVisible(false);
+  connect(unloadPagerList_, &QAction::triggered, this,
+          [this] { userAction([this] { state_.UnloadPagerList(); }); });
   fileMenu_->addSeparator()->setObjectName("N1");
   QAction* exit = add(fileMenu_, "Exit1", tr("E&xit"));
   // Not every desktop's key scheme has a key to quit: Ctrl+Q then.
@@ -503,6 +515,9 @@ void TForm1::showWindowState() {
   infoRWPager_->setVisible(w.infoRWPagerVisible);
   repairNotice_->setText(fromBytes(w.repairNoticeText));
   repairNotice_->setVisible(!w.repairNoticeText.empty());
+  pagerList_->setText(fromBytes(w.pagerListText));
+  pagerList_->setVisible(!w.pagerListText.empty());
+  unloadPagerList_->setVisible(state_.pagerListLoaded());
   if (comClock_) {
     if (w.comClockRunning != comClock_->isActive())
       w.comClockRunning ? comClock_->start() : comClock_->stop();

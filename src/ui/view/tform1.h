@@ -140,6 +140,8 @@ class TForm1 : public QMainWindow {
   QSplitter* splitter_ = nullptr;    // the pages above, the status log below
   std::vector<QDateTime> logTimes_;  // when each line of the status log arrived
   QLabel* repairNotice_ = nullptr;
+  QLabel* pagerList_ = nullptr;  // "Row 3 of 20: pager 00000102" while a list is loaded
+  QAction* unloadPagerList_ = nullptr;
   QWidget* userGuide_ = nullptr;
   HistoryDialog* history_ = nullptr;
   QProgressBar* progress_ = nullptr;

@@ -46,6 +46,11 @@ QWidget* TForm1::buildCustomerStrip() {
   repairNotice_->setStyleSheet("color: red;");
   repairNotice_->hide();
   layout->addWidget(repairNotice_);
+  pagerList_ = new QLabel(strip);
+  pagerList_->setObjectName("LblPagerList");
+  pagerList_->setStyleSheet("font-weight: bold;");
+  pagerList_->hide();
+  layout->addWidget(pagerList_);
   layout->addStretch(1);
   const FieldId pagerNumber = field("TxtPagerNumber");
   QLabel* label = makeFieldLabel(pagerNumber, fromBytes(SettingsRecord::schema(pagerNumber).label));
