@@ -231,7 +231,9 @@ TEST(ChargerDevice, LineNoiseBeforeEveryFrameHidesNoFrameOfItsOwn) {
       const auto tail = static_cast<std::ptrdiff_t>(std::min<std::size_t>(size, 70));
       const auto quiet = bytes.end() - 6 - tail;
       EXPECT_EQ(std::count(quiet, bytes.end() - 6, 0x7E), 0);
-      if (size == 3000) EXPECT_GT(std::count(bytes.begin(), quiet, 0x7E), 100);
+      if (size == 3000) {
+        EXPECT_GT(std::count(bytes.begin(), quiet, 0x7E), 100);
+      }
 
       std::vector<std::size_t> starts{0};
       for (std::size_t i = 0; i < size; ++i)

@@ -140,8 +140,9 @@ TEST_F(RecordCommands, EachReadAndWriteLeavesOneRecord) {
       EXPECT_EQ(r.beforeChecksumOk, !c.brokenPager);
     }
     EXPECT_EQ(r.image.has_value(), c.image);
-    if (r.image && c.outcome == Outcome::Completed)
+    if (r.image && c.outcome == Outcome::Completed) {
       EXPECT_EQ(*r.image, pager.device.eeprom()) << "what the pager holds now";
+    }
     ASSERT_EQ(r.addresses.size(), 8u);
     if (c.step == Step::Read) {
       EXPECT_EQ(r.addresses[0].address, 1234560) << "the pager's own";
@@ -221,7 +222,9 @@ TEST_F(RecordCommands, CapcodeOnAnotherPager) {
     EXPECT_EQ(at != log.end(), c.warned);
     const auto refusal = std::find(log.begin(), log.end(), msg::kWriteRefusedCapcodes);
     EXPECT_EQ(refusal != log.end(), !c.written);
-    if (c.warned) EXPECT_LT(at - log.begin(), refusal - log.begin());
+    if (c.warned) {
+      EXPECT_LT(at - log.begin(), refusal - log.begin());
+    }
     const bool blockSent =
         std::any_of(pager.sent.begin() + static_cast<std::ptrdiff_t>(sentBefore), pager.sent.end(),
                     [](const SimulatedPager::Sent& s) { return code::isWriteBlock(s.bytes[2]); });
@@ -234,7 +237,9 @@ TEST_F(RecordCommands, CapcodeOnAnotherPager) {
     ASSERT_TRUE(mine && mine.value());
     EXPECT_EQ(mine.value()->outcome, c.written ? Outcome::Completed : Outcome::Refused);
     EXPECT_EQ(mine.value()->image.has_value(), c.written) << "nothing sent, no image";
-    if (!c.written) EXPECT_EQ(mine.value()->lastLine, msg::kWriteRefusedCapcodes);
+    if (!c.written) {
+      EXPECT_EQ(mine.value()->lastLine, msg::kWriteRefusedCapcodes);
+    }
   }
 }
 
