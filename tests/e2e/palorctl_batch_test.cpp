@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "config/image_codec.h"
+#include "image_files.h"
 #include "run_command.h"
 #include "sim_process.h"
 #include "simulated_pager.h"
@@ -26,18 +27,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-void writeImage(const std::string& path, const ConfigImage& image) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(image.data()),
-             static_cast<std::streamsize>(image.size()));
-}
-
-ConfigImage readImage(const std::string& path) {
-  ConfigImage image{};
-  std::ifstream(path, std::ios::binary)
-      .read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
-  return image;
-}
+using test::readImage;
+using test::writeImage;
 
 // A pager programmed before with other hardware than test::programmedPagerImage's.
 ConfigImage otherHardwareImage() {

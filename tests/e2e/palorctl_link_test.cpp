@@ -17,6 +17,7 @@
 #include "config/image_checksums.h"
 #include "config/image_codec.h"
 #include "eeprom_file.h"
+#include "image_files.h"
 #include "run_command.h"
 #include "sim_process.h"
 #include "simulated_pager.h"
@@ -33,18 +34,8 @@ using test::runCommand;
 
 using test::scratchPath;
 
-void writeImage(const std::string& path, const ConfigImage& image) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(image.data()),
-             static_cast<std::streamsize>(image.size()));
-}
-
-ConfigImage readImage(const std::string& path) {
-  ConfigImage image{};
-  std::ifstream(path, std::ios::binary)
-      .read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
-  return image;
-}
+using test::readImage;
+using test::writeImage;
 
 // The image a write of the start-up settings with `hello` as its hello message leaves in
 // a pager that held `pager`: the user's settings, the pager's own hardware unless repaired.

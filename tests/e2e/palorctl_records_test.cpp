@@ -11,6 +11,7 @@
 
 #include "config/image_checksums.h"
 #include "eeprom_file.h"
+#include "image_files.h"
 #include "run_command.h"
 #include "sim_process.h"
 #include "simulated_pager.h"
@@ -23,18 +24,8 @@ namespace {
 using namespace std::chrono_literals;
 using test::runCommand;
 
-void writeImage(const std::string& path, const ConfigImage& image) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(image.data()),
-             static_cast<std::streamsize>(image.size()));
-}
-
-ConfigImage readImage(const std::string& path) {
-  ConfigImage image{};
-  std::ifstream(path, std::ios::binary)
-      .read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()));
-  return image;
-}
+using test::readImage;
+using test::writeImage;
 
 // The simulator's arguments for a pager whose EEPROM is the file `path`, saved after each
 // write, holding `eeprom` to begin with.
