@@ -135,6 +135,8 @@ void FormState::restoreLinkEnd(const LinkEnd& end) {
   }
   if (!restore.force && (!restore.written || images_.readImage != *restore.written)) {
     restore_.reset();
+    // The record says which pager was in the charger instead.
+    if (r && end.completed()) takeImageSettings(*r, images_.readImage, firmwareVersion());
     log_.append(msg::restoreOtherPager(restore.recordId));
     endRecord(records::Outcome::Refused);
     return;

@@ -115,6 +115,10 @@ TEST_F(PalorctlRecords, WriteIsRecordedWithThePagerBeforeAndRestoreBringsItBack)
   EXPECT_EQ(again.status, 1);
   EXPECT_NE(again.err.find(msg::restoreOtherPager(std::stoll(id))), std::string::npos) << again.err;
   EXPECT_EQ(readImage(charger.image), before);
+  // Its record names the pager it found there.
+  const nlohmann::json refusal = nlohmann::json::parse(palorctl("history --json").out)[0];
+  EXPECT_EQ(refusal["outcome"], "refused");
+  EXPECT_EQ(refusal["addresses"].size(), 8u) << refusal.dump();
 }
 
 TEST_F(PalorctlRecords, ACapcodeOnAnotherPagerIsReportedOrRefused) {
