@@ -114,6 +114,7 @@ TEST_F(ViewHistoryTest, FileMenuHoldsHistoryBeforeExitAndTheFilterNarrowsTheRows
   };
   for (const auto& [text, serials] : cases) {
     filter->setText(text);
+    emit filter->returnPressed();  // at once, instead of when typing pauses
     QStringList shown;
     for (int row = 0; row < dialog->model()->rowCount(); ++row)
       shown << cell(row, HistoryColumn::Serial);

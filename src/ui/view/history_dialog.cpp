@@ -190,11 +190,18 @@ HistoryDialog::HistoryDialog(FormState& state, UserAction run, QWidget* parent, 
   layout->addWidget(buttons);
   resize(860, 560);
 
-  connect(filter_, &QLineEdit::textChanged, this, [this](const QString& filter) {
-    model_->setFilter(filter);
+  filterPause_ = new QTimer(this);
+  filterPause_->setSingleShot(true);
+  filterPause_->setInterval(300);
+  const auto applyFilter = [this] {
+    filterPause_->stop();
+    model_->setFilter(filter_->text());
     showCount();
     updateActions();
-  });
+  };
+  connect(filter_, &QLineEdit::textChanged, filterPause_, qOverload<>(&QTimer::start));
+  connect(filterPause_, &QTimer::timeout, this, applyFilter);
+  connect(filter_, &QLineEdit::returnPressed, this, applyFilter);
   connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           [this] { updateActions(); });
   connect(model_, &QAbstractItemModel::modelReset, this, [this] { updateActions(); });
