@@ -26,6 +26,8 @@
 #include <string>
 #include <vector>
 
+#include "simulator_process.h"
+
 extern char** environ;
 
 namespace {
@@ -33,42 +35,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kPagers = 40;
-
-// A paced simulator swapping pagers; the first line it prints is its device path.
-class Simulator {
- public:
-  Simulator() {
-    int out[2];
-    if (::pipe(out) != 0) throw std::runtime_error("no pipe");
-    posix_spawn_file_actions_t actions;
-    ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    ::posix_spawn_file_actions_addclose(&actions, out[0]);
-    ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    char program[] = PALOR_PAGER_SIM, quiet[] = "--quiet", swap[] = "--swap-after", ms[] = "500";
-    char* argv[] = {program, quiet, swap, ms, nullptr};
-    const int rc = ::posix_spawn(&pid_, PALOR_PAGER_SIM, &actions, nullptr, argv, environ);
-    ::posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    output_ = ::fdopen(out[0], "r");
-    char line[256] = {};
-    if (rc != 0 || !output_ || !std::fgets(line, sizeof line, output_))
-      throw std::runtime_error("cannot start " PALOR_PAGER_SIM);
-    port_ = line;
-    if (!port_.empty() && port_.back() == '\n') port_.pop_back();
-  }
-  ~Simulator() {
-    ::kill(pid_, SIGTERM);
-    ::waitpid(pid_, nullptr, 0);
-    if (output_) std::fclose(output_);
-  }
-  const std::string& port() const { return port_; }
-
- private:
-  pid_t pid_ = -1;
-  std::FILE* output_ = nullptr;
-  std::string port_;
-};
 
 struct JobFigures {
   double seconds = 0;
@@ -111,14 +77,15 @@ void BM_Batch(benchmark::State& state) {
   const std::string templateFile = std::string(folder) + "/template.bin";
   if (runPalorctl({"convert", templateFile}).status != 0) throw std::runtime_error("no template");
   for (auto _ : state) {
-    std::vector<std::unique_ptr<Simulator>> sims;
+    std::vector<std::unique_ptr<palor::bench::SimulatorProcess>> sims;
     // The start-up addresses lie 8 apart: all eight advance by 8, none runs into another.
     std::vector<std::string> args{"batch",     templateFile, "--count", std::to_string(kPagers),
                                   "--timeout", "60"};
     for (int row = 1; row <= 8; ++row)
       args.insert(args.end(), {"--pick", "autoinc" + std::to_string(row) + "=8"});
     for (int i = 0; i < chargers; ++i) {
-      sims.push_back(std::make_unique<Simulator>());
+      sims.push_back(std::make_unique<palor::bench::SimulatorProcess>(
+          std::vector<std::string>{"--swap-after", "500"}));
       args.insert(args.end(), {"--port", sims.back()->port()});
     }
     const JobFigures job = runPalorctl(args);

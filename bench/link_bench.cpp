@@ -10,11 +10,6 @@
 // the pager's own write and verify (the simulator's 300 ms and 200 ms), seen at the 13th
 // tick after the last block.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -22,52 +17,15 @@
 #include <functional>
 #include <stdexcept>
 
+#include "simulator_process.h"
 #include "ui/link_clock.h"
 #include "ui/messages.h"
 #include "ui/vendrel.h"
-
-extern char** environ;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-// The simulator as a child process; the first line it prints is its device path.
-class Simulator {
- public:
-  Simulator() {
-    int out[2];
-    if (::pipe(out) != 0) throw std::runtime_error("no pipe");
-    posix_spawn_file_actions_t actions;
-    ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    ::posix_spawn_file_actions_addclose(&actions, out[0]);
-    ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    char program[] = PALOR_PAGER_SIM, quiet[] = "--quiet";
-    char* argv[] = {program, quiet, nullptr};
-    const int rc = ::posix_spawn(&pid_, PALOR_PAGER_SIM, &actions, nullptr, argv, environ);
-    ::posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    output_ = ::fdopen(out[0], "r");
-    char line[256] = {};
-    if (rc != 0 || !output_ || !std::fgets(line, sizeof line, output_))
-      throw std::runtime_error("cannot start " PALOR_PAGER_SIM);
-    port_ = line;
-    if (!port_.empty() && port_.back() == '\n') port_.pop_back();
-  }
-  ~Simulator() {
-    ::kill(pid_, SIGTERM);  // it ends as on "quit"
-    ::waitpid(pid_, nullptr, 0);
-    if (output_) std::fclose(output_);
-  }
-  const std::string& port() const { return port_; }
-
- private:
-  pid_t pid_ = -1;
-  std::FILE* output_ = nullptr;
-  std::string port_;
-};
 
 constexpr double kReadFloorMs = 16 * 40.0;
 constexpr double kWriteCycleFloorMs = kReadFloorMs + (95 + 15 + 13) * 40.0;
@@ -102,7 +60,7 @@ class Bench {
   palor::FormState& form() { return form_; }
 
  private:
-  Simulator sim_;
+  palor::bench::SimulatorProcess sim_;
   palor::FormState form_;
   palor::LinkClock clock_;  // the window's 40 ms and 500 ms, as palorctl runs them
 };
