@@ -368,13 +368,9 @@ int restore(std::int64_t id, bool force, const LinkOptions& link, const CommonOp
   return guarded([&] {
     // The record is found before the charger is opened.
     std::unique_ptr<records::RecordKeeper> keeper = recordKeeper(options);
-    if (keeper->off()) return refused("records are off (PALOR_RECORDS=off)");
-    const records::StoreResult<records::RecordStore*> store = keeper->store();
-    if (!store) return refused(store.error().what);
-    const auto found = store.value()->find(id);
-    if (!found) return refused("records: " + found.error().what);
-    if (!found.value()) return refused("no record " + std::to_string(id));
-    const records::ProgrammingRecord record = *found.value();
+    const std::optional<records::ProgrammingRecord> found = findRecord(*keeper, id);
+    if (!found) return kRefused;
+    const records::ProgrammingRecord& record = *found;
     if (!record.before) return refused(msg::restoreNoBefore(id));
     LinkRun run(link, environmentFor(link));
     run.form().setRecords(std::move(keeper));

@@ -71,6 +71,19 @@ std::unique_ptr<records::RecordKeeper> recordKeeper(const CommonOptions& options
   return std::make_unique<records::RecordKeeper>(records::recordsLocationFromEnvironment(override));
 }
 
+std::optional<records::ProgrammingRecord> findRecord(records::RecordKeeper& keeper,
+                                                     std::int64_t id) {
+  records::RecordStore* store = openStore(keeper);
+  if (!store) return std::nullopt;
+  auto found = store->find(id);
+  if (!found) {
+    diagnose("records: " + found.error().what);
+    return std::nullopt;
+  }
+  if (!found.value()) diagnose("no record " + std::to_string(id));
+  return std::move(found.value());
+}
+
 bool isDay(const std::string& text) {
   if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
   for (const std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
@@ -103,13 +116,9 @@ int history(const records::HistoryFilter& filter, const CommonOptions& options) 
 }
 
 int historyShow(std::int64_t id, const CommonOptions& options) {
-  const auto keeper = recordKeeper(options);
-  records::RecordStore* store = openStore(*keeper);
-  if (!store) return kRefused;
-  const auto found = store->find(id);
-  if (!found) return refused("records: " + found.error().what);
-  if (!found.value()) return refused("no record " + std::to_string(id));
-  const records::ProgrammingRecord& r = *found.value();
+  const auto found = findRecord(*recordKeeper(options), id);
+  if (!found) return kRefused;
+  const records::ProgrammingRecord& r = *found;
   const Json json = recordJson(r, r.before.has_value(), r.image.has_value());
   if (options.json) {
     std::cout << dumpJson(json) << '\n';
@@ -130,14 +139,9 @@ int historyShow(std::int64_t id, const CommonOptions& options) {
 
 int historyExport(std::int64_t id, const std::string& out, bool before,
                   const CommonOptions& options) {
-  const auto keeper = recordKeeper(options);
-  records::RecordStore* store = openStore(*keeper);
-  if (!store) return kRefused;
-  const auto found = store->find(id);
-  if (!found) return refused("records: " + found.error().what);
-  if (!found.value()) return refused("no record " + std::to_string(id));
-  const auto image =
-      recordImageFile(*found.value(), before ? RecordImage::Before : RecordImage::Written);
+  const auto found = findRecord(*recordKeeper(options), id);
+  if (!found) return kRefused;
+  const auto image = recordImageFile(*found, before ? RecordImage::Before : RecordImage::Written);
   if (!image)
     return refused("record " + std::to_string(id) +
                    (before ? " holds no image of the pager before" : " holds no image written"));

@@ -16,6 +16,11 @@ namespace palor::ctl {
 // The keeper of the records the options name (--records, else PALOR_RECORDS).
 std::unique_ptr<records::RecordKeeper> recordKeeper(const CommonOptions& options);
 
+// Record `id` of the keeper's store, with its images; none, with the reason said on
+// standard error, when the records are off, cannot be read or hold no such record.
+std::optional<records::ProgrammingRecord> findRecord(records::RecordKeeper& keeper,
+                                                     std::int64_t id);
+
 // A day as the records take it: "YYYY-MM-DD", a real date.
 bool isDay(const std::string& text);
 
